@@ -1,0 +1,42 @@
+# One command each: `make run` sets up, builds and runs the program's main job;
+# `make test` sets up, builds and runs the whole test suite (normal and sanitizer builds).
+
+BUILD_DIR ?= build
+SANITIZE_DIR ?= build-sanitize
+JOBS ?= $(shell nproc)
+WERROR := $(if $(CI),ON,OFF)
+
+.PHONY: all setup build build-sanitize run test check check-sanitize bench clean
+
+all: build
+
+setup:
+	scripts/setup
+
+build: setup
+	cmake -S . -B $(BUILD_DIR) -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo -DZTLIVE_WERROR=$(WERROR)
+	cmake --build $(BUILD_DIR) -j $(JOBS)
+
+build-sanitize: setup
+	cmake -S . -B $(SANITIZE_DIR) -G Ninja -DCMAKE_BUILD_TYPE=Debug -DZTLIVE_WERROR=$(WERROR) \
+	  -DCMAKE_CXX_COMPILER=clang++ -DZTLIVE_SANITIZE=ON
+	cmake --build $(SANITIZE_DIR) -j $(JOBS)
+
+run: build
+	$(BUILD_DIR)/cli/ztlive-cli --help
+
+# The normal build's tests.
+check: build
+	cd $(BUILD_DIR) && ctest --output-on-failure -j $(JOBS)
+
+# The same tests built with AddressSanitizer and UndefinedBehaviorSanitizer, plus the fuzzers.
+check-sanitize: build-sanitize
+	cd $(SANITIZE_DIR) && ctest --output-on-failure -j $(JOBS)
+
+test: check check-sanitize
+
+bench: build
+	$(BUILD_DIR)/bench/message_queue_bench
+
+clean:
+	rm -rf $(BUILD_DIR) $(SANITIZE_DIR)

@@ -1,0 +1,107 @@
+// Runs the real ztlive-cli binary with a private configuration folder.
+#include <gtest/gtest.h>
+#include <fcntl.h>
+#include <spawn.h>
+#include <sys/wait.h>
+
+#include <fstream>
+#include <string>
+#include <vector>
+
+#include "testing/test_folder.h"
+
+extern char** environ;
+
+namespace ztlive::cli {
+namespace {
+
+using test::ReadFileText;
+using test::TestFolder;
+
+struct CliResult {
+  int exitCode = -1;
+  std::string out;
+  std::string err;
+};
+
+CliResult RunCli(const std::vector<std::string>& args, const std::string& home) {
+  TestFolder capture;
+  std::vector<std::string> words{ZTLIVE_CLI_PATH};
+  words.insert(words.end(), args.begin(), args.end());
+  std::vector<char*> argv;
+  for (std::string& word : words) argv.push_back(word.data());
+  argv.push_back(nullptr);
+
+  std::vector<std::string> variables{"ZTLIVE_HOME=" + home};
+  for (char** variable = environ; *variable != nullptr; ++variable)
+    if (std::string_view(*variable).substr(0, 12) != "ZTLIVE_HOME=") variables.emplace_back(*variable);
+  std::vector<char*> envp;
+  for (std::string& variable : variables) envp.push_back(variable.data());
+  envp.push_back(nullptr);
+
+  posix_spawn_file_actions_t actions;
+  posix_spawn_file_actions_init(&actions);
+  posix_spawn_file_actions_addopen(&actions, 1, capture.File("out").c_str(), O_WRONLY | O_CREAT, 0644);
+  posix_spawn_file_actions_addopen(&actions, 2, capture.File("err").c_str(), O_WRONLY | O_CREAT, 0644);
+  posix_spawn_file_actions_addopen(&actions, 0, "/dev/null", O_RDONLY, 0);
+  pid_t child = 0;
+  CliResult result;
+  if (posix_spawn(&child, argv[0], &actions, nullptr, argv.data(), envp.data()) == 0) {
+    int status = 0;
+    waitpid(child, &status, 0);
+    result.exitCode = WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
+  }
+  posix_spawn_file_actions_destroy(&actions);
+  result.out = ReadFileText(capture.File("out"));
+  result.err = ReadFileText(capture.File("err"));
+  return result;
+}
+
+TEST(Cli, HelpUsageErrorsAndExitCodes) {
+  TestFolder home;
+  const CliResult help = RunCli({"--help"}, home.Path());
+  EXPECT_EQ(help.exitCode, 0);
+  EXPECT_NE(help.out.find("settings get SECTION KEY"), std::string::npos);
+
+  EXPECT_EQ(RunCli({}, home.Path()).exitCode, 2);
+  const CliResult unknown = RunCli({"dance"}, home.Path());
+  EXPECT_EQ(unknown.exitCode, 2);
+  EXPECT_EQ(unknown.err, "Unknown command \"dance\". Run \"ztlive-cli --help\" for the list of commands.\n");
+  EXPECT_EQ(RunCli({"--yes", "--no", "settings", "get", "ZANTO", "Nudge"}, home.Path()).exitCode, 2);
+  EXPECT_EQ(RunCli({"settings", "get", "ZANTO"}, home.Path()).exitCode, 2);
+  EXPECT_EQ(RunCli({"settings", "get", "ZANTO", "Nudge", "--bogus"}, home.Path()).exitCode, 2);
+}
+
+TEST(Cli, SettingsReadDefaultsAndWriteThroughToTheStore) {
+  TestFolder home;
+  EXPECT_EQ(RunCli({"settings", "get", "ZANTO", "PreRollBuffs"}, home.Path()).out, "7\n");
+  EXPECT_EQ(RunCli({"settings", "get", "zanto", "warningflags"}, home.Path()).out, "0xFFFFFFFF\n");
+
+  EXPECT_EQ(RunCli({"settings", "set", "DispWindow", "LastXPos", "-1"}, home.Path()).exitCode, 0);
+  EXPECT_EQ(RunCli({"settings", "set", "ZANTO", "PreRollBuffs", "60"}, home.Path()).exitCode, 0);
+  EXPECT_EQ(RunCli({"--yes", "settings", "set", "zantopaths", "TempPath", "/data/tmp dir"}, home.Path()).exitCode, 0);
+  EXPECT_EQ(RunCli({"settings", "get", "Zanto", "preRollBuffs"}, home.Path()).out, "60\n");
+  EXPECT_EQ(RunCli({"settings", "get", "zantopaths", "TempPath"}, home.Path()).out, "/data/tmp dir\n");
+  EXPECT_EQ(ReadFileText(home.File("settings.ini")),
+            "[DispWindow]\nLastXPos=-1\n\n[ZANTO]\nPreRollBuffs=60\n\n[zantopaths]\nTempPath=/data/tmp dir\n");
+}
+
+TEST(Cli, SettingsRefuseWhatCannotBeStoredOrRead) {
+  TestFolder home;
+  const CliResult notNumber = RunCli({"settings", "set", "ZANTO", "Nudge", "lots"}, home.Path());
+  EXPECT_EQ(notNumber.exitCode, 2);
+  EXPECT_EQ(notNumber.err, "The setting ZANTO / Nudge holds a whole number; \"lots\" is not one.\n");
+  EXPECT_FALSE(std::ifstream(home.File("settings.ini")).good());
+
+  const CliResult unknown = RunCli({"settings", "get", "Nowhere", "Nothing"}, home.Path());
+  EXPECT_EQ(unknown.exitCode, 1);
+  EXPECT_EQ(unknown.err, "The setting Nowhere / Nothing has no stored value and no default.\n");
+
+  test::WriteFileText(home.File("blocker"), "a file where the folder should be");
+  const CliResult blocked = RunCli({"settings", "set", "ZANTO", "Nudge", "5"}, home.File("blocker"));
+  EXPECT_EQ(blocked.exitCode, 1);
+  EXPECT_NE(blocked.err.find("cannot be used"), std::string::npos) << blocked.err;
+}
+
+}  // namespace
+}  // namespace ztlive::cli

@@ -1,0 +1,48 @@
+#include "cli/command_line.h"
+
+#include "platform/string_table.h"
+
+namespace ztlive::cli {
+
+ParsedArguments ParseArguments(const std::vector<std::string>& args,
+                               const std::vector<OptionSpec>& options, std::string_view command) {
+  ParsedArguments parsed;
+  bool optionsEnded = false;
+  for (size_t i = 0; i < args.size(); ++i) {
+    const std::string& arg = args[i];
+    if (optionsEnded || arg.size() < 2 || arg.compare(0, 2, "--") != 0) {
+      parsed.positional.push_back(arg);
+      continue;
+    }
+    if (arg == "--") {
+      optionsEnded = true;
+      continue;
+    }
+    const size_t equals = arg.find('=');
+    const std::string name = arg.substr(2, equals == std::string::npos ? std::string::npos : equals - 2);
+    const OptionSpec* spec = nullptr;
+    for (const OptionSpec& option : options)
+      if (option.name == name) spec = &option;
+    if (spec == nullptr) {
+      parsed.error = FormatText(StringId::kCliUnknownOption, {arg, command});
+      return parsed;
+    }
+    if (!spec->takesValue) {
+      if (equals != std::string::npos) {
+        parsed.error = FormatText(StringId::kCliUnknownOption, {arg, command});
+        return parsed;
+      }
+      parsed.flags.insert(name);
+    } else if (equals != std::string::npos) {
+      parsed.values[name] = arg.substr(equals + 1);
+    } else if (i + 1 < args.size()) {
+      parsed.values[name] = args[++i];
+    } else {
+      parsed.error = FormatText(StringId::kCliOptionNeedsValue, {"--" + name});
+      return parsed;
+    }
+  }
+  return parsed;
+}
+
+}  // namespace ztlive::cli

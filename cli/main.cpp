@@ -1,0 +1,92 @@
+// ztlive-cli: the program's engine driven from a terminal, with console prompts.
+#include <cstdio>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "cli/command.h"
+#include "cli/settings_command.h"
+#include "platform/console_prompts.h"
+#include "platform/string_table.h"
+
+namespace ztlive::cli {
+
+namespace {
+
+const Command* const kCommands[] = {&kSettingsCommand};
+
+void PrintHelp(std::FILE* stream) {
+  std::fprintf(stream,
+               "ztlive-cli - real-time audio restoration and enhancement from the terminal\n\n"
+               "Usage: ztlive-cli [--yes | --no] COMMAND [ARGUMENTS]\n\nCommands:\n");
+  for (const Command* command : kCommands) {
+    const std::string name(command->name);
+    const std::string usage(command->usage);
+    const std::string summary(command->summary);
+    std::fprintf(stream, "  %s %s\n      %s\n", name.c_str(), usage.c_str(), summary.c_str());
+  }
+  std::fprintf(stream,
+               "\nOptions:\n"
+               "  --yes       answer every question with Yes (or OK)\n"
+               "  --no        answer every question with No (or Cancel)\n"
+               "              without either, each question takes its default answer\n"
+               "  --help      show this text\n"
+               "  --version   show the program's version\n\n"
+               "Exit status: 0 success, 1 a reported failure, 2 wrong usage.\n");
+}
+
+int Run(const std::vector<std::string>& args) {
+  bool yes = false;
+  bool no = false;
+  std::vector<std::string> rest;
+  const Command* command = nullptr;
+  bool optionsEnded = false;
+  for (const std::string& arg : args) {
+    // Global options are recognised anywhere before "--".
+    if (optionsEnded) {
+      rest.push_back(arg);
+    } else if (arg == "--") {
+      optionsEnded = true;
+      rest.push_back(arg);
+    } else if (arg == "--yes") {
+      yes = true;
+    } else if (arg == "--no") {
+      no = true;
+    } else if (command == nullptr && (arg == "--help" || arg == "-h" || arg == "help")) {
+      PrintHelp(stdout);
+      return kExitOk;
+    } else if (command == nullptr && arg == "--version") {
+      std::printf("ztlive-cli %s\n", ZTLIVE_VERSION);
+      return kExitOk;
+    } else if (command == nullptr) {
+      for (const Command* candidate : kCommands)
+        if (candidate->name == arg) command = candidate;
+      if (command == nullptr) {
+        std::fprintf(stderr, "%s\n", FormatText(StringId::kCliUnknownCommand, {arg}).c_str());
+        return kExitUsage;
+      }
+    } else {
+      rest.push_back(arg);
+    }
+  }
+  if (command == nullptr) {
+    PrintHelp(stderr);
+    return kExitUsage;
+  }
+  if (yes && no) {
+    std::fprintf(stderr, "%s\n", std::string(StringText(StringId::kCliYesAndNo)).c_str());
+    return kExitUsage;
+  }
+  ConsolePrompts prompts(yes ? ConsolePrompts::Policy::Yes
+                             : no ? ConsolePrompts::Policy::No : ConsolePrompts::Policy::Default);
+  CommandContext context{prompts, stdout, stderr};
+  return command->run(rest, context);
+}
+
+}  // namespace
+
+}  // namespace ztlive::cli
+
+int main(int argc, char** argv) {
+  return ztlive::cli::Run(std::vector<std::string>(argv + 1, argv + argc));
+}

@@ -1,0 +1,18 @@
+# Warnings and sanitizers shared by every target of the project.
+
+add_compile_options(-Wall -Wextra -Wpedantic -Wshadow -Wnon-virtual-dtor -Wold-style-cast
+                    -Wcast-align -Woverloaded-virtual -Wnull-dereference)
+if(ZTLIVE_WERROR)
+  add_compile_options(-Werror)
+endif()
+
+if(ZTLIVE_SANITIZE)
+  add_compile_options(-fsanitize=address,undefined -fno-sanitize-recover=all -fno-omit-frame-pointer)
+  add_link_options(-fsanitize=address,undefined -fno-sanitize-recover=all)
+endif()
+
+# libFuzzer ships with clang only.
+set(ZTLIVE_BUILD_FUZZERS OFF)
+if(ZTLIVE_FUZZ AND CMAKE_CXX_COMPILER_ID MATCHES "Clang")
+  set(ZTLIVE_BUILD_FUZZERS ON)
+endif()
