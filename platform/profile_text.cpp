@@ -32,7 +32,9 @@ std::vector<Line> ScanLines(std::string_view text) {
     const size_t newline = text.find('\n', position);
     line.end = newline == std::string_view::npos ? text.size() : newline + 1;
     line.contentEnd = newline == std::string_view::npos ? text.size() : newline;
-    if (line.contentEnd > line.begin && text[line.contentEnd - 1] == '\r') --line.contentEnd;
+    // CRs at the end of a line belong to its line end, also at the end of the text, so that
+    // adding a line end after such a line later changes no value.
+    while (line.contentEnd > line.begin && text[line.contentEnd - 1] == '\r') --line.contentEnd;
     position = line.end;
 
     const std::string_view content = text.substr(line.begin, line.contentEnd - line.begin);

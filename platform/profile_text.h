@@ -12,7 +12,8 @@
 // - lines starting with ';' are comments; every other line (no '=', garbage) is ignored;
 // - a section that appears twice is read as one: its keys in file order, the first of two
 //   equal keys winning;
-// - line ends are LF or CR LF; new lines take the line end of the file's first line.
+// - line ends are LF or CR LF (any CRs before the LF, or at the very end, belong to the
+//   line end); new lines take the line end of the file's first line.
 //
 // A value written with trailing line feeds ("1,2,3\n") keeps them in the file as empty lines
 // after its key, and reads back as the text before them; a line break inside a value cannot
