@@ -20,14 +20,14 @@ ParsedArguments ParseArguments(const std::vector<std::string>& args,
     }
     const size_t equals = arg.find('=');
     const std::string name = arg.substr(2, equals == std::string::npos ? std::string::npos : equals - 2);
-    const OptionSpec* spec = nullptr;
+    const OptionSpec* known = nullptr;
     for (const OptionSpec& option : options)
-      if (option.name == name) spec = &option;
-    if (spec == nullptr) {
+      if (option.name == name) known = &option;
+    if (known == nullptr) {
       parsed.error = FormatText(StringId::kCliUnknownOption, {arg, command});
       return parsed;
     }
-    if (!spec->takesValue) {
+    if (!known->takesValue) {
       if (equals != std::string::npos) {
         parsed.error = FormatText(StringId::kCliUnknownOption, {arg, command});
         return parsed;

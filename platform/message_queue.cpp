@@ -61,7 +61,11 @@ bool MessageQueue::Post(const Message& message) {
       position = m_tail.load(std::memory_order_relaxed);
     }
   }
-  RaiseWake();
+  // Only the first post after the reader cleared the wake state pays for the system call.
+  // The fence pairs with the one in ClearWake: either this post sees the state cleared and
+  // writes, or the reader, looking after its clear, sees this message.
+  std::atomic_thread_fence(std::memory_order_seq_cst);
+  if (!m_wakeRaised.exchange(true, std::memory_order_relaxed)) RaiseWake();
   return true;
 }
 
@@ -85,9 +89,18 @@ void MessageQueue::Deliver(const Message& message) {
   if (MessageHandler* handler = m_handlers[message.target]) handler->OnMessage(message);
 }
 
+void MessageQueue::KeepAwake() {
+  if (!m_wakeRaised.exchange(true, std::memory_order_relaxed)) RaiseWake();
+}
+
 void MessageQueue::ClearWake() {
+  if (!m_wakeRaised.load(std::memory_order_relaxed)) return;
+  // Drain first, then clear: a post that sees the state cleared writes after the drain, so
+  // its wake stays readable.
   uint64_t count = 0;
   [[maybe_unused]] const ssize_t got = read(m_wakeFd, &count, sizeof count);
+  m_wakeRaised.store(false, std::memory_order_relaxed);
+  std::atomic_thread_fence(std::memory_order_seq_cst);
 }
 
 void MessageQueue::WaitForWake(int timeoutMs) {
@@ -111,7 +124,7 @@ size_t MessageQueue::DispatchPending() {
     Deliver(message);
     ++handled;
   }
-  if (m_tail.load(std::memory_order_acquire) != m_head) RaiseWake();
+  if (m_tail.load(std::memory_order_acquire) != m_head) KeepAwake();
   return handled;
 }
 
@@ -124,7 +137,7 @@ bool MessageQueue::DispatchOne(int timeoutMs) {
     ClearWake();
     if (TryPop(message)) {
       // Other messages may still wait: keep the descriptor readable for a host loop.
-      if (m_tail.load(std::memory_order_acquire) != m_head) RaiseWake();
+      if (m_tail.load(std::memory_order_acquire) != m_head) KeepAwake();
       Deliver(message);
       return true;
     }

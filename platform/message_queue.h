@@ -33,8 +33,8 @@ class MessageQueue {
   static constexpr uint32_t kNoTarget = 0;
 
   // Called while the queue waits or dispatches, to run the host toolkit's own events.
-  // maxWaitMs: how long it may block (0: do not block); it must return early when
-  // WakeDescriptor() becomes readable.
+  // maxWaitMs: how long it may block (0: not at all, negative: without limit); it must return
+  // as soon as WakeDescriptor() becomes readable.
   using PumpHook = std::function<void(int maxWaitMs)>;
 
   MessageQueue();
@@ -47,8 +47,9 @@ class MessageQueue {
   // Main thread. Messages still waiting for this target are dropped when dispatched.
   void Unregister(uint32_t target);
 
-  // Any thread, lock-free and allocation-free. False when the queue is full; the message is
-  // then not queued and the overflow is counted.
+  // Any thread, lock-free and allocation-free: a slot is claimed with one atomic exchange, and
+  // the first post after the main thread looked wakes it with a non-blocking eventfd write. False when the queue is full; the
+  // message is then not queued and the overflow is counted.
   bool Post(const Message& message);
 
   // Main thread. Handles every message waiting now (and runs the pump hook once without
@@ -72,7 +73,8 @@ class MessageQueue {
 
   bool TryPop(Message& message);
   void Deliver(const Message& message);
-  void RaiseWake();
+  void RaiseWake();   // makes the wake descriptor readable
+  void KeepAwake();   // main thread: raises the wake state unless it is raised
   void ClearWake();
   void WaitForWake(int timeoutMs);
 
@@ -84,6 +86,9 @@ class MessageQueue {
   alignas(64) std::atomic<uint64_t> m_overflows{0};
 
   int m_wakeFd = -1;
+  // True from the first post after a clear until the reader clears it again; while it is
+  // true the descriptor is (or is about to be) readable, so later posts skip the write.
+  alignas(64) std::atomic<bool> m_wakeRaised{false};
   std::array<MessageHandler*, kMaxTargets> m_handlers{};
   PumpHook m_pumpHook;
 };

@@ -9,6 +9,8 @@
 #include <cstdlib>
 #include <cstring>
 
+#include "platform/folders.h"
+
 namespace ztlive {
 
 namespace {
@@ -71,6 +73,9 @@ int ReadWholeFile(const std::string& path, std::string& text) {
 
 int ReplaceFileAtomically(const std::string& path, std::string_view contents) {
   const std::string target = ResolvedTarget(path);
+  if (const size_t slash = target.rfind('/'); slash != std::string::npos && slash > 0) {
+    if (const int created = EnsureFolder(target.substr(0, slash)); created != 0) return created;
+  }
   std::string temporary = target + ".XXXXXX";
   const int fd = mkostemp(temporary.data(), O_CLOEXEC);
   if (fd < 0) return errno;

@@ -52,7 +52,7 @@ class ProfileFile {
 // Reads a whole file into text; 0 or errno.
 int ReadWholeFile(const std::string& path, std::string& text);
 // Replaces path with contents through a temporary file in the same folder and a rename;
-// 0 or errno. An existing file keeps its permission bits.
+// 0 or errno. A missing folder is created; an existing file keeps its permission bits.
 int ReplaceFileAtomically(const std::string& path, std::string_view contents);
 
 }  // namespace ztlive

@@ -36,8 +36,8 @@ TEST(ProfileFile, AMissingFileReadsDefaultsIntoABoundedBuffer) {
 
 TEST(ProfileFile, AWriteIsOnDiskAtOnceForEveryReader) {
   TestFolder folder;
-  ProfileFile writer(folder.File("presets.ini"));
-  const ProfileFile reader(folder.File("presets.ini"));
+  ProfileFile writer(folder.File("new/config/presets.ini"));  // the folders are made on the way
+  const ProfileFile reader(folder.File("new/config/presets.ini"));
   ASSERT_EQ(writer.WriteString("ImpulseSet", "Default", "1,2,3,4,5,6,7,8,9,10, 11"), 0);
   EXPECT_EQ(reader.ReadString("impulseset", "default", ""), "1,2,3,4,5,6,7,8,9,10, 11");
   ASSERT_EQ(writer.WriteString("ImpulseSet", "Default", "0,0,0,0,0,0,0,0,0,0, 0"), 0);
@@ -75,8 +75,9 @@ TEST(ProfileFile, AFileThatCannotBeReadIsNeverOverwritten) {
   EXPECT_EQ(file.WriteString("S", "k", "v"), EISDIR);
   EXPECT_TRUE(std::filesystem::is_directory(path));
 
-  ProfileFile nowhere(folder.File("missing/settings.ini"));
-  EXPECT_EQ(nowhere.WriteString("S", "k", "v"), ENOENT);
+  WriteFileText(folder.File("plain"), "a file where a folder should be");
+  ProfileFile nowhere(folder.File("plain/settings.ini"));
+  EXPECT_EQ(nowhere.WriteString("S", "k", "v"), ENOTDIR);
   ProfileFile fresh(folder.File("fresh.ini"));
   EXPECT_EQ(fresh.WriteString("S", "bad=key", "v"), EINVAL);
   EXPECT_FALSE(std::filesystem::exists(folder.File("fresh.ini")));
