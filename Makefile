@@ -3,10 +3,11 @@
 
 BUILD_DIR ?= build
 SANITIZE_DIR ?= build-sanitize
+THREAD_DIR ?= build-thread
 JOBS ?= $(shell nproc)
 WERROR := $(if $(CI),ON,OFF)
 
-.PHONY: all setup build build-sanitize run test check check-sanitize bench clean
+.PHONY: all setup build build-sanitize build-thread run test check check-sanitize check-thread bench clean
 
 all: build
 
@@ -22,6 +23,11 @@ build-sanitize: setup
 	  -DCMAKE_CXX_COMPILER=clang++ -DZTLIVE_SANITIZE=ON
 	cmake --build $(SANITIZE_DIR) -j $(JOBS)
 
+build-thread: setup
+	cmake -S . -B $(THREAD_DIR) -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo -DZTLIVE_WERROR=$(WERROR) \
+	  -DCMAKE_CXX_COMPILER=clang++ -DZTLIVE_SANITIZE_THREAD=ON -DZTLIVE_FUZZ=OFF
+	cmake --build $(THREAD_DIR) -j $(JOBS)
+
 run: build
 	$(BUILD_DIR)/cli/ztlive-cli --help
 
@@ -33,10 +39,14 @@ check: build
 check-sanitize: build-sanitize
 	cd $(SANITIZE_DIR) && ctest --output-on-failure -j $(JOBS)
 
-test: check check-sanitize
+# The tests built with ThreadSanitizer: what crosses threads (device callbacks, the queue).
+check-thread: build-thread
+	cd $(THREAD_DIR) && ctest --output-on-failure -j $(JOBS)
+
+test: check check-thread check-sanitize
 
 bench: build
 	$(BUILD_DIR)/bench/message_queue_bench
 
 clean:
-	rm -rf $(BUILD_DIR) $(SANITIZE_DIR)
+	rm -rf $(BUILD_DIR) $(SANITIZE_DIR) $(THREAD_DIR)

@@ -11,6 +11,11 @@ if(ZTLIVE_SANITIZE)
   add_link_options(-fsanitize=address,undefined -fno-sanitize-recover=all)
 endif()
 
+if(ZTLIVE_SANITIZE_THREAD)
+  add_compile_options(-fsanitize=thread -fno-omit-frame-pointer)
+  add_link_options(-fsanitize=thread)
+endif()
+
 # libFuzzer ships with clang only.
 set(ZTLIVE_BUILD_FUZZERS OFF)
 if(ZTLIVE_FUZZ AND CMAKE_CXX_COMPILER_ID MATCHES "Clang")
