@@ -9,6 +9,8 @@
 #include <cstring>
 #include <vector>
 
+#include "platform/folders.h"
+
 namespace ztlive {
 
 namespace {
@@ -52,12 +54,6 @@ int CopyContents(int source, int destination) {
   }
 }
 
-std::string FolderOf(const std::string& path) {
-  const size_t slash = path.rfind('/');
-  if (slash == std::string::npos) return ".";
-  return slash == 0 ? "/" : path.substr(0, slash);
-}
-
 }  // namespace
 
 int DiskFreeBytes(const std::string& path, uint64_t& bytes) {
@@ -79,7 +75,7 @@ int CopyFile(const std::string& from, const std::string& to, bool failIfExists) 
   if (fstat(source.Get(), &info) != 0) return errno;
   if (failIfExists && access(to.c_str(), F_OK) == 0) return EEXIST;
 
-  std::string temporary = FolderOf(to) + "/.ztlive-copy.XXXXXX";
+  std::string temporary = ParentFolder(to) + "/.ztlive-copy.XXXXXX";
   FileDescriptor destination(mkostemp(temporary.data(), O_CLOEXEC));
   if (destination.Get() < 0) return errno;
   int result = CopyContents(source.Get(), destination.Get());

@@ -22,6 +22,8 @@ std::string DefaultTempFolder();
 // Creates a folder and its missing parents; 0 or errno.
 int EnsureFolder(const std::string& path);
 bool FolderExists(const std::string& path);
+// The folder part of a path: "." for a bare name, "/" for a name in the root.
+std::string ParentFolder(const std::string& path);
 // path and name joined with exactly one '/'.
 std::string JoinPath(const std::string& folder, const std::string& name);
 

@@ -49,6 +49,14 @@ std::string ResolvedTarget(const std::string& path) {
   return resolved;
 }
 
+// Makes a rename durable: the folder entry reaches the disk too.
+void SyncFolderOf(const std::string& path) {
+  const int fd = open(ParentFolder(path).c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+  if (fd < 0) return;
+  fsync(fd);
+  close(fd);
+}
+
 }  // namespace
 
 int ReadWholeFile(const std::string& path, std::string& text) {
@@ -73,9 +81,7 @@ int ReadWholeFile(const std::string& path, std::string& text) {
 
 int ReplaceFileAtomically(const std::string& path, std::string_view contents) {
   const std::string target = ResolvedTarget(path);
-  if (const size_t slash = target.rfind('/'); slash != std::string::npos && slash > 0) {
-    if (const int created = EnsureFolder(target.substr(0, slash)); created != 0) return created;
-  }
+  if (const int created = EnsureFolder(ParentFolder(target)); created != 0) return created;
   std::string temporary = target + ".XXXXXX";
   const int fd = mkostemp(temporary.data(), O_CLOEXEC);
   if (fd < 0) return errno;
@@ -89,8 +95,12 @@ int ReplaceFileAtomically(const std::string& path, std::string_view contents) {
   if (result == 0 && fsync(fd) != 0) result = errno;
   if (close(fd) != 0 && result == 0) result = errno;
   if (result == 0 && rename(temporary.c_str(), target.c_str()) != 0) result = errno;
-  if (result != 0) unlink(temporary.c_str());
-  return result;
+  if (result != 0) {
+    unlink(temporary.c_str());
+    return result;
+  }
+  SyncFolderOf(target);
+  return 0;
 }
 
 int ProfileFile::Load(ProfileText& text) const {
