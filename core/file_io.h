@@ -1,0 +1,49 @@
+// Positioned reads and writes on a file or on a growing block of memory (the memory file
+// that a stream without a name writes into). Results: 0 or errno for opening, byte counts or
+// -1 for reads, true or false for writes.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <string>
+#include <vector>
+
+namespace ztlive {
+
+class FileIo {
+ public:
+  FileIo() = default;
+  ~FileIo() { Close(); }
+  FileIo(const FileIo&) = delete;
+  FileIo& operator=(const FileIo&) = delete;
+
+  // An existing regular file, for reading, or for reading and writing.
+  int OpenFile(const std::string& path, bool write);
+  // A new or emptied file for reading and writing.
+  int CreateFile(const std::string& path);
+  // A memory file with room for initialBytes, growing by growBytes at a time.
+  void OpenMemory(size_t initialBytes, size_t growBytes);
+  void Close();
+
+  bool IsOpen() const { return m_fd >= 0 || m_isMemory; }
+  bool IsMemory() const { return m_isMemory; }
+  bool IsWritable() const { return m_writable; }
+
+  int64_t ReadAt(uint64_t offset, void* data, size_t bytes);
+  bool WriteAt(uint64_t offset, const void* data, size_t bytes);
+  // Current length in bytes, or -1.
+  int64_t Size() const;
+  bool Truncate(uint64_t bytes);
+  // The contents of a memory file.
+  const std::vector<uint8_t>& Memory() const { return m_memory; }
+
+ private:
+  int m_fd = -1;
+  bool m_isMemory = false;
+  bool m_writable = false;
+  std::vector<uint8_t> m_memory;
+  size_t m_memorySize = 0;  // bytes in use; m_memory.size() is the room
+  size_t m_growBytes = 0;
+};
+
+}  // namespace ztlive
