@@ -5,6 +5,7 @@
 #include <vector>
 
 #include "cli/command.h"
+#include "cli/info_command.h"
 #include "cli/settings_command.h"
 #include "platform/console_prompts.h"
 #include "platform/string_table.h"
@@ -13,7 +14,7 @@ namespace ztlive::cli {
 
 namespace {
 
-const Command* const kCommands[] = {&kSettingsCommand};
+const Command* const kCommands[] = {&kInfoCommand, &kSettingsCommand};
 
 void PrintHelp(std::FILE* stream) {
   std::fprintf(stream,
