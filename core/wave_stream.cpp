@@ -86,6 +86,7 @@ int WaveStream::OpenLayout(int openFlags) {
   m_riffEnd = m_layout.riffEnd;
   m_position = m_dataOffset;
   m_sizesDirty = false;
+  m_created = false;
   return kStreamOk;
 }
 
@@ -110,6 +111,7 @@ int WaveStream::Create(const std::string& path, WaveFormat& format, int createMo
   Close();
   if (!HasBuffers()) return kStreamMemoryError;
   m_layout = WaveLayout();
+  m_created = false;
   struct stat info {};
   const bool exists = !path.empty() && stat(path.c_str(), &info) == 0;
 
@@ -142,6 +144,7 @@ int WaveStream::Create(const std::string& path, WaveFormat& format, int createMo
     m_dataOffset = m_dataEnd = m_openedDataEnd = m_position = kWaveHeaderBytes;
     m_riffEnd = kWaveHeaderBytes;
     m_sizesDirty = true;
+    m_created = true;
   }
   m_format = format;
   AfterFormatChange();
@@ -193,6 +196,8 @@ int WaveStream::CloseChunks(int flags) {
     if (!m_file.WriteAt(chunkEnd, &pad, 1)) return 1;
     ++chunkEnd;
   }
+  // A file this stream made ends with its data: bytes of a write that failed part-way go.
+  if (m_created && m_file.Size() > static_cast<int64_t>(chunkEnd) && !m_file.Truncate(chunkEnd)) return 1;
   // Data that grew over chunks that followed it has overwritten them: they end the file.
   if (m_dataEnd > m_openedDataEnd && m_riffEnd > chunkEnd) {
     if (!m_file.Truncate(chunkEnd)) return 1;

@@ -200,6 +200,7 @@ class WaveStream {
   uint64_t m_openedDataEnd = 0; // the data end when the file was opened
   uint64_t m_riffEnd = 0;
   bool m_sizesDirty = false;    // a created file's chunk sizes must be written
+  bool m_created = false;       // the file was made by Create, not found
 
   DeviceHandOver m_handOver = nullptr;
   void* m_handOverContext = nullptr;

@@ -4,10 +4,16 @@
 
 #include <gtest/gtest.h>
 
+#include <sys/resource.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <csignal>
 #include <numeric>
 #include <vector>
 
 #include "core/wave_test_files.h"
+#include "platform/scripted_prompts.h"
 #include "testing/test_folder.h"
 
 namespace ztlive {
@@ -279,6 +285,65 @@ TEST_F(WaveWrite, TwentyBitFilesAreReadAndWrittenAsThreeByteData) {
   const auto bytes = test::ReadBytes(folder.File("20out.wav"));
   EXPECT_EQ(std::vector<uint8_t>(bytes.end() - 4, bytes.end()), (std::vector<uint8_t>{0xFF, 0xFF, 0x0F, 0x00}))
       << "three data bytes and the pad byte";
+}
+
+}  // namespace
+}  // namespace ztlive
+
+namespace ztlive {
+namespace {
+
+// The operating system refuses writes past a size limit, as a full disk would.
+TEST(WaveWriteFailure, ARefusedWriteStopsTheWriterAndLeavesAValidFile) {
+  TestFolder folder;
+  const std::string path = folder.File("full.wav");
+  const pid_t child = fork();
+  ASSERT_GE(child, 0);
+  if (child == 0) {
+    signal(SIGXFSZ, SIG_IGN);
+    const rlimit limit{100001, 100001};
+    setrlimit(RLIMIT_FSIZE, &limit);
+    RunState run;
+    WaveStream stream(4096, 4096, run);
+    WaveFormat format = MakePcmFormat(2, 44100, 16);
+    if (stream.Create(path, format, kCreateOverwrite) != kStreamOk) _exit(2);
+    stream.SetMode(kModeFile);
+    stream.PrepareWriteBuffer();
+    int result = 1;
+    for (int i = 0; i < 100000 && result == 1; ++i) result = stream.WriteSample(i);
+    stream.FinishWrite(kFlagDirty, kFlagDirty);
+    stream.Close();
+    _exit(result == 0 ? 0 : 3);
+  }
+  int status = 0;
+  waitpid(child, &status, 0);
+  ASSERT_TRUE(WIFEXITED(status));
+  ASSERT_EQ(WEXITSTATUS(status), 0) << "WriteSample must report the refused write";
+
+  RunState run;
+  WaveStream stream(4096, 4096, run);
+  ASSERT_EQ(stream.Open(path, kOpenRead), kStreamOk);
+  const auto size = test::ReadBytes(path).size();
+  EXPECT_EQ(stream.DataBytes() + 44, size) << "the header matches the data on disk";
+  EXPECT_GT(stream.DataBytes(), 90000u);
+  EXPECT_EQ(stream.DataBytes() % 4, 0u) << "whole frames";
+}
+
+TEST(StreamErrorReport, ShowsTheTextInAFileErrorWarningAndNothingForSuccess) {
+  ScriptedPrompts prompts;
+  ReportStreamError(prompts, kStreamOk);
+  EXPECT_TRUE(prompts.Entries().empty());
+  ReportStreamError(prompts, kStreamBadFormat);
+  ReportStreamError(prompts, 999);
+  ASSERT_EQ(prompts.Entries().size(), 2u);
+  EXPECT_EQ(prompts.Entries()[0].text, "ERROR: The wavefile contains a format is not supported by ZA-nto.");
+  EXPECT_EQ(prompts.Entries()[0].caption, "File Error");
+  EXPECT_EQ(prompts.Entries()[0].icon, PromptIcon::Warning);
+  EXPECT_EQ(prompts.Entries()[1].text,
+            "ERROR: Could not open the specified file. An error occured while accessing the file.");
+  EXPECT_EQ(StreamErrorText(kStreamBadResolution),
+            "ERROR: The wave file was recorded at a resolution that is not supported by ZA-nto. ZA-nto  supports "
+            "files that have16 bit resolution.");
 }
 
 }  // namespace
