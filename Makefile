@@ -47,6 +47,8 @@ test: check check-thread check-sanitize
 
 bench: build
 	$(BUILD_DIR)/bench/message_queue_bench
+	$(BUILD_DIR)/bench/sample_codec_bench
+	bench/compare_null_pass.py $(BUILD_DIR)
 
 clean:
 	rm -rf $(BUILD_DIR) $(SANITIZE_DIR) $(THREAD_DIR)

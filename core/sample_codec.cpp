@@ -1,10 +1,13 @@
 #include "core/sample_codec.h"
 
+#include <bit>
 #include <cstring>
 
 namespace ztlive {
 
 namespace {
+
+static_assert(std::endian::native == std::endian::little, "the word loads below assume little-endian");
 
 // The loops below are single passes the compiler can vectorise: no calls, no branches on
 // the data, fixed strides.
@@ -28,14 +31,20 @@ SampleValue Unpack24One(const uint8_t* b) {
 }
 
 void Unpack24(const uint8_t* bytes, size_t count, SampleValue* values) {
+  if (count == 0) return;
+  // Pairs of samples from 4-byte loads (6 bytes into 2 values): the load for a sample takes
+  // one byte of the next, which the shift drops. The last sample is read on its own so that
+  // no load passes the end of the buffer.
   size_t i = 0;
-  // Pairs: 6 bytes into 2 values.
-  for (; i + 1 < count; i += 2) {
-    const uint8_t* b = bytes + 3 * i;
-    values[i] = Unpack24One(b);
-    values[i + 1] = Unpack24One(b + 3);
+  for (; i + 2 < count; i += 2) {
+    uint32_t a = 0;
+    uint32_t b = 0;
+    std::memcpy(&a, bytes + 3 * i, 4);
+    std::memcpy(&b, bytes + 3 * i + 3, 4);
+    values[i] = static_cast<int32_t>(a << 8) >> 8;
+    values[i + 1] = static_cast<int32_t>(b << 8) >> 8;
   }
-  if (i < count) values[i] = Unpack24One(bytes + 3 * i);
+  for (; i < count; ++i) values[i] = Unpack24One(bytes + 3 * i);
 }
 
 void Unpack32(const uint8_t* bytes, size_t count, SampleValue* values) {
@@ -60,12 +69,17 @@ void Pack16(const SampleValue* values, size_t count, uint8_t* bytes) {
 }
 
 void Pack24(const SampleValue* values, size_t count, uint8_t* bytes) {
-  for (size_t i = 0; i < count; ++i) {
+  if (count == 0) return;
+  // 4-byte stores 3 bytes apart: each store's fourth byte is overwritten by the next one.
+  for (size_t i = 0; i + 1 < count; ++i) {
     const auto bits = static_cast<uint32_t>(values[i]);
-    bytes[3 * i] = static_cast<uint8_t>(bits);
-    bytes[3 * i + 1] = static_cast<uint8_t>(bits >> 8);
-    bytes[3 * i + 2] = static_cast<uint8_t>(bits >> 16);
+    std::memcpy(bytes + 3 * i, &bits, 4);
   }
+  const auto bits = static_cast<uint32_t>(values[count - 1]);
+  uint8_t* last = bytes + 3 * (count - 1);
+  last[0] = static_cast<uint8_t>(bits);
+  last[1] = static_cast<uint8_t>(bits >> 8);
+  last[2] = static_cast<uint8_t>(bits >> 16);
 }
 
 }  // namespace

@@ -74,6 +74,7 @@ void WaveStream::Close() {
   m_file.Close();
   m_ioNext = m_ioEnd = nullptr;
   m_cursor = m_end = m_begin;
+  UpdateWritePath();
 }
 
 int WaveStream::OpenLayout(int openFlags) {
@@ -99,6 +100,7 @@ int WaveStream::Open(const std::string& path, int openFlags) {
     return result;
   }
   m_mode = (openFlags & kOpenWrite) ? kModeFile : kModeMemory;
+  UpdateWritePath();
   m_format = m_layout.format;
   AfterFormatChange();
   std::memset(m_base, 0, m_valueCount * sizeof(SampleValue));
@@ -149,6 +151,7 @@ int WaveStream::Create(const std::string& path, WaveFormat& format, int createMo
   m_format = format;
   AfterFormatChange();
   m_cursor = m_end = m_begin;
+  UpdateWritePath();
   return kStreamOk;
 }
 
@@ -354,6 +357,20 @@ void WaveStream::ConsumeBlock() {
   const int history = std::min(m_history, 8 * m_historyCapacity);
   if (history > 0) std::memmove(m_begin - history, m_end - history, history * sizeof(SampleValue));
   m_end = m_cursor = m_begin;
+}
+
+int WaveStream::WriteSampleToBlock(SampleValue value) {
+  const bool fileOpen = m_file.IsOpen();
+  if (fileOpen && m_mode == kModeDeviceAndLog && m_run.logToFile) {
+    if (m_ioEnd - m_ioNext < m_bytesPerSample && !AdvanceIoBuffer()) return 0;
+    StoreSample(m_ioNext, ClipValue(value), m_bytesPerSample);
+    m_ioNext += m_bytesPerSample;
+  }
+  // A file open in another mode than device-and-log takes nothing more.
+  if (fileOpen && m_mode != kModeDeviceAndLog) return 1;
+  if (m_mode != kModeMemory && m_end >= m_limit && !HandOverBlock()) return 0;
+  *m_end++ = ClipValue(value);
+  return m_run.stopRequested.load(std::memory_order_relaxed) ? 0 : 1;
 }
 
 bool WaveStream::HandOverBlock() {

@@ -104,26 +104,24 @@ class WaveStream {
     return value;
   }
 
-  // Writes one output value: 1 to go on, 0 to stop. Called once per value of every filter.
+  // Writes one output value: 1 to go on, 0 to stop. Called once per value of every filter:
+  // the common case, packing into a file, stays inline; the device and memory modes and the
+  // log file take the call below.
   int WriteSample(SampleValue value) {
     if (const int stop = m_run.stopRequested.load(std::memory_order_relaxed)) return stop;
-    const bool fileOpen = m_file.IsOpen();
-    if (fileOpen && (m_mode == kModeFile || (m_mode == kModeDeviceAndLog && m_run.logToFile))) {
-      if (m_ioEnd - m_ioNext < m_bytesPerSample && !AdvanceIoBuffer()) return 0;
-      StoreSample(m_ioNext, ClipValue(value), m_bytesPerSample);
-      m_ioNext += m_bytesPerSample;
-    }
-    if (fileOpen && m_mode != kModeDeviceAndLog) return 1;
-    if (m_mode != kModeMemory && m_end >= m_limit) {
-      if (!HandOverBlock()) return 0;
-    }
-    *m_end++ = ClipValue(value);
-    return m_run.stopRequested.load(std::memory_order_relaxed) ? 0 : 1;
+    if (!m_writesToFile) return WriteSampleToBlock(value);
+    if (m_ioEnd - m_ioNext < m_bytesPerSample && !AdvanceIoBuffer()) return 0;
+    StoreSample(m_ioNext, ClipValue(value), m_bytesPerSample);
+    m_ioNext += m_bytesPerSample;
+    return 1;
   }
 
   // Accessors.
   StreamMode Mode() const { return m_mode; }
-  void SetMode(StreamMode mode) { m_mode = mode; }
+  void SetMode(StreamMode mode) {
+    m_mode = mode;
+    UpdateWritePath();
+  }
   const WaveFormat& Format() const { return m_format; }
   int BytesPerSample() const { return m_bytesPerSample; }
   uint32_t AvgBytesPerSecond() const { return m_format.avgBytesPerSecond; }
@@ -156,6 +154,8 @@ class WaveStream {
 
  private:
   int OpenLayout(int openFlags);
+  int WriteSampleToBlock(SampleValue value);
+  void UpdateWritePath() { m_writesToFile = m_file.IsOpen() && m_mode == kModeFile; }
   void ResetClipLimits();
   void AfterFormatChange();
   bool AdvanceIoBuffer();
@@ -166,6 +166,7 @@ class WaveStream {
 
   RunState& m_run;
   StreamMode m_mode = kModeMemory;
+  bool m_writesToFile = false;  // a file is open in kModeFile: WriteSample packs into it
   SampleValue* m_cursor = nullptr;
   SampleValue* m_end = nullptr;
   SampleValue* m_base = nullptr;
