@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "testing/test_folder.h"
+#include "testing/wave_bytes.h"
 
 extern char** environ;
 
@@ -101,6 +102,29 @@ TEST(Cli, SettingsRefuseWhatCannotBeStoredOrRead) {
   const CliResult blocked = RunCli({"settings", "set", "ZANTO", "Nudge", "5"}, home.File("blocker"));
   EXPECT_EQ(blocked.exitCode, 1);
   EXPECT_NE(blocked.err.find("cannot be used"), std::string::npos) << blocked.err;
+}
+
+TEST(Cli, InfoShowsFormatLengthAndChunksAndRefusesWhatItCannotOpen) {
+  TestFolder home;
+  const std::string path = home.File("take.wav");
+  test::WriteBytes(path, test::WaveBytes()
+                             .Format(1, 2, 8000, 16)
+                             .Chunk("LIST", std::vector<uint8_t>(10, 'x'))
+                             .Data(std::vector<uint8_t>(8000 * 4 * 3 / 2, 0))
+                             .Build());
+  const CliResult info = RunCli({"info", path}, home.Path());
+  EXPECT_EQ(info.exitCode, 0);
+  EXPECT_EQ(info.out, "File:     " + path + "\n"
+                      "Format:   PCM, 2 channels, 8000 Hz, 16 bits, block align 4\n"
+                      "Data:     48000 bytes, 12000 frames\n"
+                      "Duration: 0:00:01.500 (1.500 s)\n"
+                      "Chunks:   fmt  (16 bytes), LIST (10 bytes), data (48000 bytes)\n");
+
+  test::WriteBytes(path, test::WaveBytes().Format(1, 3, 8000, 16).Data({0, 0}).Build());
+  const CliResult bad = RunCli({"info", path}, home.Path());
+  EXPECT_EQ(bad.exitCode, 1);
+  EXPECT_EQ(bad.err, "ERROR: The wavefile contains a format is not supported by ZA-nto.\n");
+  EXPECT_EQ(RunCli({"info"}, home.Path()).exitCode, 2);
 }
 
 }  // namespace

@@ -4,7 +4,7 @@
 #include <sys/stat.h>
 
 #include "core/wave_stream.h"
-#include "core/wave_test_files.h"
+#include "testing/wave_bytes.h"
 #include "testing/test_folder.h"
 
 namespace ztlive {

@@ -10,9 +10,11 @@
 
 #include <csignal>
 #include <numeric>
+#include <thread>
 #include <vector>
 
-#include "core/wave_test_files.h"
+#include "testing/wave_bytes.h"
+#include "platform/message_queue.h"
 #include "platform/scripted_prompts.h"
 #include "testing/test_folder.h"
 
@@ -327,6 +329,69 @@ TEST(WaveWriteFailure, ARefusedWriteStopsTheWriterAndLeavesAValidFile) {
   EXPECT_EQ(stream.DataBytes() + 44, size) << "the header matches the data on disk";
   EXPECT_GT(stream.DataBytes(), 90000u);
   EXPECT_EQ(stream.DataBytes() % 4, 0u) << "whole frames";
+}
+
+// The input device's side of live input: it fills the block when its message comes.
+class FakeInputDevice : public MessageHandler {
+ public:
+  explicit FakeInputDevice(WaveStream& stream) : m_stream(stream) {}
+  void OnMessage(const Message& message) override {
+    for (int i = 0; i < message.value && m_stream.End() < m_stream.Limit(); ++i) {
+      *m_stream.End() = static_cast<SampleValue>(i);
+      m_stream.SetEnd(m_stream.End() + 1);
+    }
+  }
+
+ private:
+  WaveStream& m_stream;
+};
+
+TEST(WaveLiveInput, ReadBlockWaitsWhileMessagesFillTheBlockAndEndsOnAStop) {
+  RunState run;
+  run.liveInput = 1;
+  run.regionEnd = 0xFFFFFFFF;
+  WaveStream input(64, 64, run);
+  MessageQueue queue;
+  FakeInputDevice device(input);
+  const uint32_t target = queue.Register(&device);
+  input.SetMessageQueue(&queue);
+
+  std::thread recorder([&] {
+    for (int i = 0; i < 4; ++i) {
+      std::this_thread::sleep_for(std::chrono::milliseconds(5));
+      queue.Post({target, 1, 0, 16});
+    }
+  });
+  SampleValue* first = nullptr;
+  SampleValue* last = nullptr;
+  EXPECT_EQ(input.ReadBlock(0, 0, &first, &last), 0);
+  recorder.join();
+  EXPECT_EQ(last - first, 64);
+  EXPECT_EQ(first[17], 1);
+  EXPECT_EQ(run.readPosition, 64u);
+
+  run.stopRequested = 1;
+  EXPECT_EQ(input.ReadBlock(0, 0, &first, &last), 1);
+}
+
+TEST(WaveWriteWord, StoresRawWordsInAFileAndInTheBlock) {
+  TestFolder folder;
+  RunState run;
+  WaveStream stream(8, 8, run);
+  WaveFormat format = MakePcmFormat(1, 8000, 16);
+  ASSERT_EQ(stream.Create(folder.File("w.wav"), format, kCreateOverwrite), kStreamOk);
+  stream.SetMode(kModeFile);
+  ASSERT_EQ(stream.PrepareWriteBuffer(), 0);
+  for (int i = 0; i < 5000; ++i) ASSERT_EQ(stream.WriteWord(static_cast<int16_t>(-i)), 1);
+  ASSERT_EQ(stream.FinishWrite(kFlagDirty, kFlagDirty), 0);
+  stream.Close();
+  const auto bytes = test::ReadBytes(folder.File("w.wav"));
+  ASSERT_EQ(bytes.size(), 44u + 10000);
+  EXPECT_EQ(bytes[44 + 2 * 4999] | bytes[45 + 2 * 4999] << 8, 0x10000 - 4999);
+
+  WaveStream memory(8, 8, run);
+  memory.WriteWord(-5);
+  EXPECT_EQ(memory.Begin()[0], -5);
 }
 
 TEST(StreamErrorReport, ShowsTheTextInAFileErrorWarningAndNothingForSuccess) {

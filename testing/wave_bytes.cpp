@@ -1,4 +1,4 @@
-#include "core/wave_test_files.h"
+#include "testing/wave_bytes.h"
 
 #include <fstream>
 #include <iterator>
