@@ -208,5 +208,41 @@ TEST_F(PresetListTest, ClosingSavesDefaultOnlyWithAutoSaveAndNeverDuringARun) {
   EXPECT_EQ(values, Values(9));
 }
 
+TEST_F(PresetListTest, LongNamesHugeSectionsAndBinaryFilesAreHandled) {
+  list.FillList(combo);
+  const std::string longest(64, 'n');
+  names.answers = {longest + "cut off"};
+  ASSERT_EQ(list.SavePresetAs(combo, Values(1)), 0);
+  EXPECT_EQ(combo.items, (std::vector<std::string>{longest}));
+
+  ProfileFile file = PresetFile();
+  std::string many = "[AveragingSetSet]\n";
+  for (int i = 0; i < 5000; ++i) many += "Preset" + std::to_string(i) + "=1,2,3,4,5,6,7,8,9,10,11\n";
+  test::WriteFileText(folder.File("ZTLiveDemoPresets.ini"), many);
+  list.FillList(combo);
+  // The names that fit a 4096-byte list, whole: "Preset0" ... each with its terminator.
+  EXPECT_GT(combo.Count(), 400);
+  EXPECT_LT(combo.Count(), 5000);
+  EXPECT_EQ(combo.items[0], "Preset0");
+
+  std::string binary(20000, '\0');
+  for (size_t i = 0; i < binary.size(); ++i) binary[i] = static_cast<char>((i * 7919) % 251);
+  test::WriteFileText(folder.File("ZTLiveDemoPresets.ini"), binary);
+  list.FillList(combo);
+  combo.Add("Anything");
+  combo.Select(combo.Find("Anything"));
+  PresetValues values = Values(3);
+  EXPECT_EQ(list.LoadSelected(combo, values), 1);
+  EXPECT_EQ(values, Values(3));
+  names.answers = {std::string("Kept")};
+  EXPECT_EQ(list.SavePresetAs(combo, Values(4)), 0) << "a write keeps the file's bytes and adds the preset";
+  EXPECT_EQ(ReadPresetValues("AveragingSetSet", "Kept", values), 0);
+  EXPECT_EQ(values, Values(4));
+
+  names.answers = {std::string("a=b")};
+  EXPECT_EQ(list.SavePresetAs(combo, Values(5)), 1);
+  EXPECT_EQ(prompts.Entries().back().text, "The preset a=b could not be saved: Invalid argument");
+}
+
 }  // namespace
 }  // namespace ztlive
