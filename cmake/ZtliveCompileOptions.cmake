@@ -1,7 +1,7 @@
 # Warnings and sanitizers shared by every target of the project.
 
 add_compile_options(-Wall -Wextra -Wpedantic -Wshadow -Wnon-virtual-dtor -Wold-style-cast
-                    -Wcast-align -Woverloaded-virtual -Wnull-dereference)
+                    -Wcast-align -Woverloaded-virtual)
 if(ZTLIVE_WERROR)
   add_compile_options(-Werror)
 endif()
