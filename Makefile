@@ -48,6 +48,7 @@ test: check check-thread check-sanitize
 bench: build
 	$(BUILD_DIR)/bench/message_queue_bench
 	$(BUILD_DIR)/bench/sample_codec_bench
+	$(BUILD_DIR)/bench/real_fft_bench
 	bench/compare_null_pass.py $(BUILD_DIR)
 
 clean:
