@@ -4,25 +4,29 @@
 
 namespace ztlive {
 
+namespace {
+
+struct StreamErrorEntry {
+  int code;
+  StringId text;
+};
+
+constexpr StreamErrorEntry kTexts[] = {
+    {kStreamInternalError, StringId::kStreamInternalError},
+    {kStreamMemoryError, StringId::kStreamMemoryError},
+    {kStreamCannotOpen, StringId::kStreamCannotOpen},
+    {kStreamBadFormat, StringId::kStreamBadFormat},
+    {kStreamTypeNotSupported, StringId::kStreamTypeNotSupported},
+    {kStreamBadResolution, StringId::kStreamBadResolution},
+    {kStreamCannotWrite, StringId::kCannotWriteWave},
+};
+
+}  // namespace
+
 std::string_view StreamErrorText(int code) {
-  switch (code) {
-    case kStreamInternalError:
-      return StringText(StringId::kStreamInternalError);
-    case kStreamMemoryError:
-      return StringText(StringId::kStreamMemoryError);
-    case kStreamCannotOpen:
-      return StringText(StringId::kStreamCannotOpen);
-    case kStreamBadFormat:
-      return StringText(StringId::kStreamBadFormat);
-    case kStreamTypeNotSupported:
-      return StringText(StringId::kStreamTypeNotSupported);
-    case kStreamBadResolution:
-      return StringText(StringId::kStreamBadResolution);
-    case kStreamCannotWrite:
-      return StringText(StringId::kCannotWriteWave);
-    default:
-      return StringText(StringId::kStreamOtherError);
-  }
+  for (const StreamErrorEntry& entry : kTexts)
+    if (entry.code == code) return StringText(entry.text);
+  return StringText(StringId::kStreamOtherError);
 }
 
 void ReportStreamError(Prompts& prompts, int code) {

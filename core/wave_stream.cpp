@@ -361,11 +361,7 @@ void WaveStream::ConsumeBlock() {
 
 int WaveStream::WriteSampleToBlock(SampleValue value) {
   const bool fileOpen = m_file.IsOpen();
-  if (fileOpen && m_mode == kModeDeviceAndLog && m_run.logToFile) {
-    if (m_ioEnd - m_ioNext < m_bytesPerSample && !AdvanceIoBuffer()) return 0;
-    StoreSample(m_ioNext, ClipValue(value), m_bytesPerSample);
-    m_ioNext += m_bytesPerSample;
-  }
+  if (fileOpen && m_mode == kModeDeviceAndLog && m_run.logToFile && !PackIntoIoBuffer(value)) return 0;
   // A file open in another mode than device-and-log takes nothing more.
   if (fileOpen && m_mode != kModeDeviceAndLog) return 1;
   if (m_mode != kModeMemory && m_end >= m_limit && !HandOverBlock()) return 0;

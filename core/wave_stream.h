@@ -110,10 +110,7 @@ class WaveStream {
   int WriteSample(SampleValue value) {
     if (const int stop = m_run.stopRequested.load(std::memory_order_relaxed)) return stop;
     if (!m_writesToFile) return WriteSampleToBlock(value);
-    if (m_ioEnd - m_ioNext < m_bytesPerSample && !AdvanceIoBuffer()) return 0;
-    StoreSample(m_ioNext, ClipValue(value), m_bytesPerSample);
-    m_ioNext += m_bytesPerSample;
-    return 1;
+    return PackIntoIoBuffer(value) ? 1 : 0;
   }
 
   // Accessors.
@@ -155,6 +152,13 @@ class WaveStream {
  private:
   int OpenLayout(int openFlags);
   int WriteSampleToBlock(SampleValue value);
+  // Clips and packs one value at the I/O buffer's next byte, writing a full buffer out first.
+  bool PackIntoIoBuffer(SampleValue value) {
+    if (m_ioEnd - m_ioNext < m_bytesPerSample && !AdvanceIoBuffer()) return false;
+    StoreSample(m_ioNext, ClipValue(value), m_bytesPerSample);
+    m_ioNext += m_bytesPerSample;
+    return true;
+  }
   void UpdateWritePath() { m_writesToFile = m_file.IsOpen() && m_mode == kModeFile; }
   void ResetClipLimits();
   void AfterFormatChange();
