@@ -87,7 +87,7 @@ int WaveStream::OpenLayout(int openFlags) {
   m_riffEnd = m_layout.riffEnd;
   m_position = m_dataOffset;
   m_sizesDirty = false;
-  m_created = false;
+  m_openedFileSize = static_cast<uint64_t>(std::max<int64_t>(m_file.Size(), 0));
   return kStreamOk;
 }
 
@@ -113,7 +113,6 @@ int WaveStream::Create(const std::string& path, WaveFormat& format, int createMo
   Close();
   if (!HasBuffers()) return kStreamMemoryError;
   m_layout = WaveLayout();
-  m_created = false;
   struct stat info {};
   const bool exists = !path.empty() && stat(path.c_str(), &info) == 0;
 
@@ -146,7 +145,7 @@ int WaveStream::Create(const std::string& path, WaveFormat& format, int createMo
     m_dataOffset = m_dataEnd = m_openedDataEnd = m_position = kWaveHeaderBytes;
     m_riffEnd = kWaveHeaderBytes;
     m_sizesDirty = true;
-    m_created = true;
+    m_openedFileSize = kWaveHeaderBytes;
   }
   m_format = format;
   AfterFormatChange();
@@ -199,8 +198,9 @@ int WaveStream::CloseChunks(int flags) {
     if (!m_file.WriteAt(chunkEnd, &pad, 1)) return 1;
     ++chunkEnd;
   }
-  // A file this stream made ends with its data: bytes of a write that failed part-way go.
-  if (m_created && m_file.Size() > static_cast<int64_t>(chunkEnd) && !m_file.Truncate(chunkEnd)) return 1;
+  // Bytes that a write which failed part-way left past the data and past the file's old end go.
+  const uint64_t keep = std::max(m_openedFileSize, chunkEnd);
+  if (m_file.Size() > static_cast<int64_t>(keep) && !m_file.Truncate(keep)) return 1;
   // Data that grew over chunks that followed it has overwritten them: they end the file.
   if (m_dataEnd > m_openedDataEnd && m_riffEnd > chunkEnd) {
     if (!m_file.Truncate(chunkEnd)) return 1;
@@ -373,6 +373,35 @@ bool WaveStream::HandOverBlock() {
   if (m_handOver == nullptr || !m_handOver(m_handOverContext, *this)) return false;
   m_cursor = m_end = m_begin;
   return true;
+}
+
+int64_t WaveStream::ReadRaw(uint8_t* bytes, size_t count) {
+  if (!m_file.IsOpen()) return -1;
+  const uint64_t available = m_dataEnd > m_position ? m_dataEnd - m_position : 0;
+  const size_t wanted = static_cast<size_t>(std::min<uint64_t>(count, available));
+  if (wanted == 0) return 0;
+  const int64_t got = m_file.ReadAt(m_position, bytes, wanted);
+  if (got > 0) m_position += static_cast<uint64_t>(got);
+  return got;
+}
+
+bool WaveStream::WriteRaw(const uint8_t* bytes, size_t count) {
+  if (!m_file.IsOpen() || !m_file.WriteAt(m_position, bytes, count)) return false;
+  m_position += count;
+  m_dataEnd = std::max(m_dataEnd, m_position);
+  return true;
+}
+
+int WaveStream::ShortenData(uint64_t dataBytes) {
+  if (!m_file.IsOpen() || dataBytes > m_dataEnd - m_dataOffset) return 1;
+  FlushIoBuffer();
+  m_dataEnd = m_dataOffset + dataBytes;
+  const uint64_t chunkEnd = m_dataEnd + (dataBytes & 1);
+  // Whatever followed the data is cut off with the rest of the file.
+  m_openedFileSize = std::min(m_openedFileSize, chunkEnd);
+  m_riffEnd = chunkEnd;
+  m_openedDataEnd = m_dataEnd;
+  return CloseChunks(kFlagDirty);
 }
 
 int WaveStream::WriteWord(int16_t word) {

@@ -88,6 +88,13 @@ class WaveStream {
   void UnpackBytes(const uint8_t* bytes, int length);
   void PackValues(uint8_t* bytes, int length, int bytesPerSample = 0) const;
   void ConsumeBlock();
+  // Raw file bytes at the current position (range copies move bytes, not values). A read
+  // stops at the end of the data; a write may extend it. Both advance the position.
+  int64_t ReadRaw(uint8_t* bytes, size_t count);
+  bool WriteRaw(const uint8_t* bytes, size_t count);
+  // Makes the data chunk dataBytes long (not longer than it is), rewrites the sizes and cuts
+  // the file after it. 0 on success.
+  int ShortenData(uint64_t dataBytes);
   int WriteWord(int16_t word);
   int WriteSilenceAndClose(double seconds);
 
@@ -205,7 +212,7 @@ class WaveStream {
   uint64_t m_openedDataEnd = 0; // the data end when the file was opened
   uint64_t m_riffEnd = 0;
   bool m_sizesDirty = false;    // a created file's chunk sizes must be written
-  bool m_created = false;       // the file was made by Create, not found
+  uint64_t m_openedFileSize = 0; // the file's length when it was opened or created
 
   DeviceHandOver m_handOver = nullptr;
   void* m_handOverContext = nullptr;
