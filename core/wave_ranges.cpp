@@ -165,11 +165,25 @@ int InsertFile(const std::string& target, uint64_t position, const std::string& 
       prompts.Ask(StringText(StringId::kLowDiskSpace), "", PromptButtons::YesNo, PromptIcon::Warning) != PromptAnswer::Yes)
     return 0;
 
-  const bool done = CopyRange(target, tail, position, 0, 0, 0, prompts) == 1 &&
-                    CopyRange(insert, target, 0, 0, position, 0, prompts) == 1 &&
-                    CopyRange(tail, target, 0, 0, position + insertInfo.dataBytes, 0, prompts) == 1;
-  DeleteFile(tail);
-  return done ? 1 : 0;
+  if (CopyRange(target, tail, position, 0, 0, 0, prompts) != 1) {
+    DeleteFile(tail);
+    return 0;
+  }
+  if (CopyRange(insert, target, 0, 0, position, 0, prompts) == 1 &&
+      CopyRange(tail, target, 0, 0, position + insertInfo.dataBytes, 0, prompts) == 1) {
+    DeleteFile(tail);
+    return 1;
+  }
+  // The insert failed part-way (a full disk): put the old tail back where it was and cut what
+  // the insert added, so the target holds exactly its old data. The tail file is kept when
+  // even that fails, so that no audio is lost.
+  WaveInfo now;
+  const bool restored = CopyRange(tail, target, 0, 0, position, 0, prompts) == 1 &&
+                        ReadWaveInfo(target, now, prompts) == kStreamOk &&
+                        (now.dataBytes == targetInfo.dataBytes ||
+                         CutRange(target, targetInfo.dataBytes, now.dataBytes, prompts) == 1);
+  if (restored) DeleteFile(tail);
+  return 0;
 }
 
 uint64_t DiskFree(const std::string& path, std::string& text, uint64_t& kilobytes) {

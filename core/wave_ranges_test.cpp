@@ -7,6 +7,7 @@
 
 #include <csignal>
 #include <cstdlib>
+#include <filesystem>
 #include <fstream>
 
 #include "core/wave_stream.h"
@@ -134,6 +135,29 @@ TEST_F(WaveRanges, ACopyThatRunsOutOfSpaceLeavesAValidFile) {
   EXPECT_LE(data.size() + 44, 50000u);
   EXPECT_EQ(std::vector<uint8_t>(data.begin(), data.begin() + 10000), Pattern(10000, 7)) << "the old data is intact";
   EXPECT_EQ(std::system(("sox '" + folder.File("b.wav") + "' -n stat >/dev/null 2>&1").c_str()), 0);
+}
+
+TEST_F(WaveRanges, AnInsertThatRunsOutOfSpaceLeavesTheTargetAsItWas) {
+  WriteWave(folder.File("a.wav"), Pattern(30000));
+  WriteWave(folder.File("insert.wav"), Pattern(40000, 3));
+  TestFolder temp;
+  const pid_t child = fork();
+  ASSERT_GE(child, 0);
+  if (child == 0) {
+    signal(SIGXFSZ, SIG_IGN);
+    const rlimit limit{50000, 50000};  // room for the tail file, not for the grown target
+    setrlimit(RLIMIT_FSIZE, &limit);
+    ScriptedPrompts childPrompts;
+    const int result = InsertFile(folder.File("a.wav"), 10000, folder.File("insert.wav"), temp.Path(), childPrompts);
+    _exit(result == 0 ? 0 : 1);
+  }
+  int status = 0;
+  waitpid(child, &status, 0);
+  ASSERT_TRUE(WIFEXITED(status));
+  EXPECT_EQ(WEXITSTATUS(status), 0) << "the insert must fail";
+  EXPECT_EQ(DataOf(folder.File("a.wav")), Pattern(30000));
+  EXPECT_EQ(std::distance(std::filesystem::directory_iterator(temp.Path()), std::filesystem::directory_iterator()), 0)
+      << "the tail file went once the target was restored";
 }
 
 }  // namespace
