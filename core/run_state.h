@@ -24,6 +24,7 @@ struct RunState {
   int liveInput = 0;                  // the input device fills the input stream's blocks
   int logToFile = 0;                  // device-and-log streams also pack into their file
   int engineState = kEngineStopped;   // the device engine's state
+  int suppressPeaks = 0;              // peak building is skipped and views read samples directly
 };
 
 // The one instance.

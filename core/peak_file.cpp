@@ -1,0 +1,275 @@
+#include "core/peak_file.h"
+
+#include <algorithm>
+#include <array>
+#include <cstring>
+
+#include "core/file_io.h"
+#include "core/wave_stream.h"
+#include "platform/string_table.h"
+
+namespace ztlive {
+
+namespace {
+
+constexpr uint8_t kSignature[16] = {0x42, 0x1F, 0x07, 0xF6, 0x0A, 0x32, 0xD3, 0x11,
+                                    0xB0, 0x64, 0x82, 0xD9, 0x1B, 0xE8, 0xD7, 0x4D};
+constexpr size_t kMarkerBytes = 260;
+constexpr size_t kPieceBytes = 4096;
+constexpr size_t kRecordBufferBytes = 8192;
+
+// A sample value's magnitude in 16-bit scale; -32768 is held at 32767.
+inline int32_t Magnitude(SampleValue value) { return std::min(std::abs(value >> 8), 32767); }
+
+bool HasSignature(FileIo& file, size_t bytes) {
+  uint8_t read[16];
+  return file.ReadAt(0, read, bytes) == static_cast<int64_t>(bytes) && std::memcmp(read, kSignature, bytes) == 0;
+}
+
+void Put32(uint8_t* b, uint32_t v) {
+  for (int i = 0; i < 4; ++i) b[i] = static_cast<uint8_t>(v >> (8 * i));
+}
+uint32_t Get32(const uint8_t* b) {
+  return static_cast<uint32_t>(b[0]) | (static_cast<uint32_t>(b[1]) << 8) | (static_cast<uint32_t>(b[2]) << 16) |
+         (static_cast<uint32_t>(b[3]) << 24);
+}
+
+}  // namespace
+
+std::string PeakFile::PeakFileName(const std::string& wavePath) {
+  const size_t dot = wavePath.rfind('.');
+  const size_t slash = wavePath.rfind('/');
+  if (dot == std::string::npos || (slash != std::string::npos && dot < slash)) return wavePath + ".pkf";
+  return wavePath.substr(0, dot) + ".pkf";
+}
+
+PeakFile::PeakFile(std::string wavePath, RunState& run, Prompts& prompts)
+    : m_wavePath(std::move(wavePath)), m_peakPath(PeakFileName(m_wavePath)), m_run(run), m_prompts(prompts) {
+  ReadHeader();
+}
+
+bool PeakFile::ReadHeader() {
+  FileIo file;
+  if (file.OpenFile(m_peakPath, false) != 0 || !HasSignature(file, 16)) return false;
+  std::vector<uint8_t> header(kHeaderBytes);
+  if (file.ReadAt(0, header.data(), header.size()) != static_cast<int64_t>(header.size())) return false;
+  const auto count = static_cast<int32_t>(Get32(header.data() + 26016));
+  m_markers.clear();
+  for (int i = 0; i < std::clamp(count, 0, kMaxMarkers); ++i) {
+    const uint8_t* entry = header.data() + 16 + static_cast<size_t>(i) * kMarkerBytes;
+    const char* label = reinterpret_cast<const char*>(entry + 4);
+    m_markers.push_back({Get32(entry), std::string(label, strnlen(label, 255))});
+  }
+  return true;
+}
+
+std::vector<uint8_t> PeakFile::HeaderBytes() const {
+  std::vector<uint8_t> header(kHeaderBytes, 0);
+  std::memcpy(header.data(), kSignature, sizeof kSignature);
+  for (size_t i = 0; i < m_markers.size(); ++i) {
+    uint8_t* entry = header.data() + 16 + i * kMarkerBytes;
+    Put32(entry, m_markers[i].position);
+    std::memcpy(entry + 4, m_markers[i].label.data(), std::min<size_t>(m_markers[i].label.size(), 255));
+  }
+  Put32(header.data() + 26016, static_cast<uint32_t>(m_markers.size()));
+  return header;
+}
+
+void PeakFile::SaveHeader() {
+  FileIo file;
+  if (file.OpenFile(m_peakPath, true) != 0) return;  // no peak file yet: the next build writes it
+  const std::vector<uint8_t> header = HeaderBytes();
+  file.WriteAt(0, header.data(), header.size());
+}
+
+int PeakFile::Build(uint64_t from, uint64_t to) {
+  if (m_run.suppressPeaks) return 0;
+  RunState local;
+  WaveStream wave(4096, 4096, local);
+  if (const int result = wave.Open(m_wavePath, kOpenRead); result != kStreamOk) {
+    ReportStreamError(m_prompts, result);
+    return result;
+  }
+  const int channels = wave.Format().channels;
+  const uint64_t frame = wave.Format().blockAlign;
+  const uint64_t recordBytes = kFramesPerRecord * frame;
+  const uint64_t length = wave.DataBytes() - wave.DataBytes() % frame;
+  if (to == 0) to = length;
+  to = std::min<uint64_t>(to + kFramesPerRecord * static_cast<uint64_t>(wave.BytesPerSample()), length);
+  to -= to % frame;
+  from = from > recordBytes ? from - recordBytes : 0;
+  from -= from % recordBytes;  // records are rebuilt whole
+
+  FileIo peaks;
+  if (peaks.OpenFile(m_peakPath, true) != 0 || !HasSignature(peaks, 16)) {
+    if (peaks.CreateFile(m_peakPath) != 0) return -1;
+    from = 0;
+  }
+  const std::vector<uint8_t> header = HeaderBytes();
+  if (!peaks.WriteAt(0, header.data(), header.size())) return -1;
+
+  const auto recordSize = static_cast<uint64_t>(2 * channels);
+  uint64_t record = from / recordBytes;
+  std::array<int32_t, 2> maxima{0, 0};
+  std::array<SampleValue, 2> values{0, 0};
+  std::array<uint8_t, 8> bytes{};
+  if (record > 0) {
+    // The frame that closed the previous record opens this one.
+    wave.SeekData(static_cast<int64_t>(from - frame), 0);
+    if (wave.ReadRaw(bytes.data(), frame) != static_cast<int64_t>(frame)) return -1;
+    UnpackSamples(bytes.data(), static_cast<size_t>(channels), wave.BytesPerSample(), values.data());
+    for (int c = 0; c < channels; ++c) maxima[static_cast<size_t>(c)] = Magnitude(values[static_cast<size_t>(c)]);
+  }
+
+  uint8_t piece[kPieceBytes];
+  SampleValue samples[kPieceBytes];
+  uint8_t out[kRecordBufferBytes];
+  size_t outUsed = 0;
+  uint64_t outRecord = record;  // the first record in out
+  int framesInRecord = 0;
+  m_largestPeak = 0;
+  const size_t pieceBytes = kPieceBytes - kPieceBytes % frame;
+  wave.SeekData(static_cast<int64_t>(from), 0);
+  for (uint64_t position = from; position < to;) {
+    const size_t wanted = static_cast<size_t>(std::min<uint64_t>(pieceBytes, to - position));
+    if (wave.ReadRaw(piece, wanted) != static_cast<int64_t>(wanted)) return -1;
+    const size_t count = wanted / static_cast<size_t>(wave.BytesPerSample());
+    UnpackSamples(piece, count, wave.BytesPerSample(), samples);
+    for (size_t i = 0; i < count; i += static_cast<size_t>(channels)) {
+      for (int c = 0; c < channels; ++c)
+        maxima[static_cast<size_t>(c)] = std::max(maxima[static_cast<size_t>(c)], Magnitude(samples[i + static_cast<size_t>(c)]));
+      if (++framesInRecord < kFramesPerRecord) continue;
+      for (int c = 0; c < channels; ++c) {
+        const int32_t peak = maxima[static_cast<size_t>(c)];
+        m_largestPeak = std::max(m_largestPeak, peak);
+        out[outUsed++] = static_cast<uint8_t>(peak);
+        out[outUsed++] = static_cast<uint8_t>(peak >> 8);
+        maxima[static_cast<size_t>(c)] = Magnitude(samples[i + static_cast<size_t>(c)]);
+      }
+      framesInRecord = 0;
+      ++record;
+      if (outUsed + recordSize > sizeof out) {
+        if (!peaks.WriteAt(kHeaderBytes + outRecord * recordSize, out, outUsed)) return -1;
+        outRecord = record;
+        outUsed = 0;
+      }
+    }
+    position += wanted;
+  }
+  // A partial record at the end is not written.
+  if (outUsed > 0 && !peaks.WriteAt(kHeaderBytes + outRecord * recordSize, out, outUsed)) return -1;
+  // Built to the end: records of a longer earlier file go.
+  if (to == length) peaks.Truncate(kHeaderBytes + record * recordSize);
+  m_valid = true;
+  return 0;
+}
+
+int PeakFile::ReadDisplayPeaks(std::vector<int16_t>& peaks, int& columns, uint64_t from, uint64_t to) {
+  RunState local;
+  WaveStream wave(4096, 4096, local);
+  if (const int result = wave.Open(m_wavePath, kOpenRead); result != kStreamOk || columns <= 0) {
+    if (result != kStreamOk) ReportStreamError(m_prompts, result);
+    return 0;
+  }
+  const int channels = wave.Format().channels;
+  const uint64_t frame = wave.Format().blockAlign;
+  const uint64_t length = wave.DataBytes() - wave.DataBytes() % frame;
+  if (to == 0) to = length;
+  to = std::min(to, length);
+  from -= from % frame;
+  to -= to % frame;
+  if (to <= from) return 0;
+  uint64_t frames = (to - from) / frame;
+
+  if ((to - from) / static_cast<uint64_t>(wave.BytesPerSample()) < 100ull * static_cast<uint64_t>(columns) ||
+      m_run.suppressPeaks) {
+    // Zoomed in: from the samples themselves, at least 16 frames over no more columns than frames.
+    frames = std::min<uint64_t>(std::max<uint64_t>(frames, 16), (length - from) / frame);
+    columns = static_cast<int>(std::min<uint64_t>(static_cast<uint64_t>(columns), frames));
+    if (columns == 0) return 0;
+    peaks.assign(static_cast<size_t>(columns) * static_cast<size_t>(channels), 0);
+    wave.SeekData(static_cast<int64_t>(from), 0);
+    uint8_t piece[4096 * 3];
+    SampleValue samples[4096];
+    const size_t pieceFrames = 4096 / static_cast<size_t>(channels);
+    for (uint64_t done = 0; done < frames;) {
+      const size_t want = static_cast<size_t>(std::min<uint64_t>(pieceFrames, frames - done));
+      const int64_t got = wave.ReadRaw(piece, want * frame);
+      if (got != static_cast<int64_t>(want * frame)) return 0;
+      UnpackSamples(piece, want * static_cast<size_t>(channels), wave.BytesPerSample(), samples);
+      for (size_t f = 0; f < want; ++f) {
+        const auto column = static_cast<size_t>((done + f) * static_cast<uint64_t>(columns) / frames);
+        for (int c = 0; c < channels; ++c) {
+          int16_t& peak = peaks[column * static_cast<size_t>(channels) + static_cast<size_t>(c)];
+          peak = static_cast<int16_t>(std::max<int32_t>(peak, Magnitude(samples[f * static_cast<size_t>(channels) + static_cast<size_t>(c)])));
+        }
+      }
+      done += want;
+    }
+    return 1;
+  }
+
+  FileIo file;
+  if (file.OpenFile(m_peakPath, false) != 0) {
+    if (Build(0, 0) != 0 || file.OpenFile(m_peakPath, false) != 0) return 0;
+  }
+  if (!HasSignature(file, 8)) {
+    m_prompts.Show(StringText(StringId::kOldPeakFile), "", PromptIcon::Warning);
+    return 0;
+  }
+  ReadHeader();
+  const uint64_t recordBytes = kFramesPerRecord * frame;
+  const uint64_t firstRecord = from / recordBytes;
+  const uint64_t records = std::max<uint64_t>((to - from) / recordBytes, 1);
+  const auto recordSize = static_cast<size_t>(2 * channels);
+  peaks.assign(static_cast<size_t>(columns) * static_cast<size_t>(channels), 0);
+  uint8_t piece[4096];
+  const size_t pieceRecords = sizeof piece / recordSize;
+  for (uint64_t done = 0; done < records;) {
+    const size_t want = static_cast<size_t>(std::min<uint64_t>(pieceRecords, records - done));
+    const int64_t got = file.ReadAt(kHeaderBytes + (firstRecord + done) * recordSize, piece, want * recordSize);
+    const size_t have = got > 0 ? static_cast<size_t>(got) / recordSize : 0;
+    for (size_t r = 0; r < have; ++r) {
+      const auto column = static_cast<size_t>((done + r) * static_cast<uint64_t>(columns) / records);
+      for (int c = 0; c < channels; ++c) {
+        const uint8_t* b = piece + r * recordSize + 2 * static_cast<size_t>(c);
+        const auto value = static_cast<int16_t>(b[0] | (b[1] << 8));
+        int16_t& peak = peaks[column * static_cast<size_t>(channels) + static_cast<size_t>(c)];
+        peak = std::max(peak, value);
+      }
+    }
+    if (have < want) break;  // records not built yet read as silence
+    done += want;
+  }
+  return 1;
+}
+
+void PeakFile::SortMarkers() {
+  std::stable_sort(m_markers.begin(), m_markers.end(),
+                   [](const Marker& a, const Marker& b) { return a.position < b.position; });
+}
+
+int PeakFile::AddMarker(uint32_t position) {
+  if (MarkerCount() >= kMaxMarkers) return 0;
+  m_markers.push_back({position, std::to_string(MarkerCount())});
+  SortMarkers();
+  SaveHeader();
+  return 1;
+}
+
+void PeakFile::RemoveMarker(int index) {
+  if (index == -1)
+    m_markers.clear();
+  else if (index >= 0 && index < MarkerCount())
+    m_markers.erase(m_markers.begin() + index);
+  SaveHeader();
+}
+
+void PeakFile::SetMarker(int index, uint32_t position) {
+  if (index < 0 || index >= MarkerCount()) return;
+  m_markers[static_cast<size_t>(index)].position = position;
+  SortMarkers();
+  SaveHeader();
+}
+
+}  // namespace ztlive

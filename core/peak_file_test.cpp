@@ -1,0 +1,200 @@
+#include "core/peak_file.h"
+
+#include <gtest/gtest.h>
+
+#include <fstream>
+#include <random>
+
+#include "core/wave_ranges.h"
+#include "core/wave_stream.h"
+#include "platform/scripted_prompts.h"
+#include "testing/test_folder.h"
+#include "testing/wave_bytes.h"
+
+namespace ztlive {
+namespace {
+
+using test::TestFolder;
+using test::WaveBytes;
+
+// Every value of a file, read plainly.
+std::vector<SampleValue> AllValues(const std::string& path, int& channels) {
+  RunState run;
+  WaveStream stream(4096, 4096, run);
+  EXPECT_EQ(stream.Open(path, kOpenRead), kStreamOk);
+  channels = stream.Format().channels;
+  std::vector<SampleValue> values;
+  while (stream.ReadValues(4096) > 0) values.insert(values.end(), stream.Begin(), stream.End());
+  return values;
+}
+
+int32_t Magnitude(SampleValue value) { return std::min(std::abs(value >> 8), 32767); }
+
+// The records as defined: record n is the largest magnitude over frames 200 n ... 200 n + 199,
+// and from n = 1 on also frame 200 n - 1; only whole records.
+std::vector<int16_t> ReferenceRecords(const std::vector<SampleValue>& values, int channels) {
+  const size_t frames = values.size() / static_cast<size_t>(channels);
+  std::vector<int16_t> records;
+  for (size_t n = 0; (n + 1) * 200 <= frames; ++n) {
+    for (int c = 0; c < channels; ++c) {
+      int32_t peak = 0;
+      for (size_t f = n == 0 ? 0 : 200 * n - 1; f < 200 * n + 200; ++f)
+        peak = std::max(peak, Magnitude(values[f * static_cast<size_t>(channels) + static_cast<size_t>(c)]));
+      records.push_back(static_cast<int16_t>(peak));
+    }
+  }
+  return records;
+}
+
+std::vector<int16_t> StoredRecords(const std::string& peakPath) {
+  const std::vector<uint8_t> bytes = test::ReadBytes(peakPath);
+  std::vector<int16_t> records;
+  for (size_t i = PeakFile::kHeaderBytes; i + 1 < bytes.size(); i += 2)
+    records.push_back(static_cast<int16_t>(bytes[i] | (bytes[i + 1] << 8)));
+  return records;
+}
+
+std::vector<uint8_t> RandomBytes(size_t count, std::mt19937& random) {
+  std::vector<uint8_t> bytes(count);
+  // Mostly quiet, with loud bursts, so that records differ from each other.
+  for (size_t i = 0; i < count; ++i) bytes[i] = static_cast<uint8_t>(i % 3 == 2 && random() % 97 != 0 ? random() % 8 : random());
+  return bytes;
+}
+
+class PeakFileTest : public ::testing::Test {
+ protected:
+  TestFolder folder;
+  RunState run;
+  ScriptedPrompts prompts;
+};
+
+TEST(PeakFileName, ReplacesTheLastExtension) {
+  EXPECT_EQ(PeakFile::PeakFileName("/m/take.wav"), "/m/take.pkf");
+  EXPECT_EQ(PeakFile::PeakFileName("/m/take"), "/m/take.pkf");
+  EXPECT_EQ(PeakFile::PeakFileName("/m/a.b.wav"), "/m/a.b.pkf");
+  EXPECT_EQ(PeakFile::PeakFileName("/m.d/take"), "/m.d/take.pkf");
+}
+
+TEST_F(PeakFileTest, RecordsOfAStereo24BitFileMatchTheReferenceAlsoAfterARangeRebuild) {
+  std::mt19937 random(5);
+  const std::string wave = folder.File("take.wav");
+  test::WriteBytes(wave, WaveBytes().Format(1, 2, 48000, 24).Data(RandomBytes(6 * 123457, random)).Build());
+  PeakFile peaks(wave, run, prompts);
+  ASSERT_EQ(peaks.Build(0, 0), 0);
+  int channels = 0;
+  std::vector<SampleValue> values = AllValues(wave, channels);
+  std::vector<int16_t> reference = ReferenceRecords(values, channels);
+  ASSERT_EQ(StoredRecords(peaks.PeakPath()), reference);
+  EXPECT_EQ(peaks.LargestPeak(), *std::max_element(reference.begin(), reference.end()));
+
+  // Paste new bytes over an arbitrary range and rebuild just that range.
+  const uint64_t from = 6 * 31337 + 6;
+  const uint64_t to = from + 6 * 5003;
+  test::WriteBytes(folder.File("clip.wav"), WaveBytes().Format(1, 2, 48000, 24).Data(RandomBytes(to - from, random)).Build());
+  ASSERT_EQ(CopyRange(folder.File("clip.wav"), wave, 0, 0, from, to, prompts), 1);
+  ASSERT_EQ(peaks.Build(from, to), 0);
+  values = AllValues(wave, channels);
+  EXPECT_EQ(StoredRecords(peaks.PeakPath()), ReferenceRecords(values, channels));
+  EXPECT_TRUE(prompts.Entries().empty());
+}
+
+TEST_F(PeakFileTest, FullScaleSixteenBitSamplesGiveTheLargestRecord) {
+  std::vector<int16_t> samples(400, 0);
+  samples[10] = 32767;
+  samples[300] = -32768;
+  const std::string wave = folder.File("full");
+  test::WriteBytes(wave, WaveBytes().Format(1, 1, 8000, 16).Data(test::Samples16(samples)).Build());
+  PeakFile peaks(wave, run, prompts);
+  ASSERT_EQ(peaks.Build(0, 0), 0);
+  EXPECT_EQ(StoredRecords(folder.File("full.pkf")), (std::vector<int16_t>{32767, 32767}));
+}
+
+TEST_F(PeakFileTest, DisplayPeaksFromSamplesWhenZoomedInAndFromRecordsOtherwise) {
+  std::mt19937 random(9);
+  const std::string wave = folder.File("take.wav");
+  test::WriteBytes(wave, WaveBytes().Format(1, 2, 44100, 16).Data(RandomBytes(4 * 200000, random)).Build());
+  PeakFile peaks(wave, run, prompts);
+  int channels = 0;
+  const std::vector<SampleValue> values = AllValues(wave, channels);
+
+  // 1000 frames over 100 columns: fewer than 100 samples a column, so read directly.
+  std::vector<int16_t> shown;
+  int columns = 100;
+  ASSERT_EQ(peaks.ReadDisplayPeaks(shown, columns, 4 * 5000, 4 * 6000), 1);
+  for (int column = 0; column < 100; ++column) {
+    int32_t left = 0;
+    for (int f = 10 * column; f < 10 * column + 10; ++f) left = std::max(left, Magnitude(values[2 * static_cast<size_t>(5000 + f)]));
+    ASSERT_EQ(shown[2 * static_cast<size_t>(column)], left) << column;
+  }
+  EXPECT_FALSE(std::ifstream(peaks.PeakPath()).good()) << "no peak file needed";
+
+  // The whole file over 1000 columns: from records, building the peak file first.
+  columns = 1000;
+  ASSERT_EQ(peaks.ReadDisplayPeaks(shown, columns, 0, 0), 1);
+  const std::vector<int16_t> records = ReferenceRecords(values, channels);
+  const size_t recordCount = 200000 / 200;
+  for (size_t r = 0; r < recordCount; ++r) {
+    const size_t column = r * 1000 / recordCount;
+    ASSERT_GE(shown[2 * column + 1], records[2 * r + 1]);
+  }
+  EXPECT_EQ(*std::max_element(shown.begin(), shown.end()), *std::max_element(records.begin(), records.end()));
+
+  // A very short range is read over at least 16 frames and no more columns than frames.
+  columns = 500;
+  ASSERT_EQ(peaks.ReadDisplayPeaks(shown, columns, 0, 4 * 3), 1);
+  EXPECT_EQ(columns, 16);
+}
+
+TEST_F(PeakFileTest, AnOldPeakFileIsNotReadAndAskedToBeRebuilt) {
+  const std::string wave = folder.File("take.wav");
+  test::WriteBytes(wave, WaveBytes().Format(1, 1, 8000, 16).Data(std::vector<uint8_t>(200000, 3)).Build());
+  test::WriteBytes(folder.File("take.pkf"), std::vector<uint8_t>(30000, 0x55));
+  PeakFile peaks(wave, run, prompts);
+  std::vector<int16_t> shown;
+  int columns = 10;
+  EXPECT_EQ(peaks.ReadDisplayPeaks(shown, columns, 0, 0), 0);
+  ASSERT_EQ(prompts.Entries().size(), 1u);
+  EXPECT_EQ(prompts.Entries()[0].text.substr(0, 43), "An old peak file format has been detected. ");
+  ASSERT_EQ(peaks.Build(0, 0), 0) << "a rebuild replaces it";
+  EXPECT_EQ(peaks.ReadDisplayPeaks(shown, columns, 0, 0), 1);
+}
+
+TEST_F(PeakFileTest, MarkersStaySortedAreLimitedAndSurviveReopening) {
+  const std::string wave = folder.File("take.wav");
+  test::WriteBytes(wave, WaveBytes().Format(1, 1, 8000, 16).Data(std::vector<uint8_t>(4000, 0)).Build());
+  PeakFile peaks(wave, run, prompts);
+  ASSERT_EQ(peaks.Build(0, 0), 0);
+  ASSERT_EQ(peaks.AddMarker(800), 1);
+  ASSERT_EQ(peaks.AddMarker(200), 1);
+  EXPECT_EQ(peaks.MarkerPosition(0), 200u) << "added before the first, it comes first";
+  EXPECT_EQ(peaks.Markers()[0].label, "1");
+  EXPECT_EQ(peaks.Markers()[1].label, "0");
+  for (int i = 2; i < 100; ++i) ASSERT_EQ(peaks.AddMarker(static_cast<uint32_t>(1000 + i)), 1);
+  EXPECT_EQ(peaks.AddMarker(5), 0) << "the 101st";
+  peaks.SetMarker(0, 5000);
+  EXPECT_EQ(peaks.MarkerPosition(99), 5000u);
+  peaks.RemoveMarker(99);
+
+  PeakFile reopened(wave, run, prompts);
+  ASSERT_EQ(reopened.MarkerCount(), 99);
+  EXPECT_EQ(reopened.MarkerPosition(0), 800u);
+  ASSERT_EQ(reopened.Build(0, 0), 0);
+  EXPECT_EQ(PeakFile(wave, run, prompts).MarkerCount(), 99) << "a build keeps the markers";
+  reopened.RemoveMarker(-1);
+  EXPECT_EQ(PeakFile(wave, run, prompts).MarkerCount(), 0);
+}
+
+TEST_F(PeakFileTest, WhilePeaksAreSuppressedNothingIsBuilt) {
+  const std::string wave = folder.File("take.wav");
+  test::WriteBytes(wave, WaveBytes().Format(1, 1, 8000, 16).Data(std::vector<uint8_t>(4000, 0)).Build());
+  run.suppressPeaks = 1;
+  PeakFile peaks(wave, run, prompts);
+  EXPECT_EQ(peaks.Build(0, 0), 0);
+  EXPECT_FALSE(std::ifstream(peaks.PeakPath()).good());
+  EXPECT_EQ(PeakFile(folder.File("missing.wav"), run, prompts).Build(0, 0), 0);
+  run.suppressPeaks = 0;
+  EXPECT_EQ(PeakFile(folder.File("missing.wav"), run, prompts).Build(0, 0), kStreamCannotOpen);
+}
+
+}  // namespace
+}  // namespace ztlive
