@@ -127,5 +127,27 @@ TEST(Cli, InfoShowsFormatLengthAndChunksAndRefusesWhatItCannotOpen) {
   EXPECT_EQ(RunCli({"info"}, home.Path()).exitCode, 2);
 }
 
+TEST(Cli, PeaksReportTheLargestPeakAndMarkersAreKeptInThePeakFile) {
+  TestFolder home;
+  const std::string path = home.File("take.wav");
+  std::vector<int16_t> samples(4000, 100);
+  samples[1234] = -16384;  // -6.02 dBFS
+  test::WriteBytes(path, test::WaveBytes().Format(1, 1, 8000, 16).Data(test::Samples16(samples)).Build());
+  const CliResult peaks = RunCli({"peaks", path}, home.Path());
+  EXPECT_EQ(peaks.exitCode, 0);
+  EXPECT_EQ(peaks.out, "Peak file:    " + home.File("take.pkf") + "\nLargest peak: 16384 (-6.02 dBFS)\n");
+
+  EXPECT_EQ(RunCli({"markers", path, "add", "4000"}, home.Path()).out, "0: 4000 0\n");
+  EXPECT_EQ(RunCli({"markers", path, "add", "100"}, home.Path()).out, "0: 100 1\n1: 4000 0\n");
+  EXPECT_EQ(RunCli({"markers", path}, home.Path()).out, "0: 100 1\n1: 4000 0\n");
+  EXPECT_EQ(RunCli({"markers", path, "remove", "0"}, home.Path()).out, "0: 4000 0\n");
+  const CliResult missing = RunCli({"markers", path, "remove", "5"}, home.Path());
+  EXPECT_EQ(missing.exitCode, 1);
+  EXPECT_EQ(missing.err, "There is no marker 5.\n");
+  EXPECT_EQ(RunCli({"markers", path, "add", "-3"}, home.Path()).exitCode, 2);
+  EXPECT_EQ(RunCli({"markers", path, "remove", "all"}, home.Path()).out, "");
+  EXPECT_EQ(RunCli({"peaks", home.File("missing.wav")}, home.Path()).exitCode, 1);
+}
+
 }  // namespace
 }  // namespace ztlive::cli

@@ -6,6 +6,7 @@
 
 #include "cli/command.h"
 #include "cli/info_command.h"
+#include "cli/peaks_command.h"
 #include "cli/settings_command.h"
 #include "platform/console_prompts.h"
 #include "platform/string_table.h"
@@ -14,7 +15,7 @@ namespace ztlive::cli {
 
 namespace {
 
-const Command* const kCommands[] = {&kInfoCommand, &kSettingsCommand};
+const Command* const kCommands[] = {&kInfoCommand, &kPeaksCommand, &kMarkersCommand, &kSettingsCommand};
 
 void PrintHelp(std::FILE* stream) {
   std::fprintf(stream,

@@ -77,7 +77,12 @@ std::vector<uint8_t> PeakFile::HeaderBytes() const {
 
 void PeakFile::SaveHeader() {
   FileIo file;
-  if (file.OpenFile(m_peakPath, true) != 0) return;  // no peak file yet: the next build writes it
+  if (file.OpenFile(m_peakPath, true) != 0 || !HasSignature(file, 16)) {
+    // No usable peak file yet: building one writes the markers with it.
+    file.Close();
+    Build(0, 0);
+    return;
+  }
   const std::vector<uint8_t> header = HeaderBytes();
   file.WriteAt(0, header.data(), header.size());
 }

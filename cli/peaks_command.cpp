@@ -1,0 +1,107 @@
+#include "cli/peaks_command.h"
+
+#include <cmath>
+#include <cstdlib>
+#include <fstream>
+
+#include "core/peak_file.h"
+#include "core/run_state.h"
+#include "platform/string_table.h"
+
+namespace ztlive::cli {
+
+namespace {
+
+constexpr std::string_view kPeaksArguments = "FILE.wav";
+constexpr std::string_view kMarkersArguments = "FILE.wav [add OFFSET | remove N|all | list]";
+
+bool ParseCount(const std::string& text, uint64_t& value) {
+  if (text.empty() || text.find_first_not_of("0123456789") != std::string::npos || text.size() > 10) return false;
+  value = std::strtoull(text.c_str(), nullptr, 10);
+  return value <= 0xFFFFFFFFull;
+}
+
+int Usage(CommandContext& context, std::string_view name, std::string_view arguments) {
+  PrintError(context, FormatText(StringId::kCliWrongArguments, {"ztlive-cli " + std::string(name) + " " + std::string(arguments)}));
+  return kExitUsage;
+}
+
+int RunPeaks(const std::vector<std::string>& args, CommandContext& context) {
+  const ParsedArguments parsed = ParseArguments(args, {}, "peaks");
+  if (!parsed.error.empty()) {
+    PrintError(context, parsed.error);
+    return kExitUsage;
+  }
+  if (parsed.positional.size() != 1) return Usage(context, "peaks", kPeaksArguments);
+  RunState run;
+  PeakFile peaks(parsed.positional[0], run, context.prompts);
+  const int result = peaks.Build(0, 0);
+  if (result != 0) {
+    if (result < 0) PrintError(context, FormatText(StringId::kCliPeaksFailed, {peaks.PeakPath()}));
+    return kExitFailure;
+  }
+  const int largest = peaks.LargestPeak();
+  const double dbfs = largest > 0 ? 20.0 * std::log10(largest / 32768.0) : -INFINITY;
+  std::fprintf(context.out, "Peak file:    %s\nLargest peak: %d (%.2f dBFS)\n", peaks.PeakPath().c_str(), largest, dbfs);
+  return kExitOk;
+}
+
+void ListMarkers(const PeakFile& peaks, CommandContext& context) {
+  for (int i = 0; i < peaks.MarkerCount(); ++i)
+    std::fprintf(context.out, "%d: %u %s\n", i, peaks.MarkerPosition(i), peaks.Markers()[static_cast<size_t>(i)].label.c_str());
+}
+
+int RunMarkers(const std::vector<std::string>& args, CommandContext& context) {
+  const ParsedArguments parsed = ParseArguments(args, {}, "markers");
+  if (!parsed.error.empty()) {
+    PrintError(context, parsed.error);
+    return kExitUsage;
+  }
+  const std::vector<std::string>& words = parsed.positional;
+  if (words.empty() || words.size() > 3) return Usage(context, "markers", kMarkersArguments);
+  RunState run;
+  PeakFile peaks(words[0], run, context.prompts);
+  const std::string action = words.size() > 1 ? words[1] : "list";
+  if (action == "list" && words.size() <= 2) {
+    ListMarkers(peaks, context);
+    return kExitOk;
+  }
+  if (words.size() != 3) return Usage(context, "markers", kMarkersArguments);
+  uint64_t number = 0;
+  if (action == "add") {
+    if (!ParseCount(words[2], number)) {
+      PrintError(context, FormatText(StringId::kCliNotAnOffset, {words[2]}));
+      return kExitUsage;
+    }
+    if (peaks.AddMarker(static_cast<uint32_t>(number)) != 1) {
+      PrintError(context, StringText(StringId::kCliTooManyMarkers));
+      return kExitFailure;
+    }
+  } else if (action == "remove") {
+    if (words[2] == "all") {
+      peaks.RemoveMarker(-1);
+    } else if (!ParseCount(words[2], number) || number >= static_cast<uint64_t>(peaks.MarkerCount())) {
+      PrintError(context, FormatText(StringId::kCliNoSuchMarker, {words[2]}));
+      return kExitFailure;
+    } else {
+      peaks.RemoveMarker(static_cast<int>(number));
+    }
+  } else {
+    return Usage(context, "markers", kMarkersArguments);
+  }
+  if (!peaks.IsValid() && !std::ifstream(peaks.PeakPath()).good()) {
+    PrintError(context, FormatText(StringId::kCliPeaksFailed, {peaks.PeakPath()}));
+    return kExitFailure;
+  }
+  ListMarkers(peaks, context);
+  return kExitOk;
+}
+
+}  // namespace
+
+const Command kPeaksCommand{"peaks", kPeaksArguments, "build or rebuild the peak file and show the largest peak",
+                            RunPeaks};
+const Command kMarkersCommand{"markers", kMarkersArguments, "list, add or remove the markers kept in the peak file",
+                              RunMarkers};
+
+}  // namespace ztlive::cli
