@@ -50,6 +50,7 @@ bench: build
 	$(BUILD_DIR)/bench/sample_codec_bench
 	$(BUILD_DIR)/bench/real_fft_bench
 	bench/compare_null_pass.py $(BUILD_DIR)
+	bench/compare_file_ops.py $(BUILD_DIR)
 
 clean:
 	rm -rf $(BUILD_DIR) $(SANITIZE_DIR) $(THREAD_DIR)

@@ -5,6 +5,7 @@
 #include <cstring>
 
 #include "core/file_io.h"
+#include "core/riff_layout.h"
 #include "core/wave_stream.h"
 #include "platform/string_table.h"
 
@@ -170,43 +171,50 @@ int PeakFile::Build(uint64_t from, uint64_t to) {
 }
 
 int PeakFile::ReadDisplayPeaks(std::vector<int16_t>& peaks, int& columns, uint64_t from, uint64_t to) {
-  RunState local;
-  WaveStream wave(4096, 4096, local);
-  if (const int result = wave.Open(m_wavePath, kOpenRead); result != kStreamOk || columns <= 0) {
-    if (result != kStreamOk) ReportStreamError(m_prompts, result);
+  // The layout alone is enough here: no stream buffers for a view's redraw.
+  FileIo wave;
+  WaveLayout layout;
+  if (wave.OpenFile(m_wavePath, false) != 0) {
+    ReportStreamError(m_prompts, kStreamCannotOpen);
     return 0;
   }
-  const int channels = wave.Format().channels;
-  const uint64_t frame = wave.Format().blockAlign;
-  const uint64_t length = wave.DataBytes() - wave.DataBytes() % frame;
+  if (const int result = ReadWaveLayout(wave, layout); result != kStreamOk) {
+    ReportStreamError(m_prompts, result);
+    return 0;
+  }
+  if (columns <= 0) return 0;
+  const int channels = layout.format.channels;
+  const int bytesPerSample = BytesPerSample(layout.format.bitsPerSample);
+  const uint64_t frame = layout.format.blockAlign;
+  const uint64_t length = layout.dataBytes - layout.dataBytes % frame;
   if (to == 0) to = length;
   to = std::min(to, length);
   from -= from % frame;
   to -= to % frame;
   if (to <= from) return 0;
   uint64_t frames = (to - from) / frame;
+  const auto width = static_cast<size_t>(channels);
 
-  if ((to - from) / static_cast<uint64_t>(wave.BytesPerSample()) < 100ull * static_cast<uint64_t>(columns) ||
+  if ((to - from) / static_cast<uint64_t>(bytesPerSample) < 100ull * static_cast<uint64_t>(columns) ||
       m_run.suppressPeaks) {
     // Zoomed in: from the samples themselves, at least 16 frames over no more columns than frames.
     frames = std::min<uint64_t>(std::max<uint64_t>(frames, 16), (length - from) / frame);
     columns = static_cast<int>(std::min<uint64_t>(static_cast<uint64_t>(columns), frames));
     if (columns == 0) return 0;
-    peaks.assign(static_cast<size_t>(columns) * static_cast<size_t>(channels), 0);
-    wave.SeekData(static_cast<int64_t>(from), 0);
-    uint8_t piece[4096 * 3];
+    peaks.assign(static_cast<size_t>(columns) * width, 0);
+    uint8_t piece[4096 * 4];
     SampleValue samples[4096];
-    const size_t pieceFrames = 4096 / static_cast<size_t>(channels);
+    const size_t pieceFrames = 4096 / width;
     for (uint64_t done = 0; done < frames;) {
       const size_t want = static_cast<size_t>(std::min<uint64_t>(pieceFrames, frames - done));
-      const int64_t got = wave.ReadRaw(piece, want * frame);
-      if (got != static_cast<int64_t>(want * frame)) return 0;
-      UnpackSamples(piece, want * static_cast<size_t>(channels), wave.BytesPerSample(), samples);
+      if (wave.ReadAt(layout.dataOffset + from + done * frame, piece, want * frame) != static_cast<int64_t>(want * frame))
+        return 0;
+      UnpackSamples(piece, want * width, bytesPerSample, samples);
       for (size_t f = 0; f < want; ++f) {
         const auto column = static_cast<size_t>((done + f) * static_cast<uint64_t>(columns) / frames);
-        for (int c = 0; c < channels; ++c) {
-          int16_t& peak = peaks[column * static_cast<size_t>(channels) + static_cast<size_t>(c)];
-          peak = static_cast<int16_t>(std::max<int32_t>(peak, Magnitude(samples[f * static_cast<size_t>(channels) + static_cast<size_t>(c)])));
+        for (size_t c = 0; c < width; ++c) {
+          int16_t& peak = peaks[column * width + c];
+          peak = static_cast<int16_t>(std::max<int32_t>(peak, Magnitude(samples[f * width + c])));
         }
       }
       done += want;
@@ -226,8 +234,15 @@ int PeakFile::ReadDisplayPeaks(std::vector<int16_t>& peaks, int& columns, uint64
   const uint64_t recordBytes = kFramesPerRecord * frame;
   const uint64_t firstRecord = from / recordBytes;
   const uint64_t records = std::max<uint64_t>((to - from) / recordBytes, 1);
-  const auto recordSize = static_cast<size_t>(2 * channels);
-  peaks.assign(static_cast<size_t>(columns) * static_cast<size_t>(channels), 0);
+  const size_t recordSize = 2 * width;
+  peaks.assign(static_cast<size_t>(columns) * width, 0);
+  // Record r goes to column r * columns / records: walk the column boundaries instead of
+  // dividing for every record.
+  auto boundary = [&](size_t c) {  // the first record of column c
+    return (static_cast<uint64_t>(c) * records + static_cast<uint64_t>(columns) - 1) / static_cast<uint64_t>(columns);
+  };
+  size_t column = 0;
+  uint64_t nextColumnAt = boundary(1);
   uint8_t piece[4096];
   const size_t pieceRecords = sizeof piece / recordSize;
   for (uint64_t done = 0; done < records;) {
@@ -235,13 +250,11 @@ int PeakFile::ReadDisplayPeaks(std::vector<int16_t>& peaks, int& columns, uint64
     const int64_t got = file.ReadAt(kHeaderBytes + (firstRecord + done) * recordSize, piece, want * recordSize);
     const size_t have = got > 0 ? static_cast<size_t>(got) / recordSize : 0;
     for (size_t r = 0; r < have; ++r) {
-      const auto column = static_cast<size_t>((done + r) * static_cast<uint64_t>(columns) / records);
-      for (int c = 0; c < channels; ++c) {
-        const uint8_t* b = piece + r * recordSize + 2 * static_cast<size_t>(c);
-        const auto value = static_cast<int16_t>(b[0] | (b[1] << 8));
-        int16_t& peak = peaks[column * static_cast<size_t>(channels) + static_cast<size_t>(c)];
-        peak = std::max(peak, value);
-      }
+      while (done + r >= nextColumnAt) nextColumnAt = boundary(++column + 1);
+      int16_t* peak = &peaks[column * width];
+      const uint8_t* b = piece + r * recordSize;
+      for (size_t c = 0; c < width; ++c, b += 2)
+        peak[c] = std::max(peak[c], static_cast<int16_t>(b[0] | (b[1] << 8)));
     }
     if (have < want) break;  // records not built yet read as silence
     done += want;
