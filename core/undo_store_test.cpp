@@ -2,6 +2,12 @@
 
 #include <gtest/gtest.h>
 
+#include <sys/resource.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <csignal>
+#include <cstdlib>
 #include <filesystem>
 #include <random>
 
@@ -160,6 +166,42 @@ TEST_F(UndoStoreTest, RandomEditsUndoneNewestFirstRestoreEveryByte) {
   }
   EXPECT_TRUE(prompts.Entries().empty());
   EXPECT_EQ(FilesIn(temp.Path()), 0u);
+}
+
+// An edit that runs out of disk space part-way leaves the undo copy whole and usable.
+TEST_F(UndoStoreTest, AFailedEditLeavesTheUndoCopyIntact) {
+  const std::string target = files.File("a.wav");
+  std::vector<uint8_t> original(40000);
+  for (size_t i = 0; i < original.size(); ++i) original[i] = static_cast<uint8_t>(i * 13);
+  WriteWave(target, original);
+  WriteWave(files.File("big.wav"), std::vector<uint8_t>(80000, 9));
+  UndoStore store(10, temp.Path(), prompts);
+  ASSERT_EQ(store.RecordUndo(kUndoPasteOver, kPaneDestination, target, 8000, 40000), 1);
+  const std::string copy = store.Entry(0).savedCopy;
+
+  const pid_t child = fork();
+  ASSERT_GE(child, 0);
+  if (child == 0) {
+    signal(SIGXFSZ, SIG_IGN);
+    const rlimit limit{60000, 60000};
+    setrlimit(RLIMIT_FSIZE, &limit);
+    ScriptedPrompts childPrompts;
+    // Paste the big clip over the end: the file must grow past the limit.
+    _exit(CopyRange(files.File("big.wav"), target, 0, 0, 8000, 0, childPrompts) == 0 ? 0 : 1);
+  }
+  int status = 0;
+  waitpid(child, &status, 0);
+  ASSERT_TRUE(WIFEXITED(status));
+  ASSERT_EQ(WEXITSTATUS(status), 0);
+
+  EXPECT_EQ(DataOf(copy), std::vector<uint8_t>(original.begin() + 8000, original.end()));
+  EXPECT_EQ(std::system(("sox '" + copy + "' -n stat >/dev/null 2>&1").c_str()), 0);
+  uint32_t start = 0;
+  uint32_t end = 0;
+  ASSERT_EQ(store.ApplyUndo(0, start, end), kUndoPasteOver);
+  const std::vector<uint8_t> restored = DataOf(target);
+  ASSERT_GE(restored.size(), original.size());
+  EXPECT_EQ(std::vector<uint8_t>(restored.begin(), restored.begin() + 40000), original);
 }
 
 }  // namespace
