@@ -7,16 +7,12 @@ import os
 import subprocess
 import sys
 import tempfile
-import time
+
+from timing import make_noise_file, time_runs
 
 
-def best_of(command, runs=3, **kwargs):
-    best = float("inf")
-    for _ in range(runs):
-        start = time.perf_counter()
-        subprocess.run(command, check=True, stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL, **kwargs)
-        best = min(best, time.perf_counter() - start)
-    return best * 1000
+def best_ms(command, **kwargs):
+    return time_runs(command, runs=3, **kwargs)[0] * 1000
 
 
 def main():
@@ -25,11 +21,10 @@ def main():
     timing = os.path.join(build, "bench", "file_ops_timing")
     with tempfile.TemporaryDirectory(dir=os.environ.get("TMPDIR", "/tmp")) as folder:
         wave = os.path.join(folder, "hour.wav")
-        subprocess.run(["sox", "-D", "-n", "-r", "44100", "-c", "2", "-b", "16", wave,
-                        "synth", str(minutes * 60), "pinknoise", "vol", "0.5"], check=True)
+        make_noise_file(wave, minutes * 60)
         size = os.path.getsize(wave)
-        cat_ms = best_of(f"cat '{wave}' > /dev/null", shell=True)
-        dd_ms = best_of(["dd", f"if={wave}", f"of={os.path.join(folder, 'dd.raw')}", "bs=4096"])
+        cat_ms = best_ms(f"cat '{wave}' > /dev/null", shell=True)
+        dd_ms = best_ms(["dd", f"if={wave}", f"of={os.path.join(folder, 'dd.raw')}", "bs=4096"])
         out = subprocess.run([timing, wave], check=True, capture_output=True, text=True).stdout
         ours = dict(line.split() for line in out.strip().splitlines())
         print(f"file: {minutes:g} minutes of 16-bit stereo, {size / 1e6:.0f} MB")

@@ -4,20 +4,10 @@ converting the same file, and with a plain copy of its bytes. Prints times and r
 
 usage: compare_null_pass.py BUILD_DIR [MINUTES]"""
 import os
-import statistics
-import subprocess
 import sys
 import tempfile
-import time
 
-
-def best_of(command, runs=5):
-    times = []
-    for _ in range(runs):
-        start = time.perf_counter()
-        subprocess.run(command, check=True, stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
-        times.append(time.perf_counter() - start)
-    return min(times), statistics.median(times)
+from timing import make_noise_file, time_runs
 
 
 def main():
@@ -27,8 +17,7 @@ def main():
     with tempfile.TemporaryDirectory(dir=os.environ.get("TMPDIR", "/tmp")) as folder:
         source = os.path.join(folder, "in.wav")
         out = os.path.join(folder, "out.wav")
-        subprocess.run(["sox", "-D", "-n", "-r", "44100", "-c", "2", "-b", "16", source,
-                        "synth", str(minutes * 60), "pinknoise", "vol", "0.5"], check=True)
+        make_noise_file(source, minutes * 60)
         print(f"source: {minutes:g} minutes of 16-bit stereo, {os.path.getsize(source) / 1e6:.1f} MB")
         cases = [
             ("null pass 16 -> 24", [null_pass, source, out, "24"]),
@@ -39,7 +28,7 @@ def main():
         ]
         results = {}
         for name, command in cases:
-            best, median = best_of(command)
+            best, median = time_runs(command)
             results[name] = best
             print(f"{name:20s} best {best * 1000:8.1f} ms   median {median * 1000:8.1f} ms")
         print()
