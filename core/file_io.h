@@ -5,6 +5,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <span>
 #include <string>
 #include <vector>
 
@@ -34,8 +35,8 @@ class FileIo {
   // Current length in bytes, or -1.
   int64_t Size() const;
   bool Truncate(uint64_t bytes);
-  // The contents of a memory file.
-  const std::vector<uint8_t>& Memory() const { return m_memory; }
+  // The bytes a memory file holds (not the room reserved for it).
+  std::span<const uint8_t> Memory() const { return {m_memory.data(), m_memorySize}; }
 
  private:
   int m_fd = -1;

@@ -25,7 +25,9 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   static ztlive::RunState run;
   static ztlive::WaveStream stream(512, 512, run);
   run.stopRequested = 0;
-  if (stream.Open(ScratchPath(), ztlive::kOpenRead) != ztlive::kStreamOk) return 0;
+  const int opened = stream.Open(ScratchPath(), ztlive::kOpenRead);
+  std::remove(ScratchPath().c_str());  // the open stream keeps reading it; nothing is left behind
+  if (opened != ztlive::kStreamOk) return 0;
 
   // History and look-ahead from the input's last bytes, as a processor would choose them.
   const int history = size > 0 ? data[size - 1] * 16 : 0;

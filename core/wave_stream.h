@@ -147,7 +147,7 @@ class WaveStream {
   // The layout found by the last Open or Create of an existing file.
   const WaveLayout& Layout() const { return m_layout; }
   // The bytes of a memory file.
-  const std::vector<uint8_t>& MemoryFile() const { return m_file.Memory(); }
+  std::span<const uint8_t> MemoryFile() const { return m_file.Memory(); }
 
   void SetDeviceHandOver(DeviceHandOver handOver, void* context) {
     m_handOver = handOver;

@@ -210,7 +210,8 @@ TEST_F(WaveWrite, SilenceIsMidScaleForEightBitsAndAMemoryFileHoldsAWholeWave) {
   ASSERT_EQ(stream.PrepareWriteBuffer(), 0);
   for (int i = 0; i < 100000; ++i) stream.WriteSample(-1);
   ASSERT_EQ(stream.FinishWrite(kFlagDirty, kFlagDirty), 0);
-  const std::vector<uint8_t>& memory = stream.MemoryFile();
+  const std::span<const uint8_t> memory = stream.MemoryFile();
+  ASSERT_EQ(memory.size(), 44u + 300000) << "the bytes written, not the room";
   EXPECT_EQ(memory[40] | memory[41] << 8 | memory[42] << 16, 300000);
   EXPECT_EQ(memory[44 + 299999], 0xFF);
 }
