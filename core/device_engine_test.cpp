@@ -1,0 +1,152 @@
+// The device engine on the virtual sound card, whose clock the tests move through the message
+// queue's pump hook: every wait of the engine lets the card play a little.
+#include "core/device_engine.h"
+
+#include <gtest/gtest.h>
+
+#include "platform/scripted_prompts.h"
+#include "platform/virtual_sound_card.h"
+#include "testing/test_folder.h"
+#include "testing/wave_bytes.h"
+
+namespace ztlive {
+namespace {
+
+using test::TestFolder;
+using test::WaveBytes;
+
+class DeviceEngineTest : public ::testing::Test {
+ protected:
+  DeviceEngineTest() {
+    queue.SetPumpHook([this](int) {
+      if (clockRunning) card.Advance(framesPerWait);
+    });
+  }
+
+  std::vector<uint8_t> Pattern(size_t bytes) {
+    std::vector<uint8_t> data(bytes);
+    for (size_t i = 0; i < bytes; ++i) data[i] = static_cast<uint8_t>(i * 7 + i / 251);
+    return data;
+  }
+
+  // Runs the card and the queue until the engine has closed its output.
+  void PlayToTheEnd() {
+    for (int i = 0; i < 100000 && engine.OutputOpen(); ++i) {
+      card.Advance(framesPerWait);
+      queue.DispatchPending();
+    }
+  }
+
+  TestFolder folder;
+  VirtualSoundCard card;
+  MessageQueue queue;
+  ScriptedPrompts prompts;
+  RunState run;
+  WaveStream playStream{4096, 4096, run};
+  DeviceEngine engine{card, queue, prompts, run, playStream, {}};
+  bool clockRunning = true;
+  uint32_t framesPerWait = 1024;
+};
+
+TEST_F(DeviceEngineTest, AFileRegionPlaysByteForByteAndClosesWhenDrained) {
+  const std::vector<uint8_t> data = Pattern(4 * 300000);
+  test::WriteBytes(folder.File("take.wav"), WaveBytes().Format(1, 2, 44100, 16).Data(data).Build());
+  ASSERT_EQ(engine.PlayFileRegion(folder.File("take.wav"), 4 * 1001 + 2, 4 * 250000), 0);
+  EXPECT_EQ(run.engineState, kEnginePlaying);
+  card.Advance(5000);
+  EXPECT_EQ(engine.PlayPosition(), 4u * 1001 + 4 * 5000);
+  PlayToTheEnd();
+  EXPECT_FALSE(engine.OutputOpen());
+  EXPECT_EQ(run.engineState, kEngineStopped);
+  EXPECT_EQ(run.stopRequested, 1);
+  EXPECT_TRUE(engine.PlaybackDrained());
+  EXPECT_EQ(card.Played(), std::vector<uint8_t>(data.begin() + 4 * 1001, data.begin() + 4 * 250000));
+  EXPECT_TRUE(prompts.Entries().empty());
+}
+
+TEST_F(DeviceEngineTest, ARegionEndingBeyondTheDataPlaysToItsEnd) {
+  const std::vector<uint8_t> data = Pattern(4 * 10000);
+  test::WriteBytes(folder.File("take.wav"), WaveBytes().Format(1, 2, 44100, 16).Data(data).Build());
+  ASSERT_EQ(engine.PlayFileRegion(folder.File("take.wav"), 0, 4 * 90000), 0);
+  PlayToTheEnd();
+  EXPECT_EQ(card.Played(), data);
+  EXPECT_EQ(engine.PlayFileRegion("", 0, 0), 1);
+  EXPECT_EQ(prompts.Entries().back().text, "Hey dont call this functions with a null file name");
+}
+
+TEST_F(DeviceEngineTest, StreamedOutputStartsAfterThePreRollAndPlaysEveryValue) {
+  engine.SetSettings({0, 0, 7});
+  const WaveFormat format = MakePcmFormat(2, 44100, 16);
+  playStream.SetFormat(format);
+  ASSERT_EQ(engine.OpenOutputForStream(DeviceEngine::DeviceFormat(format), 0), 0);
+  EXPECT_EQ(playStream.Mode(), kModeDevice);
+  std::vector<uint8_t> expected;
+  auto write = [&](SampleValue value) {
+    const auto word = static_cast<uint16_t>(value >> 8);
+    expected.push_back(static_cast<uint8_t>(word));
+    expected.push_back(static_cast<uint8_t>(word >> 8));
+    return playStream.WriteSample(value);
+  };
+  clockRunning = false;
+  // Block 5 is handed over by the first value of block 6: five buffers queued, not started.
+  for (int i = 0; i < 5 * 4096 + 1; ++i) ASSERT_EQ(write((i % 1000) * 256), 1);
+  card.Advance(1000);
+  EXPECT_TRUE(card.Played().empty()) << "not started before PreRollBuffs - 1 buffers";
+  for (int i = 1; i < 4096 + 1; ++i) ASSERT_EQ(write(-i * 256), 1);  // block 6 starts the device
+  card.Advance(1000);
+  EXPECT_EQ(card.Played().size(), 4000u);
+
+  // From now on the writer waits for buffers, and the card plays while it waits.
+  clockRunning = true;
+  for (int i = 0; i < 20 * 4096; ++i) ASSERT_EQ(write(i * 16), 1);
+  EXPECT_EQ(engine.SubmitBlock(playStream, true), 0);
+  PlayToTheEnd();
+  EXPECT_TRUE(card.Played() == expected) << card.Played().size() << " bytes played, " << expected.size() << " written";
+}
+
+TEST_F(DeviceEngineTest, AShortFinalBlockStartsTheDeviceAtOnceAndPreRollIsClamped) {
+  engine.SetSettings({0, 0, 100});
+  const WaveFormat format = MakePcmFormat(1, 8000, 16);
+  playStream.SetFormat(format);
+  ASSERT_EQ(engine.OpenOutputForStream(DeviceEngine::DeviceFormat(format), 0), 0);
+  for (int i = 0; i < 100; ++i) playStream.WriteSample(i * 256);
+  EXPECT_EQ(engine.SubmitBlock(playStream, true), 0);
+  card.Advance(100);
+  ASSERT_EQ(card.Played().size(), 200u);
+  EXPECT_EQ(card.Played()[2 * 99], 99);
+}
+
+TEST_F(DeviceEngineTest, AStopDuringTheWaitForABufferEndsTheWriter) {
+  engine.SetSettings({0, 0, 2});
+  const WaveFormat format = MakePcmFormat(1, 8000, 16);
+  playStream.SetFormat(format);
+  ASSERT_EQ(engine.OpenOutputForStream(DeviceEngine::DeviceFormat(format), 0), 0);
+  clockRunning = false;
+  queue.SetPumpHook([this](int) { run.stopRequested = 1; });  // a Stop command arrives while waiting
+  int result = 1;
+  for (int i = 0; i < 3 * 4096 + 1 && result == 1; ++i) result = playStream.WriteSample(0);
+  EXPECT_EQ(result, 0);
+}
+
+TEST_F(DeviceEngineTest, NoDeviceOrARefusedFormatIsReportedUnderWaveOpenDevice) {
+  VirtualSoundCard none(0, 0);
+  DeviceEngine lonely(none, queue, prompts, run, playStream, {});
+  const WaveFormat format = MakePcmFormat(2, 44100, 16);
+  EXPECT_EQ(lonely.OpenOutputForStream(DeviceEngine::DeviceFormat(format), 0), kWaveBadDeviceId);
+  ASSERT_EQ(prompts.Entries().size(), 1u);
+  EXPECT_EQ(prompts.Entries()[0].caption, "Wave open device");
+  EXPECT_FALSE(lonely.OutputOpen());
+}
+
+TEST_F(DeviceEngineTest, PeaksArePerChannelInSampleScale) {
+  const std::vector<uint8_t> bytes = test::Samples16({100, -300, -32768, 5});
+  engine.MeasurePeaks(bytes.data(), bytes.size(), {2, 44100, 16, 4});
+  EXPECT_EQ(engine.PeakLeft(), 32768 * 256);
+  EXPECT_EQ(engine.PeakRight(), 300 * 256);
+  engine.MeasurePeaks(bytes.data(), bytes.size(), {1, 44100, 16, 2});
+  EXPECT_EQ(engine.PeakLeft(), 32768 * 256);
+  EXPECT_EQ(engine.PeakRight(), 0);
+}
+
+}  // namespace
+}  // namespace ztlive
