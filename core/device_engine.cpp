@@ -11,16 +11,20 @@ WaveDeviceFormat DeviceEngine::DeviceFormat(const WaveFormat& format) {
 }
 
 DeviceEngine::DeviceEngine(WaveSystem& devices, MessageQueue& queue, Prompts& prompts, RunState& run,
-                           WaveStream& playStream, Settings settings)
+                           WaveStream& playStream, WaveStream& recordStream, Settings settings)
     : m_devices(devices), m_queue(queue), m_prompts(prompts), m_run(run), m_playStream(playStream),
-      m_settings(settings) {
+      m_recordStream(recordStream), m_settings(settings) {
   m_target = m_queue.Register(this);
   m_playStream.SetDeviceHandOver(&DeviceEngine::HandOver, this);
+  m_recordStream.SetLiveFill(&DeviceEngine::FillLiveBlock, this);
+  m_recordStream.SetMessageQueue(&m_queue);
 }
 
 DeviceEngine::~DeviceEngine() {
   CloseOutput();
+  CloseInput();
   m_playStream.SetDeviceHandOver(nullptr, nullptr);
+  m_recordStream.SetLiveFill(nullptr, nullptr);
   m_queue.Unregister(m_target);
 }
 
@@ -227,8 +231,9 @@ int DeviceEngine::SubmitBlock(WaveStream& stream, bool final) {
 }
 
 void DeviceEngine::OnMessage(const Message& message) {
-  if (message.id == kWaveOutDone)
-    OnOutputDone(static_cast<uintptr_t>(message.value), reinterpret_cast<WaveHeader*>(message.param));
+  auto* header = reinterpret_cast<WaveHeader*>(message.param);
+  if (message.id == kWaveOutDone) OnOutputDone(static_cast<uintptr_t>(message.value), header);
+  if (message.id == kWaveInData) OnInputData(static_cast<uintptr_t>(message.value), header);
 }
 
 void DeviceEngine::OnOutputDone(uintptr_t handle, WaveHeader* header) {
@@ -286,6 +291,110 @@ void DeviceEngine::CloseOutput() {
 int DeviceEngine::PauseOutput() { return m_output != nullptr ? m_output->Pause() : kWaveInvalidHandle; }
 
 int DeviceEngine::RestartOutput() { return m_output != nullptr ? m_output->Restart() : kWaveInvalidHandle; }
+
+int DeviceEngine::OpenInput(const std::string& path, const WaveFormat& format, int createMode) {
+  CloseInput();
+  m_recordStream.SetFormat(format);
+  m_peakLeft = m_peakRight = 0;
+  if (m_run.liveInput) {
+    m_recordStream.SetMode(kModeLiveInput);
+    m_recordStream.ResetEnd();
+  } else {
+    WaveFormat fileFormat = format;
+    if (m_recordStream.Create(path, fileFormat, createMode) != kStreamOk) {
+      m_prompts.Show(StringText(StringId::kCannotWriteWave), "", PromptIcon::Error);
+      return 1;
+    }
+  }
+  std::unique_ptr<WaveIn> input = m_devices.MakeInput();
+  const WaveDeviceFormat deviceFormat = DeviceFormat(format);
+  if (const int result = input->Open(m_settings.inputDevice, deviceFormat, m_queue, m_target); result != kWaveOk) {
+    ShowDeviceError(input->ErrorText(result));
+    if (!m_run.liveInput) m_recordStream.Close();
+    return result;
+  }
+  m_input = std::move(input);
+  m_inputFormat = deviceFormat;
+  const int bytesPerSample = std::max(1, (format.bitsPerSample + 7) / 8);
+  for (int i = 0; i < kInputBufferCount; ++i) {
+    Buffer& buffer = m_inputBuffers[static_cast<size_t>(i)];
+    buffer.data.assign(8192 * static_cast<size_t>(bytesPerSample), 0);
+    buffer.header = WaveHeader();
+    buffer.header.data = buffer.data.data();
+    buffer.header.bufferLength = static_cast<uint32_t>(kValuesPerBuffer * bytesPerSample);
+    buffer.header.user = i;
+    if (m_input->Prepare(buffer.header) != kWaveOk || m_input->Add(buffer.header) != kWaveOk) {
+      m_prompts.Show(StringText(StringId::kRecordSetupFailed), "", PromptIcon::Error);
+      CloseInput();
+      return kWaveError;  // a failure, so that the caller does not go on recording nothing
+    }
+  }
+  m_bytesRecorded = m_run.liveInput ? 0 : static_cast<uint32_t>(m_recordStream.DataBytes());
+  m_input->Start();
+  return 0;
+}
+
+void DeviceEngine::RequeueInput(WaveHeader& header) {
+  if (m_input != nullptr && m_input->Prepare(header) == kWaveOk) m_input->Add(header);
+}
+
+void DeviceEngine::OnInputData(uintptr_t handle, WaveHeader* header) {
+  if (m_input == nullptr || header == nullptr || handle != m_input->Handle()) return;
+  m_input->Unprepare(*header);
+  MeasurePeaks(header->data, header->bytesRecorded, m_inputFormat);
+  const bool recording = m_run.engineState == 183 || m_run.engineState == 237;
+  if (recording && m_run.liveInput) {
+    m_liveBuffers.push_back(header);  // the input stream takes it when its ReadBlock waits
+    return;
+  }
+  if (recording) {
+    if (!m_recordStream.WriteRaw(header->data, header->bytesRecorded)) {
+      m_prompts.Show(StringText(StringId::kCannotWriteWave), "", PromptIcon::Error);
+      m_run.stopRequested.store(1);
+    }
+    m_bytesRecorded += header->bytesRecorded;
+  }
+  RequeueInput(*header);
+}
+
+bool DeviceEngine::FillLiveBlock(void* context, WaveStream& stream) {
+  auto* engine = static_cast<DeviceEngine*>(context);
+  if (engine->m_liveBuffers.empty()) return false;
+  WaveHeader* header = engine->m_liveBuffers.front();
+  engine->m_liveBuffers.pop_front();
+  stream.UnpackBytes(header->data, static_cast<int>(header->bytesRecorded));
+  engine->m_bytesRecorded += header->bytesRecorded;
+  engine->RequeueInput(*header);
+  return true;
+}
+
+void DeviceEngine::ReleaseInputBuffers() {
+  for (Buffer& buffer : m_inputBuffers) {
+    if (m_input != nullptr && (buffer.header.flags & kWaveHeaderPrepared)) m_input->Unprepare(buffer.header);
+    buffer.data = std::vector<uint8_t>();
+    buffer.header = WaveHeader();
+  }
+  m_liveBuffers.clear();
+}
+
+void DeviceEngine::CloseInput() {
+  if (m_input == nullptr) return;
+  m_input->Stop();
+  m_input->Reset();
+  if (!m_run.liveInput && m_recordStream.IsFileOpen()) {
+    m_recordStream.CloseChunks(kFlagDirty);
+    m_recordStream.Close();
+  }
+  m_input->Close();
+  ReleaseInputBuffers();
+  m_input.reset();
+}
+
+uint32_t DeviceEngine::RecordPosition() {
+  uint64_t bytes = 0;
+  if (m_input == nullptr || m_input->Position(bytes) != kWaveOk) return 0;
+  return static_cast<uint32_t>(bytes);
+}
 
 uint32_t DeviceEngine::PlayPosition() {
   if (m_output == nullptr || m_filterRun) return m_bytesQueued + m_run.regionStart;

@@ -1,12 +1,15 @@
 // The device engine: moves samples between the program and the sound card on the main
 // thread. It plays a byte range of a wave file, and plays what a filter run writes into the
 // output stream (with a pre-roll before the device starts). The device reports finished
-// buffers as messages on the queue; the waits dispatch messages, so the handlers run.
-// (Recording and live input are still to come.)
+// buffers as messages on the queue; the waits dispatch messages, so the handlers run. It also
+// records from the input device into a file or, for live input, into the input stream's
+// block: recorded buffers wait in order until the input stream's ReadBlock takes them, so a
+// filter never sees its block change under it.
 #pragma once
 
 #include <array>
 #include <cstdint>
+#include <deque>
 #include <functional>
 #include <memory>
 #include <string>
@@ -35,10 +38,10 @@ class DeviceEngine : public MessageHandler {
   // Gets a copy of every buffer the output device has played, with its format.
   using OutputObserver = std::function<void(const uint8_t* bytes, size_t length, const WaveDeviceFormat& format)>;
 
-  // playStream: the output stream (file playback reads it, streamed output packs its block).
-  // The engine becomes playStream's device hand-over.
+  // playStream: the output stream (file playback reads it, streamed output packs its block);
+  // recordStream: the input stream (recording writes its file, live input fills its block).
   DeviceEngine(WaveSystem& devices, MessageQueue& queue, Prompts& prompts, RunState& run, WaveStream& playStream,
-               Settings settings);
+               WaveStream& recordStream, Settings settings);
   ~DeviceEngine() override;
   DeviceEngine(const DeviceEngine&) = delete;
   DeviceEngine& operator=(const DeviceEngine&) = delete;
@@ -57,6 +60,17 @@ class DeviceEngine : public MessageHandler {
   void CloseOutput();
   int PauseOutput();
   int RestartOutput();
+
+  // Opens the input: records into path (made with createMode), or with live input into the
+  // record stream's block. 0, 1 when the file cannot be made, or the device's error.
+  int OpenInput(const std::string& path, const WaveFormat& format, int createMode);
+  void CloseInput();
+  bool InputOpen() const { return m_input != nullptr; }
+  // Bytes the input device has recorded; 0 when it is closed.
+  uint32_t RecordPosition();
+  // Bytes recorded into the file or the block so far.
+  uint32_t BytesRecorded() const { return m_bytesRecorded; }
+  void OnInputData(uintptr_t handle, WaveHeader* header);
 
   // Bytes of the played file's data now heard.
   uint32_t PlayPosition();
@@ -86,6 +100,9 @@ class DeviceEngine : public MessageHandler {
   // File playback: fills a buffer with the next raw bytes; the byte count, or -1.
   int64_t FillFromFile(Buffer& buffer);
   static int HandOver(void* context, WaveStream& stream);
+  static bool FillLiveBlock(void* context, WaveStream& stream);
+  void RequeueInput(WaveHeader& header);
+  void ReleaseInputBuffers();
   void ShowDeviceError(const std::string& text);
 
   WaveSystem& m_devices;
@@ -93,6 +110,7 @@ class DeviceEngine : public MessageHandler {
   Prompts& m_prompts;
   RunState& m_run;
   WaveStream& m_playStream;
+  WaveStream& m_recordStream;
   Settings m_settings;
   uint32_t m_target = MessageQueue::kNoTarget;
   std::vector<OutputObserver> m_observers;
@@ -113,6 +131,12 @@ class DeviceEngine : public MessageHandler {
   bool m_playbackDrained = false;
   int m_peakLeft = 0;
   int m_peakRight = 0;
+
+  std::unique_ptr<WaveIn> m_input;
+  WaveDeviceFormat m_inputFormat;
+  std::array<Buffer, kInputBufferCount> m_inputBuffers;
+  std::deque<WaveHeader*> m_liveBuffers;  // recorded, waiting for the input stream's ReadBlock
+  uint32_t m_bytesRecorded = 0;
 };
 
 }  // namespace ztlive

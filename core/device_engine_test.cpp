@@ -43,7 +43,8 @@ class DeviceEngineTest : public ::testing::Test {
   ScriptedPrompts prompts;
   RunState run;
   WaveStream playStream{4096, 4096, run};
-  DeviceEngine engine{card, queue, prompts, run, playStream, {}};
+  WaveStream recordStream{4096, 4096, run};
+  DeviceEngine engine{card, queue, prompts, run, playStream, recordStream, {}};
   bool clockRunning = true;
   uint32_t framesPerWait = 1024;
 };
@@ -130,7 +131,7 @@ TEST_F(DeviceEngineTest, AStopDuringTheWaitForABufferEndsTheWriter) {
 
 TEST_F(DeviceEngineTest, NoDeviceOrARefusedFormatIsReportedUnderWaveOpenDevice) {
   VirtualSoundCard none(0, 0);
-  DeviceEngine lonely(none, queue, prompts, run, playStream, {});
+  DeviceEngine lonely(none, queue, prompts, run, playStream, recordStream, {});
   const WaveFormat format = MakePcmFormat(2, 44100, 16);
   EXPECT_EQ(lonely.OpenOutputForStream(DeviceEngine::DeviceFormat(format), 0), kWaveBadDeviceId);
   ASSERT_EQ(prompts.Entries().size(), 1u);
@@ -146,6 +147,60 @@ TEST_F(DeviceEngineTest, PeaksArePerChannelInSampleScale) {
   engine.MeasurePeaks(bytes.data(), bytes.size(), {1, 44100, 16, 2});
   EXPECT_EQ(engine.PeakLeft(), 32768 * 256);
   EXPECT_EQ(engine.PeakRight(), 0);
+}
+
+uint8_t Signal(uint64_t offset) { return static_cast<uint8_t>(offset * 5 + offset / 997); }
+
+TEST_F(DeviceEngineTest, RecordingWritesTheDevicesBytesIntoAValidFile) {
+  card.SetInputSignal(Signal);
+  clockRunning = false;  // the test moves the clock itself
+  run.engineState = 183;
+  const WaveFormat format = MakePcmFormat(2, 44100, 16);
+  ASSERT_EQ(engine.OpenInput(folder.File("take.wav"), format, kCreateOverwrite), 0);
+  for (int i = 0; i < 40; ++i) {
+    card.Advance(1024);
+    queue.DispatchPending();
+  }
+  EXPECT_EQ(engine.RecordPosition(), 40u * 1024 * 4);
+  engine.CloseInput();
+  EXPECT_FALSE(engine.InputOpen());
+  EXPECT_EQ(engine.BytesRecorded(), 40u * 1024 * 4) << "whole buffers, and the part one that Stop returned";
+  const std::vector<uint8_t> file = test::ReadBytes(folder.File("take.wav"));
+  ASSERT_EQ(file.size(), 44u + 40 * 1024 * 4);
+  for (size_t i = 0; i < 40 * 1024 * 4; ++i) ASSERT_EQ(file[44 + i], Signal(i)) << i;
+  EXPECT_NE(engine.PeakLeft(), 0);
+}
+
+TEST_F(DeviceEngineTest, LiveInputFillsTheBlockOnlyWhileReadBlockWaitsAndInOrder) {
+  card.SetInputSignal(Signal);
+  run.liveInput = 1;
+  run.engineState = 237;
+  run.regionEnd = 0xFFFFFFFF;
+  const WaveFormat format = MakePcmFormat(1, 8000, 16);
+  ASSERT_EQ(engine.OpenInput("", format, kCreateOverwrite), 0);
+  EXPECT_EQ(recordStream.Mode(), kModeLiveInput);
+
+  // Two buffers arrive while a filter is busy: its block must not change.
+  card.Advance(2 * 4096);
+  queue.DispatchPending();
+  EXPECT_EQ(recordStream.End(), recordStream.Begin());
+
+  clockRunning = false;
+  SampleValue* first = nullptr;
+  SampleValue* last = nullptr;
+  for (int block = 0; block < 3; ++block) {
+    if (block == 2) clockRunning = true;  // the third must be recorded while ReadBlock waits
+    ASSERT_EQ(recordStream.ReadBlock(0, 0, &first, &last), 0);
+    ASSERT_EQ(last - first, 4096);
+    for (int i = 0; i < 4096; i += 513) {
+      const uint64_t offset = 2 * (static_cast<uint64_t>(block) * 4096 + static_cast<uint64_t>(i));
+      const auto sample = static_cast<int16_t>(Signal(offset) | Signal(offset + 1) << 8);
+      ASSERT_EQ(first[i], sample * 256) << "block " << block << ", value " << i;
+    }
+  }
+  run.stopRequested = 1;
+  EXPECT_EQ(recordStream.ReadBlock(0, 0, &first, &last), 1);
+  engine.CloseInput();
 }
 
 }  // namespace

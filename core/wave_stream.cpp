@@ -299,9 +299,9 @@ int WaveStream::ReadLiveBlock(SampleValue** first, SampleValue** last) {
   RunState& run = m_run;
   while (m_end < m_limit) {
     if (run.stopRequested.load(std::memory_order_relaxed)) return 1;
-    if (m_queue == nullptr || !m_queue->DispatchOne(100)) {
-      if (m_queue == nullptr) return 1;  // nobody could ever fill it
-    }
+    if (m_liveFill != nullptr && m_liveFill(m_liveFillContext, *this)) continue;
+    if (m_queue == nullptr) return 1;  // nobody could ever fill it
+    m_queue->DispatchOne(100);
   }
   *first = m_begin;
   *last = m_end;

@@ -55,6 +55,9 @@ inline constexpr int kFlagDirty = 1;
 
 // The device engine's hand-over of a full block (from begin to end); nonzero on success.
 using DeviceHandOver = int (*)(void* context, WaveStream& stream);
+// Live input: the input side fills the waiting stream's block from a recorded buffer; true
+// when it did. Called only while ReadBlock waits, so a filter never sees its block change.
+using LiveFill = bool (*)(void* context, WaveStream& stream);
 
 class WaveStream {
  public:
@@ -153,6 +156,10 @@ class WaveStream {
     m_handOver = handOver;
     m_handOverContext = context;
   }
+  void SetLiveFill(LiveFill fill, void* context) {
+    m_liveFill = fill;
+    m_liveFillContext = context;
+  }
   // The queue whose messages ReadBlock dispatches while it works; none: nothing dispatched.
   void SetMessageQueue(MessageQueue* queue) { m_queue = queue; }
 
@@ -216,6 +223,8 @@ class WaveStream {
 
   DeviceHandOver m_handOver = nullptr;
   void* m_handOverContext = nullptr;
+  LiveFill m_liveFill = nullptr;
+  void* m_liveFillContext = nullptr;
   MessageQueue* m_queue = nullptr;
 };
 
