@@ -177,8 +177,10 @@ int DeviceEngine::OpenOutputForStream(const WaveDeviceFormat& format, uint32_t l
 
 int DeviceEngine::SubmitBlock(WaveStream& stream, bool final) {
   if (m_output == nullptr) return 0;
-  // Reserve the buffer for the block after this one, waiting for one to come back.
+  // Reserve the buffer for the block after this one, waiting for one to come back. Any
+  // dispatch may run a Stop that closes the output (and frees the buffers): check after each.
   m_queue.DispatchPending();
+  if (m_output == nullptr) return 0;
   int reserved = -1;
   while (reserved < 0) {
     for (int i = 0; i < m_preRollCount && m_output != nullptr; ++i) {
