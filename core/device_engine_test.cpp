@@ -129,6 +129,22 @@ TEST_F(DeviceEngineTest, AStopDuringTheWaitForABufferEndsTheWriter) {
   EXPECT_EQ(result, 0);
 }
 
+TEST_F(DeviceEngineTest, AStopThatClosesTheOutputDuringTheWaitIsSafe) {
+  engine.SetSettings({0, 0, 2});
+  const WaveFormat format = MakePcmFormat(2, 44100, 24);
+  playStream.SetFormat(format);
+  ASSERT_EQ(engine.OpenOutputForStream(DeviceEngine::DeviceFormat(format), 0), 0);
+  queue.SetPumpHook([this](int) {
+    run.stopRequested = 1;
+    engine.CloseOutput();  // the Stop command closes the device and frees its buffers
+  });
+  int result = 1;
+  for (int i = 0; i < 3 * 4096 + 1 && result == 1; ++i) result = playStream.WriteSample(i);
+  EXPECT_EQ(result, 0);
+  EXPECT_FALSE(engine.OutputOpen());
+  EXPECT_EQ(run.engineState, kEngineStopped);
+}
+
 TEST_F(DeviceEngineTest, NoDeviceOrARefusedFormatIsReportedUnderWaveOpenDevice) {
   VirtualSoundCard none(0, 0);
   DeviceEngine lonely(none, queue, prompts, run, playStream, recordStream, {});
