@@ -24,6 +24,39 @@ struct Endpoint {
     header.flags = (header.flags & ~kWaveHeaderInQueue) | kWaveHeaderDone;
     queue->Post({target, message, reinterpret_cast<uintptr_t>(&header), static_cast<intptr_t>(handle)});
   }
+
+  int SetRunning(bool run) {
+    if (!open) return kWaveInvalidHandle;
+    running = run;
+    return kWaveOk;
+  }
+
+  int Position(uint64_t& bytes) const {
+    if (!open) return kWaveInvalidHandle;
+    bytes = position;
+    return kWaveOk;
+  }
+
+  // Moves frames of the clock through the queued buffers: transfer(head, offset, count) moves
+  // count bytes at offset of the head buffer, full(head) takes a filled head off the queue.
+  // Returns the frames for which no buffer was queued.
+  template <typename Transfer, typename Full>
+  uint64_t Walk(uint32_t frames, Transfer transfer, Full full) {
+    if (!open || !running) return 0;
+    const uint64_t frameBytes = std::max<uint16_t>(format.blockAlign, 1);
+    uint64_t bytes = static_cast<uint64_t>(frames) * frameBytes;
+    while (bytes > 0) {
+      if (queued.empty()) return bytes / frameBytes;
+      WaveHeader& head = *queued.front();
+      const auto take = static_cast<uint32_t>(std::min<uint64_t>(bytes, head.bufferLength - headFill));
+      transfer(head, headFill, take);
+      headFill += take;
+      position += take;
+      bytes -= take;
+      if (headFill >= head.bufferLength) full(head);
+    }
+    return 0;
+  }
 };
 
 int PrepareHeader(WaveHeader& header) {
@@ -86,8 +119,8 @@ class VirtualSoundCard::Output : public WaveOut {
   int Prepare(WaveHeader& header) override { return PrepareHeader(header); }
   int Unprepare(WaveHeader& header) override { return UnprepareHeader(header); }
   int Write(WaveHeader& header) override { return Enqueue(m_endpoint, header); }
-  int Pause() override { return SetRunning(false); }
-  int Restart() override { return SetRunning(true); }
+  int Pause() override { return m_endpoint.SetRunning(false); }
+  int Restart() override { return m_endpoint.SetRunning(true); }
   int Reset() override {
     if (!m_endpoint.open) return kWaveInvalidHandle;
     while (!m_endpoint.queued.empty()) {
@@ -100,43 +133,24 @@ class VirtualSoundCard::Output : public WaveOut {
     return kWaveOk;
   }
   int Close() override { return CloseEndpoint(m_endpoint); }
-  int Position(uint64_t& bytes) override {
-    if (!m_endpoint.open) return kWaveInvalidHandle;
-    bytes = m_endpoint.position;
-    return kWaveOk;
-  }
+  int Position(uint64_t& bytes) override { return m_endpoint.Position(bytes); }
   std::string ErrorText(int result) const override { return WaveResultText(result); }
   uintptr_t Handle() const override { return m_endpoint.handle; }
 
   void Advance(uint32_t frames) {
-    if (!m_endpoint.open || !m_endpoint.running) return;
-    uint64_t bytes = static_cast<uint64_t>(frames) * m_endpoint.format.blockAlign;
-    while (bytes > 0) {
-      if (m_endpoint.queued.empty()) {
-        m_card.m_underrunFrames += bytes / std::max<uint16_t>(m_endpoint.format.blockAlign, 1);
-        return;
-      }
-      WaveHeader& head = *m_endpoint.queued.front();
-      const auto take = static_cast<uint32_t>(std::min<uint64_t>(bytes, head.bufferLength - m_endpoint.headFill));
-      m_card.m_played.insert(m_card.m_played.end(), head.data + m_endpoint.headFill, head.data + m_endpoint.headFill + take);
-      m_endpoint.headFill += take;
-      m_endpoint.position += take;
-      bytes -= take;
-      if (m_endpoint.headFill >= head.bufferLength) {
-        m_endpoint.queued.pop_front();
-        m_endpoint.headFill = 0;
-        m_endpoint.Return(head, kWaveOutDone);
-      }
-    }
+    m_card.m_underrunFrames += m_endpoint.Walk(
+        frames,
+        [this](WaveHeader& head, uint32_t offset, uint32_t count) {
+          m_card.m_played.insert(m_card.m_played.end(), head.data + offset, head.data + offset + count);
+        },
+        [this](WaveHeader& head) {
+          m_endpoint.queued.pop_front();
+          m_endpoint.headFill = 0;
+          m_endpoint.Return(head, kWaveOutDone);
+        });
   }
 
  private:
-  int SetRunning(bool running) {
-    if (!m_endpoint.open) return kWaveInvalidHandle;
-    m_endpoint.running = running;
-    return kWaveOk;
-  }
-
   VirtualSoundCard& m_card;
   Endpoint m_endpoint;
 };
@@ -159,53 +173,36 @@ class VirtualSoundCard::Input : public WaveIn {
     header.bytesRecorded = 0;
     return Enqueue(m_endpoint, header);
   }
-  int Start() override { return SetRunning(true); }
+  int Start() override { return m_endpoint.SetRunning(true); }
   int Stop() override {
-    if (const int result = SetRunning(false); result != kWaveOk) return result;
+    if (const int result = m_endpoint.SetRunning(false); result != kWaveOk) return result;
     // The buffer being filled comes back with what it holds; empty ones stay queued.
     if (!m_endpoint.queued.empty() && m_endpoint.headFill > 0) ReturnHead();
     return kWaveOk;
   }
   int Reset() override {
-    if (const int result = SetRunning(false); result != kWaveOk) return result;
+    if (const int result = m_endpoint.SetRunning(false); result != kWaveOk) return result;
     while (!m_endpoint.queued.empty()) ReturnHead();
     return kWaveOk;
   }
   int Close() override { return CloseEndpoint(m_endpoint); }
-  int Position(uint64_t& bytes) override {
-    if (!m_endpoint.open) return kWaveInvalidHandle;
-    bytes = m_endpoint.position;
-    return kWaveOk;
-  }
+  int Position(uint64_t& bytes) override { return m_endpoint.Position(bytes); }
   std::string ErrorText(int result) const override { return WaveResultText(result); }
   uintptr_t Handle() const override { return m_endpoint.handle; }
 
   void Advance(uint32_t frames) {
-    if (!m_endpoint.open || !m_endpoint.running) return;
-    uint64_t bytes = static_cast<uint64_t>(frames) * m_endpoint.format.blockAlign;
-    while (bytes > 0) {
-      if (m_endpoint.queued.empty()) {
-        m_card.m_overrunFrames += bytes / std::max<uint16_t>(m_endpoint.format.blockAlign, 1);
-        m_endpoint.position += bytes;  // the signal goes on; these bytes are lost
-        return;
-      }
-      WaveHeader& head = *m_endpoint.queued.front();
-      const auto take = static_cast<uint32_t>(std::min<uint64_t>(bytes, head.bufferLength - m_endpoint.headFill));
-      for (uint32_t i = 0; i < take; ++i)
-        head.data[m_endpoint.headFill + i] = m_card.m_signal ? m_card.m_signal(m_endpoint.position + i) : 0;
-      m_endpoint.headFill += take;
-      m_endpoint.position += take;
-      bytes -= take;
-      if (m_endpoint.headFill >= head.bufferLength) ReturnHead();
-    }
+    const uint64_t lost = m_endpoint.Walk(
+        frames,
+        [this](WaveHeader& head, uint32_t offset, uint32_t count) {
+          for (uint32_t i = 0; i < count; ++i)
+            head.data[offset + i] = m_card.m_signal ? m_card.m_signal(m_endpoint.position + i) : 0;
+        },
+        [this](WaveHeader&) { ReturnHead(); });
+    m_card.m_overrunFrames += lost;
+    m_endpoint.position += lost * m_endpoint.format.blockAlign;  // the signal goes on; these bytes are lost
   }
 
  private:
-  int SetRunning(bool running) {
-    if (!m_endpoint.open) return kWaveInvalidHandle;
-    m_endpoint.running = running;
-    return kWaveOk;
-  }
   void ReturnHead() {
     WaveHeader& head = *m_endpoint.queued.front();
     m_endpoint.queued.pop_front();
