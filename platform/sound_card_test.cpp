@@ -15,6 +15,7 @@
 #include "platform/portaudio_output.h"
 #include "platform/portaudio_wave_system.h"
 #include "testing/jack_test_server.h"
+#include "testing/loopback_signal.h"
 
 namespace ztlive {
 namespace {
@@ -42,39 +43,18 @@ WaveDeviceFormat Format(uint16_t channels, uint32_t rate, uint16_t bits) {
   return {channels, rate, bits, static_cast<uint16_t>(channels * PcmSampleBytes(bits))};
 }
 
+std::vector<uint8_t> Chord(size_t frames, const WaveDeviceFormat& format) {
+  const std::vector<float> values = test::ChordValues(frames, format.channels, format.sampleRate);
+  std::vector<uint8_t> bytes(values.size() * PcmSampleBytes(format.bitsPerSample));
+  FloatToPcm(values.data(), values.size(), PcmSampleBytes(format.bitsPerSample), bytes.data());
+  return bytes;
+}
+
 std::vector<float> ToFloats(const std::vector<uint8_t>& bytes, int bits) {
   const int width = PcmSampleBytes(bits);
   std::vector<float> values(bytes.size() / width);
   PcmToFloat(bytes.data(), values.size(), width, values.data());
   return values;
-}
-
-// Where played[from...] begins inside `recorded`, minus `from` (in samples, a whole frame
-// step), found by least squares over a window of strong signal; negative when absent.
-long FindLag(const std::vector<float>& recorded, const std::vector<float>& played, size_t from, size_t window,
-             size_t channels) {
-  long best = -1;
-  double bestError = 1e300;
-  for (size_t lag = 0; lag + window <= recorded.size(); lag += channels) {
-    double error = 0;
-    for (size_t i = 0; i < window && error < bestError; ++i) {
-      const double d = double(recorded[lag + i]) - played[from + i];
-      error += d * d;
-    }
-    if (error < bestError) {
-      bestError = error;
-      best = static_cast<long>(lag);
-    }
-  }
-  return best - static_cast<long>(from);
-}
-
-// The largest difference between the played samples and the recording from lag on.
-double WorstDifference(const std::vector<float>& recorded, const std::vector<float>& played, long lag) {
-  double worst = 0;
-  for (size_t i = 0; i < played.size(); ++i)
-    worst = std::max(worst, std::abs(double(recorded[static_cast<size_t>(lag) + i]) - played[i]));
-  return worst;
 }
 
 // Plays `signal` on the loopback output and records the loopback input meanwhile; returns
@@ -181,24 +161,6 @@ class ConvertedLoopbackTest : public LoopbackTest {
   int ServerRate() const override { return 48000; }
 };
 
-// A test signal in a device format: a chord on the left, a different one on the right, with
-// a slow envelope, at about -10 dBFS.
-std::vector<uint8_t> Chord(size_t frames, const WaveDeviceFormat& format) {
-  std::vector<float> values(frames * format.channels);
-  for (size_t i = 0; i < frames; ++i) {
-    const double t = double(i) / format.sampleRate;
-    const double envelope = 0.2 * std::min(1.0, t * 20) * (0.6 + 0.4 * std::sin(2 * M_PI * 3 * t));
-    values[i * format.channels] =
-        static_cast<float>(envelope * (std::sin(2 * M_PI * 440 * t) + 0.5 * std::sin(2 * M_PI * 554.37 * t)));
-    if (format.channels == 2)
-      values[i * 2 + 1] =
-          static_cast<float>(envelope * (std::sin(2 * M_PI * 659.25 * t) + 0.5 * std::sin(2 * M_PI * 329.63 * t + 1)));
-  }
-  std::vector<uint8_t> bytes(values.size() * PcmSampleBytes(format.bitsPerSample));
-  FloatToPcm(values.data(), values.size(), PcmSampleBytes(format.bitsPerSample), bytes.data());
-  return bytes;
-}
-
 TEST_F(LoopbackTest, WhatIsPlayedInTheFilesFormatIsRecordedAgain) {
   for (const WaveDeviceFormat format : {Format(2, 44100, 16), Format(1, 44100, 24), Format(2, 44100, 8)}) {
     SCOPED_TRACE(format.bitsPerSample);
@@ -208,47 +170,15 @@ TEST_F(LoopbackTest, WhatIsPlayedInTheFilesFormatIsRecordedAgain) {
     EXPECT_FALSE(inputPlan.converted);
     const std::vector<float> played = ToFloats(signal, format.bitsPerSample);
     const std::vector<float> recorded = ToFloats(recording, format.bitsPerSample);
-    const long lag = FindLag(recorded, played, 10000, 2000, format.channels);
+    const long lag = test::FindLag(recorded, played, 10000, 2000, format.channels);
     ASSERT_GE(lag, 0) << "the played signal is not in the recording";
     ASSERT_LE(static_cast<size_t>(lag) + played.size(), recorded.size());
     // Through the server's floats a sample may move by one step (a 32767/32768 scale).
     const double step = std::ldexp(1.0, 1 - PcmSampleBytes(format.bitsPerSample) * 8);
-    EXPECT_LE(WorstDifference(recorded, played, lag), 1.01 * step);
+    EXPECT_LE(test::WorstDifference(recorded, played, lag), 1.01 * step);
   }
   EXPECT_EQ(system->UnderrunFrames(), 0u) << "every buffer was queued before the first one ended";
   EXPECT_EQ(system->OverrunFrames(), 0u);
-}
-
-// played, delayed by `delay` frames (fractional), at frame `frame` and channel `channel`:
-// windowed-sinc interpolation over 32 frames each side.
-double Delayed(const std::vector<float>& played, size_t channels, double frame, size_t channel) {
-  const auto frames = static_cast<long>(played.size() / channels);
-  const auto centre = static_cast<long>(std::floor(frame));
-  double sum = 0;
-  for (long k = centre - 31; k <= centre + 32; ++k) {
-    if (k < 0 || k >= frames) continue;
-    const double x = frame - k;
-    const double window = 0.5 + 0.5 * std::cos(M_PI * x / 33);
-    const double sinc = x == 0 ? 1 : std::sin(M_PI * x) / (M_PI * x);
-    sum += played[static_cast<size_t>(k) * channels + channel] * sinc * window;
-  }
-  return sum;
-}
-
-// Error energy against signal energy of the recording, over frames [from, to) of played,
-// with played delayed by lagFrames.
-double ErrorDb(const std::vector<float>& recorded, const std::vector<float>& played, size_t channels, double lagFrames,
-               size_t from, size_t to) {
-  double signal = 0;
-  double error = 0;
-  for (size_t f = from; f < to; ++f)
-    for (size_t c = 0; c < channels; ++c) {
-      const double r = recorded[(f + static_cast<size_t>(std::floor(lagFrames))) * channels + c];
-      const double p = Delayed(played, channels, double(f) - (lagFrames - std::floor(lagFrames)), c);
-      signal += p * p;
-      error += (r - p) * (r - p);
-    }
-  return 10 * std::log10(std::max(error, 1e-30) / signal);
 }
 
 TEST_F(ConvertedLoopbackTest, AFileRateTheDeviceLacksIsConvertedBothWays) {
@@ -263,23 +193,12 @@ TEST_F(ConvertedLoopbackTest, AFileRateTheDeviceLacksIsConvertedBothWays) {
   const std::vector<float> recorded = ToFloats(recording, 16);
   // The recording is in the file's rate: about as long as the time it ran, and the signal
   // is in it at the file's pitch (a wrong rate would leave a large error).
-  const long lag = FindLag(recorded, played, 20000, 4000, 2);
+  const long lag = test::FindLag(recorded, played, 20000, 4000, 2);
   ASSERT_GE(lag, 0);
   ASSERT_LE(static_cast<size_t>(lag) + played.size(), recorded.size());
   // The loop's delay is whole frames of the device's rate, a fraction of a file frame: find it.
-  double bestLag = lag / 2;
-  for (const double step : {1.0 / 64, 1.0 / 2048}) {
-    double bestDb = 0;
-    const double centre = bestLag;
-    for (double offset = -32 * step; offset <= 32 * step; offset += step) {
-      const double db = ErrorDb(recorded, played, 2, centre + offset, 10000, 11000);
-      if (db < bestDb) {
-        bestDb = db;
-        bestLag = centre + offset;
-      }
-    }
-  }
-  EXPECT_LT(ErrorDb(recorded, played, 2, bestLag, 1000, 43000), -70) << "two conversions must stay inaudible";
+  const double bestLag = test::FitFractionalLag(recorded, played, 2, lag / 2.0, 10000, 11000);
+  EXPECT_LT(test::ErrorDb(recorded, played, 2, bestLag, 1000, 43000), -70) << "two conversions must stay inaudible";
 }
 
 // Dispatches until `count` messages have arrived or `ms` have passed.
