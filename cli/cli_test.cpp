@@ -4,10 +4,15 @@
 #include <spawn.h>
 #include <sys/wait.h>
 
+#include <signal.h>
+
+#include <chrono>
 #include <fstream>
+#include <thread>
 #include <string>
 #include <vector>
 
+#include "testing/jack_test_server.h"
 #include "testing/test_folder.h"
 #include "testing/wave_bytes.h"
 
@@ -25,7 +30,8 @@ struct CliResult {
   std::string err;
 };
 
-CliResult RunCli(const std::vector<std::string>& args, const std::string& home) {
+// interruptAfterMs: send SIGINT (Ctrl+C) to the program after that long.
+CliResult RunCli(const std::vector<std::string>& args, const std::string& home, int interruptAfterMs = -1) {
   TestFolder capture;
   std::vector<std::string> words{ZTLIVE_CLI_PATH};
   words.insert(words.end(), args.begin(), args.end());
@@ -49,6 +55,10 @@ CliResult RunCli(const std::vector<std::string>& args, const std::string& home) 
   CliResult result;
   if (posix_spawn(&child, argv[0], &actions, nullptr, argv.data(), envp.data()) == 0) {
     int status = 0;
+    if (interruptAfterMs >= 0) {
+      std::this_thread::sleep_for(std::chrono::milliseconds(interruptAfterMs));
+      kill(child, SIGINT);
+    }
     waitpid(child, &status, 0);
     result.exitCode = WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
   }
@@ -147,6 +157,52 @@ TEST(Cli, PeaksReportTheLargestPeakAndMarkersAreKeptInThePeakFile) {
   EXPECT_EQ(RunCli({"markers", path, "add", "-3"}, home.Path()).exitCode, 2);
   EXPECT_EQ(RunCli({"markers", path, "remove", "all"}, home.Path()).out, "");
   EXPECT_EQ(RunCli({"peaks", home.File("missing.wav")}, home.Path()).exitCode, 1);
+}
+
+TEST(Cli, DevicesAndPlayWorkOnTheSoundCardsAndCtrlCStopsALoop) {
+  test::JackTestServer server(44100, 512);
+  if (!server.Running()) GTEST_SKIP() << "no JACK server: " << server.FailureText();
+  TestFolder home;
+  const CliResult devices = RunCli({"devices"}, home.Path());
+  EXPECT_EQ(devices.exitCode, 0) << devices.err;
+  EXPECT_NE(devices.out.find("Output devices (setting ZANTO / DevOut):\n  0: system (JACK Audio Connection Kit)\n"
+                             "  1: loopback (JACK Audio Connection Kit)"),
+            std::string::npos)
+      << devices.out;
+
+  TestFolder files;
+  const std::string take = files.File("take.wav");
+  test::WriteBytes(take, test::WaveBytes().Format(1, 2, 44100, 16).Data(std::vector<uint8_t>(4 * 44100 * 2)).Build());
+  // A region of 0.6 s plays in real time on the device's clock, then the program ends.
+  const auto start = std::chrono::steady_clock::now();
+  const CliResult region = RunCli({"play", take, "--from", "0.4", "--to", "1"}, home.Path());
+  const double seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
+  EXPECT_EQ(region.exitCode, 0) << region.err;
+  EXPECT_GE(seconds, 0.55);
+  EXPECT_TRUE(region.err.empty()) << region.err;
+
+  const CliResult looped = RunCli({"play", take, "--loop"}, home.Path(), 3000);
+  EXPECT_EQ(looped.exitCode, 0) << "Ctrl+C ends a looped playback cleanly: " << looped.err;
+
+  EXPECT_EQ(RunCli({"play", take, "--from", "soon"}, home.Path()).exitCode, 2);
+  const CliResult beyond = RunCli({"play", take, "--from", "5"}, home.Path());
+  EXPECT_EQ(beyond.exitCode, 2);
+  EXPECT_NE(beyond.err.find("holds no audio"), std::string::npos) << beyond.err;
+  EXPECT_EQ(RunCli({"play", files.File("missing.wav")}, home.Path()).exitCode, 1);
+}
+
+TEST(Cli, PlayWithoutAnyOutputDeviceSaysSo) {
+  // Without a JACK server a machine without a sound card has no output device at all.
+  test::ScopedEnvironment noServer("JACK_DEFAULT_SERVER", std::string("ztlive-test-no-such-server"));
+  TestFolder home;
+  if (RunCli({"devices"}, home.Path()).out.find("  0: ") != std::string::npos)
+    GTEST_SKIP() << "this machine has a sound card: the case without devices cannot be made here";
+  TestFolder files;
+  test::WriteBytes(files.File("take.wav"), test::WaveBytes().Format(1, 1, 8000, 16).Data(std::vector<uint8_t>(800)).Build());
+  const CliResult result = RunCli({"play", files.File("take.wav")}, home.Path());
+  EXPECT_EQ(result.exitCode, 1);
+  EXPECT_NE(result.err.find("ERROR: Could not find any audio devices to use for playback."), std::string::npos)
+      << result.err;
 }
 
 }  // namespace

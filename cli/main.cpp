@@ -5,6 +5,7 @@
 #include <vector>
 
 #include "cli/command.h"
+#include "cli/device_commands.h"
 #include "cli/info_command.h"
 #include "cli/peaks_command.h"
 #include "cli/settings_command.h"
@@ -15,7 +16,8 @@ namespace ztlive::cli {
 
 namespace {
 
-const Command* const kCommands[] = {&kInfoCommand, &kPeaksCommand, &kMarkersCommand, &kSettingsCommand};
+const Command* const kCommands[] = {&kInfoCommand,    &kPeaksCommand,   &kMarkersCommand,
+                                    &kSettingsCommand, &kDevicesCommand, &kPlayCommand};
 
 void PrintHelp(std::FILE* stream) {
   std::fprintf(stream,

@@ -144,11 +144,13 @@ TEST_F(DeviceEngineJackTest, StreamedBlocksPlayAfterThePreRollAndAreRecordedAgai
   ExpectRecorded(ToFloats(expected.data(), expected.size()));
 }
 
-TEST(DeviceEngineNoDevice, NoOutputDeviceListsEmptyAndOpeningFailsWithoutACrash) {
-  // No JACK server and no sound card in the test's environment: PortAudio finds no device
-  // (or only ones that cannot open the loopback id).
+TEST(DeviceEngineNoDevice, WithoutDevicesTheListsAreEmptyAndOpeningFailsWithoutACrash) {
+  // Without a JACK server a machine without a sound card has no device at all.
   test::ScopedEnvironment server("JACK_DEFAULT_SERVER", std::string("ztlive-test-no-such-server"));
   PortAudioWaveSystem devices;
+  if (!devices.OutputDeviceNames().empty())
+    GTEST_SKIP() << "this machine has a sound card: the case without devices cannot be made here";
+  test::TestFolder folder;
   MessageQueue queue;
   ScriptedPrompts prompts;
   RunState run;
@@ -156,7 +158,6 @@ TEST(DeviceEngineNoDevice, NoOutputDeviceListsEmptyAndOpeningFailsWithoutACrash)
   WaveStream recordStream{4096, 4096, run};
   const auto missing = static_cast<unsigned>(devices.OutputDeviceNames().size());
   DeviceEngine engine(devices, queue, prompts, run, playStream, recordStream, {missing, missing, 7});
-  test::TestFolder folder;
   test::WriteBytes(folder.File("take.wav"),
                    test::WaveBytes().Format(1, 1, 8000, 16).Data(std::vector<uint8_t>(800)).Build());
   EXPECT_NE(engine.PlayFileRegion(folder.File("take.wav"), 0, 0), 0);
