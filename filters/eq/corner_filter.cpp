@@ -1,0 +1,48 @@
+#include "filters/eq/corner_filter.h"
+
+#include "core/wave_stream.h"
+#include "filters/eq/block_loop.h"
+
+namespace ztlive {
+
+void CornerFilterProcessor::Design(const WaveStream& in) {
+  const double fs = in.Format().sampleRate;
+  const auto nyquist = static_cast<int32_t>(in.Format().sampleRate / 2);
+  m_cutoffHz = values.p[1] >= nyquist ? 0.475 * fs : values.p[1];
+  m_coefficients = m_lowPass ? DesignLowPass(values.p[0], m_cutoffHz, fs) : DesignHighPass(values.p[0], m_cutoffHz, fs);
+}
+
+void CornerFilterProcessor::ClearState() {
+  m_state[0] = SectionState();
+  m_state[1] = SectionState();
+}
+
+template <int N>
+int CornerFilterProcessor::Run(WaveStream& in, WaveStream& out) {
+  const SectionCoefficients c = m_coefficients;
+  const bool pass = bypass != 0;
+  return FilterBlock(in, out, [&](int channel, const SampleValue* value) {
+    const double x = *value;
+    const double y = RunSection<N>(c, m_state[channel], x + 0.01);
+    return pass ? *value : TruncateToSample(y);
+  });
+}
+
+int CornerFilterProcessor::RunBlock(WaveStream& in, WaveStream& out) {
+  switch (m_coefficients.order) {
+    case 1:
+      return Run<1>(in, out);
+    case 2:
+      return Run<2>(in, out);
+    default:
+      return Run<3>(in, out);
+  }
+}
+
+int WriteFirstValues(FilterProcessor& processor, std::string_view name, int count) {
+  PresetValues stored;
+  for (int i = 0; i < count; ++i) stored.p[static_cast<size_t>(i)] = processor.values.p[static_cast<size_t>(i)];
+  return processor.WritePresetValues(name, stored);
+}
+
+}  // namespace ztlive

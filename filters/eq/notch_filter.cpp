@@ -1,0 +1,71 @@
+#include "filters/eq/notch_filter.h"
+
+#include <cmath>
+
+#include "core/wave_stream.h"
+#include "filters/eq/block_loop.h"
+
+namespace ztlive {
+
+NotchProcessor::NotchProcessor() {
+  typeId = 13;
+  sectionBase = "NotchSet";
+  displayName = "Notch";
+}
+
+int NotchProcessor::Prepare(WaveStream&, WaveStream&) {
+  m_slot = values.p[3];
+  needsPrepare = 1;
+  return 1;
+}
+
+void NotchProcessor::Design(double fs) {
+  m_slot = values.p[3];
+  const double centre = values.p[1];
+  const double e = std::exp(values.p[2] * 0.01 * 0.346575);
+  double lower = centre / e;
+  double upper = centre * e;
+  if (lower < 0.01) {
+    lower = 0.01;
+  } else if (upper > fs * 0.5) {
+    // The band keeps its width in octaves and moves down to end at half the rate, so the
+    // lower edge stays below the upper one and Q stays positive.
+    upper = fs * 0.5;
+    lower = upper / (e * e);
+  }
+  m_lowerHz = lower;
+  m_upperHz = upper;
+  m_q = centre / (upper - lower);
+  const double t = std::tan(3.1415926535898 * centre / (fs * m_q));
+  m_beta = (1.0 - t) * 0.5 / (1.0 + t);
+  m_gamma = std::cos(6.2831853071796 * centre / fs) * (m_beta + 0.5);
+  m_alpha = (0.5 - m_beta) * 0.5;
+  m_y1[0] = m_y1[1] = m_y2[0] = m_y2[1] = 0;
+}
+
+template <int Channels>
+int NotchProcessor::Run(WaveStream& in, WaveStream& out) {
+  const double alpha = m_alpha;
+  const double beta = m_beta;
+  const double gamma = m_gamma;
+  const bool slot = m_slot != 0;
+  const bool pass = bypass != 0;
+  return FilterBlock(in, out, [&](int channel, const SampleValue* value) {
+    const double u = *value + 0.01;
+    const double x2 = value[-2 * Channels];  // two frames earlier, from the history when needed
+    const double r = 2.0 * (alpha * (u - x2) + gamma * m_y1[channel] - beta * m_y2[channel]);
+    m_y2[channel] = m_y1[channel];
+    m_y1[channel] = r;
+    return pass ? *value : TruncateToSample(slot ? r : u - r);
+  });
+}
+
+int NotchProcessor::Process(WaveStream& in, WaveStream& out) {
+  if (needsPrepare) {
+    needsPrepare = 0;
+    Design(in.Format().sampleRate);
+  }
+  return in.Format().channels == 2 ? Run<2>(in, out) : Run<1>(in, out);
+}
+
+}  // namespace ztlive
