@@ -25,6 +25,7 @@ struct RunState {
   int logToFile = 0;                  // device-and-log streams also pack into their file
   int engineState = kEngineStopped;   // the device engine's state
   int suppressPeaks = 0;              // peak building is skipped and views read samples directly
+  int64_t clickCount = 0;             // clicks a click filter has found in the current run
 };
 
 // The one instance.

@@ -1,0 +1,142 @@
+#include "document/destination_files.h"
+
+#include <vector>
+
+#include "core/peak_file.h"
+#include "core/sample_codec.h"
+#include "core/temp_files.h"
+#include "core/wave_stream.h"
+#include "platform/file_ops.h"
+#include "platform/string_table.h"
+
+namespace ztlive {
+
+namespace {
+
+constexpr size_t kPieceSamples = 4096;
+
+void DeleteWithPeaks(const std::string& path) {
+  DeleteFile(path);
+  DeleteFile(PeakFile::PeakFileName(path));
+}
+
+// Confirms replacing an existing file and deletes it with its peak file; false when declined.
+bool ReplaceExisting(const std::string& path, const std::string& question, Prompts& prompts) {
+  if (!FileExists(path)) return true;
+  if (prompts.Ask(question, std::string(StringText(StringId::kCaptionFileReplace)), PromptButtons::YesNo,
+                  PromptIcon::Question) != PromptAnswer::Yes)
+    return false;
+  DeleteWithPeaks(path);
+  return true;
+}
+
+}  // namespace
+
+int ConvertBits(const std::string& source, const std::string& path, int bitsPerSample, RunState& run, Prompts& prompts) {
+  WaveStream in(4096, 0, run);
+  if (in.Open(source, kOpenRead) != kStreamOk) {
+    prompts.Show(std::string(StringText(StringId::kRangeReadError)), "", PromptIcon::Error);
+    return 0;
+  }
+  const WaveFormat& from = in.Format();
+  WaveFormat to = MakePcmFormat(from.channels, from.sampleRate, static_cast<uint16_t>(bitsPerSample));
+  WaveStream out(4096, 0, run);
+  const std::string failure = FormatText(StringId::kRangeWriteError, {path});
+  if (out.Create(path, to, kCreateOverwrite) != kStreamOk) {
+    prompts.Show(failure, "", PromptIcon::Error);
+    return 0;
+  }
+  const int fromBytes = in.BytesPerSample();
+  const int toBytes = BytesPerSample(bitsPerSample);
+  std::vector<uint8_t> piece(kPieceSamples * static_cast<size_t>(fromBytes));
+  std::vector<SampleValue> values(kPieceSamples);
+  std::vector<uint8_t> packed(kPieceSamples * static_cast<size_t>(toBytes));
+  in.SeekData(0, 0);
+  out.SeekData(0, 0);
+  for (;;) {
+    const int64_t got = in.ReadRaw(piece.data(), piece.size());
+    if (got < 0) {
+      prompts.Show(std::string(StringText(StringId::kRangeReadError)), "", PromptIcon::Error);
+      out.CloseChunks(kFlagDirty);
+      return 0;
+    }
+    if (got == 0) break;
+    const size_t count = static_cast<size_t>(got) / static_cast<size_t>(fromBytes);
+    UnpackSamples(piece.data(), count, fromBytes, values.data());
+    if (bitsPerSample == 20)
+      for (size_t i = 0; i < count; ++i) values[i] &= ~SampleValue{0xF};
+    PackSamples(values.data(), count, toBytes, packed.data());
+    if (!out.WriteRaw(packed.data(), count * static_cast<size_t>(toBytes))) {
+      prompts.Show(failure, "", PromptIcon::Error);
+      out.CloseChunks(kFlagDirty);  // the header follows what was written
+      return 0;
+    }
+  }
+  if (out.CloseChunks(kFlagDirty) != 0) {
+    prompts.Show(failure, "", PromptIcon::Error);
+    return 0;
+  }
+  return 1;
+}
+
+std::string SuggestDestinationName(const CZantoDoc& document) { return MakeNumberedName(document.SourceName(), 1); }
+
+int SaveDestinationAs(CZantoDoc& document, const std::string& path, int bitsPerSample, RunState& run) {
+  Prompts& prompts = document.GetPrompts();
+  const std::string destination = document.DestinationName();
+  if (destination.empty()) return 0;
+  if (path == document.SourceName()) {
+    prompts.Show(std::string(StringText(StringId::kSaveSameAsSource)), "", PromptIcon::Error);
+    return 0;
+  }
+  if (path == destination) return 1;  // already saved there
+  if (!ReplaceExisting(path, FormatText(StringId::kSaveReplaceQuestion, {path}), prompts)) return 0;
+
+  WaveStream probe(64, 0, run);
+  const int currentBits = probe.Open(destination, kOpenRead) == kStreamOk ? probe.Format().bitsPerSample : 0;
+  probe.Close();
+  if (currentBits != 0 && bitsPerSample != 0 && bitsPerSample != currentBits) {
+    if (!ConvertBits(destination, path, bitsPerSample, run, prompts)) return 0;
+  } else {
+    if (const int error = CopyFile(destination, path, false); error != 0) {
+      prompts.Show(SystemErrorText(error), std::string(StringText(StringId::kCaptionFileError)), PromptIcon::Error);
+      return 0;
+    }
+    CopyFile(PeakFile::PeakFileName(destination), PeakFile::PeakFileName(path), false);
+  }
+  if (document.DestinationIsTemporary()) DeleteWithPeaks(destination);
+  document.SetDestinationName(path, false);
+  return 1;
+}
+
+std::string MakeDestinationTheSource(CZantoDoc& document, const std::string& path) {
+  Prompts& prompts = document.GetPrompts();
+  const std::string destination = document.DestinationName();
+  if (destination.empty()) return {};
+  if (!document.DestinationIsTemporary()) {
+    document.ClearDestination();
+    return destination;
+  }
+  if (path.empty() || path == document.SourceName()) {
+    if (path == document.SourceName())
+      prompts.Show(std::string(StringText(StringId::kSaveSameAsSource)), "", PromptIcon::Error);
+    return {};
+  }
+  if (!ReplaceExisting(path, FormatText(StringId::kMoveReplaceQuestion, {path}), prompts)) return {};
+  if (const int error = MoveFile(destination, path, false); error != 0) {
+    prompts.Show(SystemErrorText(error), std::string(StringText(StringId::kCaptionFileMoveError)), PromptIcon::Error);
+    return {};
+  }
+  MoveFile(PeakFile::PeakFileName(destination), PeakFile::PeakFileName(path), false);
+  document.Settings().Write(setting::kLastPath, path);
+  document.ClearDestination();
+  return path;
+}
+
+void DiscardDestination(CZantoDoc& document) {
+  if (document.DestinationName().empty()) return;
+  DeleteWithPeaks(document.DestinationName());
+  document.ClearDestination();
+}
+
+}  // namespace ztlive

@@ -1,0 +1,137 @@
+// Running a filter over a document: RunFilter fixes the region, the destination and the
+// channel mode; ExecuteFilterRun opens the source, makes the destination (or the output
+// device, for a preview), and drives the engine block by block. Everything runs on the main
+// thread; the messages dispatched inside every block read keep windows alive, let settings
+// windows change the running engine's values, and let a second run request stop the first.
+#pragma once
+
+#include <chrono>
+#include <functional>
+#include <memory>
+#include <string>
+
+#include "core/device_engine.h"
+#include "core/run_state.h"
+#include "core/wave_stream.h"
+#include "document/progress_model.h"
+#include "document/zanto_document.h"
+#include "filters/filter_factory.h"
+#include "platform/message_queue.h"
+#include "platform/prompts.h"
+#include "platform/settings_store.h"
+
+namespace ztlive {
+
+// Codes of ExecuteFilterRun.
+enum RunCode : int {
+  kRunDone = 0,             // also: the user declined a question
+  kRunBusy = 1,
+  kRunSeekFailed = 2,
+  kRunStereoSource = 4,     // a stereo source for a mono conversion
+  kRunMonoSource = 5,       // a mono source for a stereo conversion
+  kRunNoProcessor = 6,
+  kRunBufferFailed = 7,
+  kRunWriteFailed = 8,
+  kRunSourceUnreadable = 9,
+  kRunDestinationFailed = 10,
+};
+
+// What the run needs of the view that started it.
+class RunView {
+ public:
+  virtual ~RunView() = default;
+  virtual CZantoDoc& Document() = 0;
+  // The selection as first and last byte offset of the source's data.
+  virtual void Selection(int64_t& first, int64_t& last) = 0;
+  virtual void SetDestinationName(const std::string&) {}
+  virtual void MakeDestinationPaneActive() {}
+  virtual void StartCursorTimer() {}
+  virtual void ShowStatus(const std::string&) {}
+  virtual void RefreshAll() {}
+  virtual void SetWaitCursor(bool) {}
+};
+
+// What the run needs of the settings window that started it.
+class RunDialog {
+ public:
+  virtual ~RunDialog() = default;
+  // Gives the window the running engine (or null); returns the one it had.
+  virtual FilterProcessor* AttachProcessor(FilterProcessor* processor) = 0;
+  // Disables (false) the controls that must not change during a run, or enables them again.
+  virtual void EnableRunControls(bool) {}
+  // Before Prepare: the window pushes the values the engine keeps outside the preset integers.
+  virtual void PushExtraParams(FilterProcessor&) {}
+  // After an analysis run (type 9): the engine's result.
+  virtual void TakeAnalysisResult(FilterProcessor&) {}
+};
+
+struct RunServices {
+  RunState& run;
+  MessageQueue& queue;
+  Prompts& prompts;
+  SettingsStore& settings;
+  DeviceEngine& devices;
+  WaveStream& input;   // the source, or the input device's stream
+  WaveStream& output;  // the destination, or the output device's stream
+};
+
+class FilterRun {
+ public:
+  // The filter chain (type 28) between the two streams; code as ExecuteFilterRun.
+  using ChainRunner = std::function<int(WaveStream& in, WaveStream& out)>;
+  using ProgressListener = std::function<void(const ProgressModel&)>;
+
+  explicit FilterRun(RunServices services) : m_s(services) {}
+
+  // 1 on success, 0 or a failure code otherwise. channelMode -1 keeps the channels.
+  int RunFilter(RunView* view, FilterTypeId type, RunDialog* dialog, bool preview, int channelMode,
+                const PresetValues& values);
+  int ExecuteFilterRun(const std::string& source, const std::string& destination, bool preview, FilterTypeId type,
+                       RunDialog* dialog);
+
+  // From a settings window while its engine runs.
+  void UpdateRunningValues(const PresetValues& values);
+  void SetBypass(int flag);
+  void SetKeepResidue(int flag);
+  // Replaced only when both are >= 0.
+  void SetRegion(int64_t start, int64_t end);
+  void RequestStop() { m_s.run.stopRequested.store(1); }
+
+  bool RunBusy() const { return m_runBusy; }
+  bool ValuesChanged() const { return m_valuesChanged; }
+  const PresetValues& ActivePresetValues() const { return m_activeValues; }
+  int ChannelMode() const { return m_channelMode; }
+  FilterProcessor* CurrentProcessor() const { return m_processor.get(); }
+  // Milliseconds of the processing loop of the last run.
+  int64_t LoopMilliseconds() const;
+
+  void SetChainRunner(ChainRunner runner) { m_chainRunner = std::move(runner); }
+  // Called at every progress tick (every 1200 ms) and once at the end of the loop.
+  void SetProgressListener(ProgressListener listener) { m_progressListener = std::move(listener); }
+
+ private:
+  int OpenDestination(const std::string& destination, bool analysis, int syncMode, FilterTypeId type,
+                      bool& sizesDirty, bool& declined);
+  int RunProcessor(FilterTypeId type, RunDialog* dialog);
+  int CloseOutput(bool sizesDirty, bool analysis);
+  void TickProgress(bool force);
+
+  RunServices m_s;
+  bool m_runBusy = false;
+  PresetValues m_activeValues;
+  int m_channelMode = 0;
+  int m_runSyncMode = 0;
+  bool m_valuesChanged = false;
+  int m_bypass = 0;
+  int m_keepResidue = 0;
+  FilterTypeId m_type = 0;
+  std::unique_ptr<FilterProcessor> m_processor;
+  std::unique_ptr<ProgressModel> m_progress;
+  std::chrono::steady_clock::time_point m_startTick;
+  std::chrono::steady_clock::time_point m_endTick;
+  std::chrono::steady_clock::time_point m_lastProgressTick;
+  ChainRunner m_chainRunner;
+  ProgressListener m_progressListener;
+};
+
+}  // namespace ztlive
