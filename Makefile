@@ -29,7 +29,7 @@ build-thread: setup
 	cmake --build $(THREAD_DIR) -j $(JOBS)
 
 run: build
-	$(BUILD_DIR)/cli/ztlive-cli --help
+	$(BUILD_DIR)/cli/ztlive-cli demo $(BUILD_DIR)/demo
 
 # The normal build's tests.
 check: build

@@ -5,9 +5,11 @@
 #include <vector>
 
 #include "cli/command.h"
+#include "cli/demo_command.h"
 #include "cli/device_commands.h"
 #include "cli/info_command.h"
 #include "cli/peaks_command.h"
+#include "cli/process_command.h"
 #include "cli/settings_command.h"
 #include "platform/console_prompts.h"
 #include "platform/string_table.h"
@@ -16,8 +18,9 @@ namespace ztlive::cli {
 
 namespace {
 
-const Command* const kCommands[] = {&kInfoCommand,    &kPeaksCommand,   &kMarkersCommand,
-                                    &kSettingsCommand, &kDevicesCommand, &kPlayCommand};
+const Command* const kCommands[] = {&kProcessCommand, &kDemoCommand,    &kConvertCommand, &kInfoCommand,
+                                    &kPeaksCommand,   &kMarkersCommand, &kSettingsCommand, &kDevicesCommand,
+                                    &kPlayCommand};
 
 void PrintHelp(std::FILE* stream) {
   std::fprintf(stream,

@@ -27,6 +27,8 @@ class CZantoDoc {
   int SyncMode() const { return m_syncMode; }
   // The Sync command: toggles the mode and stores it at once.
   void ToggleSyncMode();
+  // For this document only (the setting is left as it is).
+  void SetSyncMode(int mode) { m_syncMode = mode ? 1 : 0; }
 
   bool Modified() const { return m_modified; }
   void SetModified(bool modified) { m_modified = modified; }

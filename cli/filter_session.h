@@ -1,0 +1,58 @@
+// Everything a filter run from the command line needs: the run state, the message queue,
+// the two streams, the device engine (real sound cards only for a preview), the settings and
+// a document whose view's selection is the region given on the command line.
+#pragma once
+
+#include <memory>
+#include <string>
+
+#include "cli/command.h"
+#include "cli/region_options.h"
+#include "core/device_engine.h"
+#include "document/filter_run.h"
+#include "platform/settings_store.h"
+#include "platform/wave_device.h"
+
+namespace ztlive::cli {
+
+struct FilterJob {
+  std::string source;
+  std::string destination;  // empty for a preview
+  FilterTypeId type = 0;
+  PresetValues values;
+  Region region;            // to = 0: to the end
+  bool preview = false;
+  bool loop = false;        // a preview starts again at the region's start
+};
+
+class FilterSession {
+ public:
+  FilterSession(CommandContext& context, bool withSoundCards);
+  ~FilterSession();
+
+  // RunFilter's result: 1 done, else 0 or the run's code (the message has been shown).
+  int Run(const FilterJob& job);
+  bool Interrupted() const;
+  double LoopSeconds() const { return m_filterRun->LoopMilliseconds() / 1000.0; }
+  SettingsStore& Settings() { return m_settings; }
+  RunState& State() { return m_run; }
+
+ private:
+  CommandContext& m_context;
+  bool m_progressShown = false;
+  SettingsStore m_settings;
+  RunState m_run;
+  MessageQueue m_queue;
+  std::unique_ptr<WaveSystem> m_devices;
+  WaveStream m_input;
+  WaveStream m_output;
+  std::unique_ptr<DeviceEngine> m_engine;
+  std::unique_ptr<FilterRun> m_filterRun;
+};
+
+// The values of a filter from --values, --preset or the defaults; false after a message,
+// with the exit code in exitCode.
+bool ReadFilterValues(const ParsedArguments& parsed, FilterTypeId type, PresetValues& values, int& exitCode,
+                      CommandContext& context);
+
+}  // namespace ztlive::cli
