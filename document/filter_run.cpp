@@ -319,7 +319,7 @@ int FilterRun::ExecuteFilterRun(const std::string& source, const std::string& de
   if (code = OpenDestination(destination, analysis, m_runSyncMode, type, sizesDirty, declined);
       code != kRunDone || declined)
     return finish(code);
-  if (out.PrepareWriteBuffer() != 0) {
+  if (out.IsFileOpen() && out.PrepareWriteBuffer() != 0) {  // a device stream has no file buffer
     m_s.prompts.Show(std::string(StringText(StringId::kUnknownError)), std::string(StringText(StringId::kCaptionZAnto32)),
                      PromptIcon::Error);
     return finish(kRunBufferFailed);
