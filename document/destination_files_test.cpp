@@ -67,7 +67,9 @@ TEST_F(DestinationFilesTest, SavingAtAnotherWidthConvertsEverySample) {
     ASSERT_EQ(ConvertBits(folder.File("source.wav"), path, bits, run, prompts), 1);
     EXPECT_EQ(Output("soxi -b " + path), std::to_string(bits) + "\n");
     // sox counts a 20-bit file's samples from 20 bits a sample, not from its 3-byte frames.
-    if (bits != 20) EXPECT_EQ(Output("soxi -s " + path), "5000\n");
+    if (bits != 20) {
+      EXPECT_EQ(Output("soxi -s " + path), "5000\n");
+    }
     const std::vector<uint8_t> bytes = test::ReadBytes(path);
     const size_t width = bits == 8 ? 1 : 3;
     ASSERT_EQ(bytes.size(), 44 + samples.size() * width);
