@@ -205,5 +205,112 @@ TEST(Cli, PlayWithoutAnyOutputDeviceSaysSo) {
       << result.err;
 }
 
+std::string SoxStat(const std::string& path, const std::string& name) {
+  std::string output;
+  if (FILE* pipe = popen(("sox " + path + " -n stats 2>&1").c_str(), "r")) {
+    char line[256];
+    while (fgets(line, sizeof line, pipe) != nullptr)
+      if (std::string_view(line).substr(0, name.size()) == name) output = line;
+    pclose(pipe);
+  }
+  return output;
+}
+
+TEST(Cli, ProcessRunsEveryClassicFilterIntoADestination) {
+  TestFolder home;
+  TestFolder files;
+  const std::string source = files.File("noise.wav");
+  ASSERT_EQ(std::system(("sox -n -r 44100 -c 2 -b 24 " + source + " synth 2 whitenoise gain -6").c_str()), 0);
+  const struct {
+    const char* filter;
+    const char* values;
+  } runs[] = {{"low-pass", "2,1000"}, {"high-pass", "1,5000"}, {"band-pass", "1,500,2000"}, {"notch", "0,1000,100,1"},
+              {"median", "0,5"},     {"averaging", "0,10"},    {"19", "0,3000"}};
+  for (const auto& job : runs) {
+    SCOPED_TRACE(job.filter);
+    const std::string out = files.File(std::string(job.filter) + ".wav");
+    const CliResult result = RunCli({"process", "--filter", job.filter, "--values", job.values, source, out}, home.Path());
+    ASSERT_EQ(result.exitCode, 0) << result.err;
+    EXPECT_NE(result.out.find("2.000 s of"), std::string::npos) << result.out;
+    // sox reads every destination, and each filter took energy out of the white noise.
+    EXPECT_NE(SoxStat(out, "Length s").find("2.000"), std::string::npos);
+    const double before = std::stod(SoxStat(source, "RMS lev dB").substr(10));
+    const double after = std::stod(SoxStat(out, "RMS lev dB").substr(10));
+    EXPECT_LT(after, before - 1) << job.filter;
+  }
+  // A region, and the values of a stored preset.
+  const CliResult region = RunCli({"process", "--filter", "low-pass", "--from", "0.5", "--to", "1.25", source,
+                                   files.File("region.wav")},
+                                  home.Path());
+  ASSERT_EQ(region.exitCode, 0) << region.err;
+  EXPECT_NE(SoxStat(files.File("region.wav"), "Length s").find("0.750"), std::string::npos);
+  EXPECT_EQ(RunCli({"process", "--filter", "low-pass", "--preset", "Missing", source, files.File("p.wav")}, home.Path()).exitCode, 1);
+}
+
+TEST(Cli, ProcessRefusesBadInputWithTheRunsMessage) {
+  TestFolder home;
+  TestFolder files;
+  const std::string source = files.File("mono.wav");
+  test::WriteBytes(source, test::WaveBytes().Format(1, 1, 8000, 16).Data(std::vector<uint8_t>(16000, 1)).Build());
+  test::WriteFileText(files.File("text.wav"), "no audio here");
+  const CliResult notWave = RunCli({"process", "--filter", "notch", files.File("text.wav"), files.File("o.wav")}, home.Path());
+  EXPECT_EQ(notWave.exitCode, 1);
+  EXPECT_NE(notWave.err.find("ERROR: Can not read the wave file."), std::string::npos) << notWave.err;
+  EXPECT_FALSE(std::ifstream(files.File("o.wav")).good());
+  const CliResult folderMissing =
+      RunCli({"process", "--filter", "notch", source, files.File("nowhere/o.wav")}, home.Path());
+  EXPECT_EQ(folderMissing.exitCode, 1);
+  EXPECT_NE(folderMissing.err.find("The Destination file is incompatible"), std::string::npos);
+  const CliResult unknown = RunCli({"process", "--filter", "warp-drive", source, files.File("o.wav")}, home.Path());
+  EXPECT_EQ(unknown.exitCode, 2);
+  EXPECT_NE(unknown.err.find("low-pass"), std::string::npos) << "the known names are listed";
+  const CliResult range = RunCli({"process", "--filter", "median", "--values", "0,50", source, files.File("o.wav")}, home.Path());
+  EXPECT_EQ(range.exitCode, 2);
+  EXPECT_NE(range.err.find("Value 1 (Samples) must lie between 3 and 20"), std::string::npos) << range.err;
+  EXPECT_EQ(RunCli({"process", "--filter", "notch", source}, home.Path()).exitCode, 2) << "no destination";
+}
+
+TEST(Cli, ConvertWritesAnotherWidthAndDemoRestoresItsRecording) {
+  TestFolder home;
+  TestFolder files;
+  ASSERT_EQ(std::system(("sox -n -r 44100 -c 2 -b 16 " + files.File("a.wav") + " synth 1 sine 440 gain -3").c_str()), 0);
+  const CliResult convert = RunCli({"convert", "--bits", "24", files.File("a.wav"), files.File("b.wav")}, home.Path());
+  ASSERT_EQ(convert.exitCode, 0) << convert.err;
+  EXPECT_EQ(test::ReadBytes(files.File("b.wav")).size(), 44u + 44100 * 2 * 3) << "24-bit samples";
+  EXPECT_NE(SoxStat(files.File("b.wav"), "Bit-depth").find("16/16"), std::string::npos) << "the 16 bits kept exactly";
+  EXPECT_EQ(RunCli({"convert", "--bits", "12", files.File("a.wav"), files.File("c.wav")}, home.Path()).exitCode, 2);
+
+  const CliResult demo = RunCli({"demo", files.File("demo")}, home.Path());
+  ASSERT_EQ(demo.exitCode, 0) << demo.err;
+  EXPECT_TRUE(std::ifstream(files.File("demo/demo-recording.wav")).good());
+  EXPECT_TRUE(std::ifstream(files.File("demo/demo-restored.wav")).good());
+  EXPECT_FALSE(std::ifstream(files.File("demo/demo-step1.wav")).good()) << "the steps between are removed";
+  // The hum line reports before -> after; the hum must have dropped by more than 20 dB.
+  const size_t hum = demo.out.find("hum at 50.0 Hz: ");
+  ASSERT_NE(hum, std::string::npos) << demo.out;
+  const double before = std::stod(demo.out.substr(hum + 16));
+  const double after = std::stod(demo.out.substr(demo.out.find("-> ", hum) + 3));
+  EXPECT_LT(after, before - 20);
+}
+
+TEST(Cli, APreviewPlaysTheFilteredRegionOnTheSoundCard) {
+  test::JackTestServer server(44100, 512);
+  if (!server.Running()) GTEST_SKIP() << "no JACK server: " << server.FailureText();
+  TestFolder home;
+  TestFolder files;
+  ASSERT_EQ(std::system(("sox -n -r 44100 -c 2 -b 16 " + files.File("a.wav") + " synth 3 pinknoise gain -10").c_str()), 0);
+  const auto start = std::chrono::steady_clock::now();
+  const CliResult preview =
+      RunCli({"process", "--filter", "band-pass", "--values", "1,300,3000", "--preview", "--from", "1", "--to", "2", files.File("a.wav")},
+             home.Path());
+  const double seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
+  EXPECT_EQ(preview.exitCode, 0) << preview.err;
+  EXPECT_NE(preview.out.find("1.000 s of"), std::string::npos) << preview.out;
+  EXPECT_GE(seconds, 0.9) << "the region played on the device's clock";
+  const CliResult looped =
+      RunCli({"process", "--filter", "low-pass", "--preview", "--loop", files.File("a.wav")}, home.Path(), 2500);
+  EXPECT_EQ(looped.exitCode, 0) << "Ctrl+C ends a looping preview: " << looped.err;
+}
+
 }  // namespace
 }  // namespace ztlive::cli

@@ -228,7 +228,8 @@ int FilterRun::RunProcessor(FilterTypeId type, RunDialog* dialog) {
   while (in.ReadBlock(history, lookAhead, &first, &last) == 0) {
     if (m_processor->Process(in, out) == 0) {
       release();
-      return kRunWriteFailed;
+      // A write refused because a stop was requested (a cancel during a preview) is no failure.
+      return m_s.run.stopRequested ? kRunDone : kRunWriteFailed;
     }
     TickProgress(false);
   }
