@@ -16,13 +16,21 @@ AveragingProcessor::AveragingProcessor() {
 template <int Channels>
 int AveragingProcessor::Run(WaveStream& in, WaveStream& out, int window) {
   // Stereo averages the current frame and the N - 1 before it; mono the N values before the
-  // current one.
+  // current one. Each channel keeps a running sum over its window (exact in 64 bits, so the
+  // result is that of summing the window afresh for every value).
   constexpr int kFirst = Channels == 2 ? 0 : 1;
   const bool pass = bypass != 0;
-  return FilterBlock(in, out, [&](int, const SampleValue* value) {
-    int64_t sum = 0;
-    for (int k = kFirst; k < window + kFirst; ++k) sum += value[-k * Channels];
-    return pass ? *value : static_cast<SampleValue>(sum / window);
+  // Before each value the sum holds its window without the newest term.
+  const SampleValue* begin = in.Begin();
+  int64_t sums[2] = {0, 0};
+  for (int channel = 0; channel < Channels; ++channel)
+    for (int k = kFirst + 1; k < kFirst + window; ++k) sums[channel] += begin[channel - k * Channels];
+  return FilterBlock(in, out, [&](int channel, const SampleValue* value) {
+    int64_t& sum = sums[channel];
+    sum += value[-kFirst * Channels];
+    const auto average = static_cast<SampleValue>(sum / window);
+    sum -= value[-(window + kFirst - 1) * Channels];
+    return pass ? *value : average;
   });
 }
 

@@ -34,10 +34,17 @@ int BandPassProcessor::Run(WaveStream& in, WaveStream& out) {
   const SectionCoefficients high = m_highPass;
   const SectionCoefficients low = m_lowPass;
   const bool pass = bypass != 0;
-  return FilterBlock(in, out, [&](int channel, const SampleValue* value) {
-    const double band = RunSection<N>(low, m_lowState[channel], RunSection<N>(high, m_highState[channel], *value + 0.01));
+  SectionState highStates[2] = {m_highState[0], m_highState[1]};
+  SectionState lowStates[2] = {m_lowState[0], m_lowState[1]};
+  const int result = FilterBlock(in, out, [&](int channel, const SampleValue* value) {
+    const double band = RunSection<N>(low, lowStates[channel], RunSection<N>(high, highStates[channel], *value + 0.01));
     return pass ? *value : TruncateToSample(band);
   });
+  for (int channel = 0; channel < 2; ++channel) {
+    m_highState[channel] = highStates[channel];
+    m_lowState[channel] = lowStates[channel];
+  }
+  return result;
 }
 
 int BandPassProcessor::Process(WaveStream& in, WaveStream& out) {

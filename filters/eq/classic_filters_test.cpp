@@ -276,5 +276,59 @@ TEST(MedianAndAverage, TheWindowRulesOfEachFilter) {
       << "mono: the two values before this one";
 }
 
+// The definitions as written: the window summed afresh, and sorted by adjacent swaps.
+SampleValue ReferenceAverage(const std::vector<SampleValue>& x, size_t n, int channels, int window) {
+  const int first = channels == 2 ? 0 : 1;
+  int64_t sum = 0;
+  for (int k = first; k < window + first; ++k) {
+    const long at = static_cast<long>(n) - k * channels;
+    sum += at >= 0 ? x[static_cast<size_t>(at)] : 0;
+  }
+  return static_cast<SampleValue>(sum / window);
+}
+
+SampleValue ReferenceMedian(const std::vector<SampleValue>& x, size_t n, int channels, int window) {
+  std::vector<SampleValue> w;
+  for (int k = 0; k < window; ++k) {
+    const long at = static_cast<long>(n) - k * channels;
+    w.push_back(at >= 0 ? x[static_cast<size_t>(at)] : 0);
+  }
+  for (bool swapped = true; swapped;) {
+    swapped = false;
+    for (size_t i = 0; i + 1 < w.size(); ++i)
+      if (w[i] < w[i + 1]) {
+        std::swap(w[i], w[i + 1]);
+        swapped = true;
+      }
+  }
+  return w[static_cast<size_t>(window / 2)];
+}
+
+TEST(MedianAndAverage, LongRunsAcrossBlocksMatchTheDefinitions) {
+  std::vector<SampleValue> noise(3 * 4096 + 1000);
+  uint32_t state = 12345;
+  for (SampleValue& v : noise) {
+    state = state * 1664525u + 1013904223u;
+    v = static_cast<SampleValue>(state >> 8) - (1 << 23);
+  }
+  for (const int channels : {1, 2}) {
+    for (const int window : {1, 2, 37, 100}) {
+      SCOPED_TRACE(testing::Message() << channels << " channels, window " << window);
+      AveragingProcessor average;
+      average.SetValues(Values(0, window));
+      const std::vector<SampleValue> out = RunEngine(average, channels, 44100, noise);
+      ASSERT_EQ(out.size(), noise.size());
+      for (size_t n = 0; n < noise.size(); ++n) ASSERT_EQ(out[n], ReferenceAverage(noise, n, channels, window)) << n;
+    }
+    for (const int window : {2, 5, 20, 100}) {
+      SCOPED_TRACE(testing::Message() << channels << " channels, median " << window);
+      MedianProcessor median;
+      median.SetValues(Values(0, window));
+      const std::vector<SampleValue> out = RunEngine(median, channels, 44100, noise);
+      for (size_t n = 0; n < noise.size(); ++n) ASSERT_EQ(out[n], ReferenceMedian(noise, n, channels, window)) << n;
+    }
+  }
+}
+
 }  // namespace
 }  // namespace ztlive

@@ -19,13 +19,18 @@ void CornerFilterProcessor::ClearState() {
 
 template <int N>
 int CornerFilterProcessor::Run(WaveStream& in, WaveStream& out) {
+  // Coefficients and states live in locals for the block, so they stay in registers.
   const SectionCoefficients c = m_coefficients;
   const bool pass = bypass != 0;
-  return FilterBlock(in, out, [&](int channel, const SampleValue* value) {
-    const double x = *value;
-    const double y = RunSection<N>(c, m_state[channel], x + 0.01);
+  SectionState left = m_state[0];
+  SectionState right = m_state[1];
+  const int result = FilterBlock(in, out, [&](int channel, const SampleValue* value) {
+    const double y = RunSection<N>(c, channel == 0 ? left : right, *value + 0.01);
     return pass ? *value : TruncateToSample(y);
   });
+  m_state[0] = left;
+  m_state[1] = right;
+  return result;
 }
 
 int CornerFilterProcessor::RunBlock(WaveStream& in, WaveStream& out) {

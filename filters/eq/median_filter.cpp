@@ -25,17 +25,33 @@ int MedianProcessor::Prepare(WaveStream&, WaveStream&) {
 
 template <int Channels>
 int MedianProcessor::Run(WaveStream& in, WaveStream& out) {
+  // Each channel's window is kept sorted (ascending) while it slides: the oldest value is
+  // taken out and the newest put in by binary search, so a value costs two short moves
+  // rather than a sort. The element at index `middle` of the descending order is the one at
+  // window - 1 - middle here: the median for an odd window, the lower middle for an even one.
   const int window = m_window;
-  const int middle = m_middle;
+  const int pick = window - 1 - m_middle;
   const bool pass = bypass != 0;
-  SampleValue* work[2] = {m_work[0].get(), m_work[1].get()};
+  SampleValue* sorted[2] = {m_work[0].get(), m_work[1].get()};
+  const SampleValue* begin = in.Begin();
+  if (begin == in.End()) return 1;
+  for (int channel = 0; channel < Channels; ++channel) {
+    // The window of the channel's first value, without that value: it is inserted below.
+    SampleValue* w = sorted[channel];
+    for (int k = 1; k < window; ++k) w[k - 1] = begin[channel - k * Channels];
+    std::sort(w, w + window - 1);
+  }
   return FilterBlock(in, out, [&](int channel, const SampleValue* value) {
-    SampleValue* sorted = work[channel];
-    for (int k = 0; k < window; ++k) sorted[k] = value[-k * Channels];
-    // The element at index `middle` of the window sorted in descending order: the median
-    // for an odd window, the lower middle value for an even one.
-    std::nth_element(sorted, sorted + middle, sorted + window, std::greater<SampleValue>());
-    return pass ? *value : sorted[middle];
+    SampleValue* w = sorted[channel];
+    SampleValue* const end = w + window - 1;
+    SampleValue* slot = std::upper_bound(w, end, *value);
+    std::move_backward(slot, end, end + 1);
+    *slot = *value;
+    const SampleValue median = w[pick];
+    // The oldest value leaves; the window is then ready for the channel's next value.
+    SampleValue* oldest = std::lower_bound(w, end + 1, value[-(window - 1) * Channels]);
+    std::move(oldest + 1, end + 1, oldest);
+    return pass ? *value : median;
   });
 }
 

@@ -50,14 +50,21 @@ int NotchProcessor::Run(WaveStream& in, WaveStream& out) {
   const double gamma = m_gamma;
   const bool slot = m_slot != 0;
   const bool pass = bypass != 0;
-  return FilterBlock(in, out, [&](int channel, const SampleValue* value) {
+  double y1[2] = {m_y1[0], m_y1[1]};
+  double y2[2] = {m_y2[0], m_y2[1]};
+  const int result = FilterBlock(in, out, [&](int channel, const SampleValue* value) {
     const double u = *value + 0.01;
     const double x2 = value[-2 * Channels];  // two frames earlier, from the history when needed
-    const double r = 2.0 * (alpha * (u - x2) + gamma * m_y1[channel] - beta * m_y2[channel]);
-    m_y2[channel] = m_y1[channel];
-    m_y1[channel] = r;
+    const double r = 2.0 * (alpha * (u - x2) + gamma * y1[channel] - beta * y2[channel]);
+    y2[channel] = y1[channel];
+    y1[channel] = r;
     return pass ? *value : TruncateToSample(slot ? r : u - r);
   });
+  for (int channel = 0; channel < 2; ++channel) {
+    m_y1[channel] = y1[channel];
+    m_y2[channel] = y2[channel];
+  }
+  return result;
 }
 
 int NotchProcessor::Process(WaveStream& in, WaveStream& out) {
