@@ -231,6 +231,7 @@ int FilterRun::RunProcessor(FilterTypeId type, RunDialog* dialog) {
       // A write refused because a stop was requested (a cancel during a preview) is no failure.
       return m_s.run.stopRequested ? kRunDone : kRunWriteFailed;
     }
+    m_s.run.clickCount = m_processor->ClickCount();
     TickProgress(false);
   }
   m_processor->Finish(in, out);

@@ -9,6 +9,7 @@
 #include "filters/eq/low_pass_filter.h"
 #include "filters/eq/median_filter.h"
 #include "filters/eq/notch_filter.h"
+#include "filters/restoration/impulse_filter.h"
 #include "platform/string_table.h"
 
 namespace ztlive {
@@ -35,7 +36,7 @@ const std::array<FilterFactoryRow, 24> kFactory = {{
     {11, "BandPassSet", "BandPass", 0, 0, kNone, &BandPassProcessor::Create},
     {12, "HiPassSet", "Hi Pass", 0, 0, kNone, &HighPassProcessor::Create},
     {13, "NotchSet", "Notch", 32, 0, kNone, &NotchProcessor::Create},
-    {15, "Impulse", "Impulse", 1024, 1024, kNone, nullptr},
+    {15, "Impulse", "Impulse", 1024, 1024, kNone, &ImpulseProcessor::Create},
     {18, "AnalogNoiseFilter", "Dynamic Noise", 0, 0, kNone, nullptr},
     {19, "LowPassSet", "LowPass", 0, 0, kNone, &LowPassProcessor::Create},
     {20, "Eq", "Graphic Equalizer", 32, 0, kEngineOwn, nullptr},

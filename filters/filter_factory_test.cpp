@@ -43,14 +43,16 @@ TEST(FilterFactory, TheFactoryRefusesUnknownTypesAndMakesNothingForTypesWithoutA
 
 TEST(FilterFactory, TheBuiltEnginesAreMadeWithTheirRowsNames) {
   ScriptedPrompts prompts;
-  for (const FilterTypeId type : {2, 6, 7, 11, 12, 13, 19}) {
+  for (const FilterTypeId type : {2, 6, 7, 11, 12, 13, 15, 19}) {
     std::unique_ptr<FilterProcessor> engine;
     ASSERT_EQ(CreateFilterProcessor(type, engine, prompts), 1);
     ASSERT_NE(engine, nullptr) << type;
     const FilterFactoryRow* row = FindFactoryRow(type);
     EXPECT_EQ(engine->GetSectionBase(), row->sectionBase);
     EXPECT_EQ(engine->GetDisplayName(), row->displayName);
-    if (row->history) EXPECT_EQ(engine->GetHistoryLength(), *row->history) << type;
+    if (row->history) {
+      EXPECT_EQ(engine->GetHistoryLength(), *row->history) << type;
+    }
   }
   EXPECT_TRUE(prompts.Entries().empty());
 }

@@ -47,6 +47,8 @@ class FilterProcessor {
   virtual int Process(WaveStream& in, WaveStream& out) = 0;
   // Takes new settings; they apply from the next Process. Returns 0.
   virtual int SetValues(const PresetValues& values);
+  // Clicks found since Prepare, for the progress window (the click filters count them).
+  virtual int64_t ClickCount() const { return 0; }
 
   int32_t GetTypeId() const { return typeId; }
   PresetValues GetValues() const { return values; }

@@ -1,0 +1,84 @@
+// The impulse filter (type 15): removes clicks and crackle. A detector watches each channel;
+// while it exceeds an adaptive threshold the output is held back, and when the disturbance
+// has ended the held stretch is rebuilt from the good samples on both sides (smoothing,
+// a cubic curve, or a two-sided autoregressive prediction) before the output goes on.
+#pragma once
+
+#include <array>
+#include <memory>
+#include <vector>
+
+#include "filters/eq/filter_design.h"
+#include "filters/framework/filter_processor.h"
+#include "filters/restoration/gap_prediction.h"
+
+namespace ztlive {
+
+class ImpulseProcessor : public FilterProcessor {
+ public:
+  static constexpr int kMaxClick = 256;       // a click held this long is ended by force
+  static constexpr int kRingValues = 8192;    // the stereo output ring: 4096 frames
+  static constexpr int kSmoothingHalf = 16;   // Savitzky-Golay window: 16 each side
+
+  ImpulseProcessor();
+  int32_t GetLookahead() override { return 1024; }
+  int32_t GetHistoryLength() override { return 1024; }
+  int WritePreset(std::string_view name) override;
+  int LoadPreset(std::string_view name) override;
+  int Prepare(WaveStream& in, WaveStream& out) override;
+  int Process(WaveStream& in, WaveStream& out) override;
+  int Finish(WaveStream& in, WaveStream& out) override;
+  int64_t ClickCount() const override { return m_clicks; }
+
+  static std::unique_ptr<FilterProcessor> Create() { return std::make_unique<ImpulseProcessor>(); }
+
+ private:
+  struct Channel {
+    SectionState detector1;
+    SectionState detector2;
+    double envelope = 0;
+    int32_t guard = 0;     // G
+    int32_t delay = 0;     // D
+    int32_t offset = 0;    // E: 0 normal, negative while a click is held
+    int32_t quiet = 0;
+    int32_t positive = 0;
+    int32_t negative = 0;
+  };
+  // Where a channel's output goes: straight to the stream (mono) or into its ring lane.
+  struct Sink;
+
+  void Derive(double fs);
+  int DetectionValue(Channel& state, const SampleValue* value, int stride, bool mono, double y1);
+  // One sample of one channel; false when a write failed.
+  bool Step(int channel, const SampleValue* value, int stride, const WaveStream& in, Sink& sink);
+  bool EndClick(int channel, const SampleValue* value, int stride, const WaveStream& in, Sink& sink);
+  void Rebuild(int channel, const SampleValue* value, int stride, const WaveStream& in, int32_t a, int32_t n,
+               SampleValue* rebuilt);
+  void CubicCurve(const SampleValue* value, int stride, int32_t a, int32_t guard, int32_t n, SampleValue* rebuilt) const;
+  bool FlushRing(WaveStream& out);
+
+  // Derived from the values.
+  SectionCoefficients m_detector1;
+  SectionCoefficients m_detector2;
+  double m_hqGain = 1.0;
+  double m_decay = 0;
+  double m_thresholdScale = 0;
+  int32_t m_minimumThreshold = 0;
+  int32_t m_window = 7;   // t
+  int32_t m_half = 3;     // u
+  int32_t m_quietTarget = 7;
+  bool m_medianMode = false;
+  int32_t m_quality = 0;
+
+  std::array<Channel, 2> m_channels;
+  int64_t m_clicks = 0;
+  std::vector<double> m_smoothing;           // weights for offsets -16 ... +16
+  std::vector<SampleValue> m_medianWindow;   // t values
+  std::vector<SampleValue> m_rebuilt;        // a stretch being rebuilt
+  GapPredictionScratch m_prediction;
+  std::vector<SampleValue> m_ring;
+  std::array<size_t, 2> m_ringWrite{};       // values written per lane
+  size_t m_ringRead = 0;                     // frames passed on
+};
+
+}  // namespace ztlive
