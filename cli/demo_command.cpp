@@ -60,8 +60,10 @@ int RunDemo(const std::vector<std::string>& args, CommandContext& context) {
   std::fprintf(context.out, "%s\n",
                FormatText(StringId::kCliDemoWritten, {recording, Decibels(info.seconds), Decibels(info.humHz)}).c_str());
 
-  // The hum's two notches, then a gentle low pass against the hiss above the music.
+  // The crackle first, then the hum's two notches, then a low pass against the hiss above
+  // the music.
   const Step steps[] = {
+      {15, Values({2000, 7, 0, 0, 1, 1}), "impulse filter, 78's mode with prediction (crackle)"},
       {13, Values({0, 50, 8, 0}), "notch at 50 Hz (hum)"},
       {13, Values({0, 100, 8, 0}), "notch at 100 Hz (hum's harmonic)"},
       {19, Values({2, 6000}), "low pass 18 dB/octave at 6 kHz (hiss)"},
@@ -79,7 +81,9 @@ int RunDemo(const std::vector<std::string>& args, CommandContext& context) {
     job.type = step.type;
     job.values = step.values;
     if (session.Run(job) != 1 || session.Interrupted()) return kExitFailure;
-    std::fprintf(context.out, "%s\n", FormatText(StringId::kCliDemoStep, {FilterCommandName(step.type), step.what}).c_str());
+    std::string what = step.what;
+    if (step.type == 15) what += ", " + std::to_string(session.State().clickCount) + " repairs";
+    std::fprintf(context.out, "%s\n", FormatText(StringId::kCliDemoStep, {FilterCommandName(step.type), what}).c_str());
     if (source != recording) {
       DeleteFile(source);
       DeleteFile(PeakFile::PeakFileName(source));

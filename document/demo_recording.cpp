@@ -71,6 +71,13 @@ int WriteDemoRecording(const std::string& path, const DemoRecordingInfo& info, R
   const double hiss = std::pow(10.0, info.hissDbfs / 20.0) * std::sqrt(3.0);  // uniform noise: rms = peak / sqrt(3)
   NoiseSource noise;
   const auto frames = static_cast<size_t>(info.seconds * info.sampleRate);
+  // Click starts and widths (1 to 20 frames), spread over the recording.
+  std::vector<std::pair<size_t, int>> clicks;
+  for (int k = 0; k < info.clicks; ++k) {
+    const size_t at = static_cast<size_t>((k + 0.5 + 0.4 * noise.Next()) * double(frames) / info.clicks);
+    clicks.emplace_back(at, 1 + static_cast<int>(std::abs(noise.Next()) * 19));
+  }
+  size_t nextClick = 0;
   for (size_t i = 0; i < frames; ++i) {
     const double t = double(i) / info.sampleRate;
     const int chord = static_cast<int>(t / chordSeconds) % 4;
@@ -86,6 +93,14 @@ int WriteDemoRecording(const std::string& path, const DemoRecordingInfo& info, R
     const double mains = hum * (std::sin(2 * M_PI * info.humHz * t) + 0.5 * std::sin(4 * M_PI * info.humHz * t + 0.7));
     left = 0.18 * left + mains + hiss * noise.Next();
     right = 0.18 * right + mains + hiss * noise.Next();
+    while (nextClick < clicks.size() && clicks[nextClick].first + static_cast<size_t>(clicks[nextClick].second) <= i)
+      ++nextClick;
+    if (nextClick < clicks.size() && i >= clicks[nextClick].first) {
+      const double k = double(i - clicks[nextClick].first);
+      const double click = 0.5 * std::exp(-2.5 * k / clicks[nextClick].second) * noise.Next();
+      left += click;
+      right += click;
+    }
     for (const double value : {left, right}) {
       const auto sample = static_cast<SampleValue>(std::lround(std::clamp(value, -1.0, 1.0 - 1.0 / 32768) * 32768.0)) * 256;
       if (out.WriteSample(sample) == 0) {

@@ -1,6 +1,6 @@
 // The demo recording the program makes itself: a few seconds of music-like synthesis (a
-// plucked chord progression over a bass line) with mains hum and tape hiss added, always the
-// same, so a new user can try the filters on something that needs them.
+// plucked chord progression over a bass line) with mains hum, tape hiss and record crackle
+// added, always the same, so a new user can try the filters on something that needs them.
 #pragma once
 
 #include <string>
@@ -16,6 +16,7 @@ struct DemoRecordingInfo {
   double humHz = 50.0;       // with its second harmonic at 100 Hz
   double humDbfs = -26.0;
   double hissDbfs = -42.0;   // white, over the whole band
+  int clicks = 24;           // crackle: short broadband clicks at random places
 };
 
 // Writes the recording as 16-bit stereo; 1 done, 0 failed (reported).

@@ -38,6 +38,10 @@ ImpulseProcessor::ImpulseProcessor() {
   typeId = 15;
   sectionBase = "Impulse";
   displayName = "Impulse";
+  // The settings window's initial values: threshold 8000, size 7, tracking 1.
+  values.p[0] = 8000;
+  values.p[1] = 7;
+  values.p[4] = 1;
 }
 
 int ImpulseProcessor::WritePreset(std::string_view name) {
