@@ -133,6 +133,7 @@ class WaveStream {
   int BytesPerSample() const { return m_bytesPerSample; }
   uint32_t AvgBytesPerSecond() const { return m_format.avgBytesPerSecond; }
   int BlockSize() const { return m_blockSize; }
+  const RunState& Run() const { return m_run; }
   int HistoryCapacity() const { return m_historyCapacity; }
   int History() const { return m_history; }
   int LookAhead() const { return m_lookAhead; }

@@ -146,8 +146,9 @@ double BandLevelAboveDbfs(const std::string& path, double hz, RunState& run) {
   for (size_t start = 0; start + kSize <= values.size(); start += kSize, ++frames) {
     for (int i = 0; i < kSize; ++i) frame[i] = values[start + i] / 8388608.0;
     fft.Forward(frame.data());
-    // Half-complex order: frame[k] real, frame[kSize - k] imaginary.
-    for (int k = firstBin; k < kSize / 2; ++k) energy += 2 * (frame[k] * frame[k] + frame[kSize - k] * frame[kSize - k]);
+    // Bin k is held in frame[2k - 1] (real) and frame[2k] (imaginary).
+    for (int k = std::max(firstBin, 1); k < kSize / 2; ++k)
+      energy += 2 * (frame[2 * k - 1] * frame[2 * k - 1] + frame[2 * k] * frame[2 * k]);
   }
   const double meanSquare = energy / (double(kSize) * kSize * frames);
   return 10 * std::log10(std::max(meanSquare, 1e-24));

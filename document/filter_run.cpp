@@ -206,7 +206,8 @@ int FilterRun::RunProcessor(FilterTypeId type, RunDialog* dialog) {
   if (dialog != nullptr) {
     previous = dialog->AttachProcessor(m_processor.get());
     m_processor->SetDialogAttached(1);
-    if (type == 26) dialog->PushExtraParams(*m_processor);
+    // The paragraphic equalizer's bands and the continuous noise filter's noise print.
+    if (type == 26 || type == 8) dialog->PushExtraParams(*m_processor);
     dialog->EnableRunControls(false);
   }
   auto release = [&] {
@@ -220,7 +221,10 @@ int FilterRun::RunProcessor(FilterTypeId type, RunDialog* dialog) {
   m_processor->SetValues(m_activeValues);
   m_processor->bypass = m_bypass;
   m_processor->keepResidue = m_keepResidue;
-  m_processor->Prepare(in, out);
+  if (m_processor->Prepare(in, out) == 0) {
+    release();  // the engine has said why it cannot run (no noise print, no memory)
+    return kRunNoProcessor;
+  }
   const int history = m_processor->GetHistoryLength();
   const int lookAhead = m_processor->GetLookahead();
   SampleValue* first = nullptr;

@@ -59,7 +59,8 @@ class RunDialog {
   virtual FilterProcessor* AttachProcessor(FilterProcessor* processor) = 0;
   // Disables (false) the controls that must not change during a run, or enables them again.
   virtual void EnableRunControls(bool) {}
-  // Before Prepare: the window pushes the values the engine keeps outside the preset integers.
+  // Before Prepare: the window pushes what the engine keeps outside the preset integers (the
+  // paragraphic equalizer's bands, the continuous noise filter's noise print).
   virtual void PushExtraParams(FilterProcessor&) {}
   // After an analysis run (type 9): the engine's result.
   virtual void TakeAnalysisResult(FilterProcessor&) {}

@@ -9,7 +9,9 @@
 #include "filters/eq/low_pass_filter.h"
 #include "filters/eq/median_filter.h"
 #include "filters/eq/notch_filter.h"
+#include "filters/restoration/continuous_noise_filter.h"
 #include "filters/restoration/impulse_filter.h"
+#include "filters/restoration/noise_sampler.h"
 #include "platform/string_table.h"
 
 namespace ztlive {
@@ -31,8 +33,8 @@ const std::array<FilterFactoryRow, 24> kFactory = {{
     {2, "AveragingSet", "Average", 256, 0, kNone, &AveragingProcessor::Create},
     {6, "MedianSet", "Median", 1000, 0, kEngineOwn, &MedianProcessor::Create},
     {7, "MedianSet", "Median", 1000, 0, kEngineOwn, &MedianProcessor::Create},  // makes the median engine too
-    {8, "Hissfilter", "Continuous Noise", kEngineOwn, 0, Values({{0, 20}, {1, 100}, {2, 100}}), nullptr},
-    {9, "None", "None", 0, 0, kEngineOwn, nullptr},
+    {8, "Hissfilter", "Continuous Noise", kEngineOwn, 0, Values({{0, 20}, {1, 100}, {2, 100}}), &NoiseReductionProcessor::Create},
+    {9, "None", "None", 0, 0, kEngineOwn, &NoiseSampler::Create},
     {11, "BandPassSet", "BandPass", 0, 0, kNone, &BandPassProcessor::Create},
     {12, "HiPassSet", "Hi Pass", 0, 0, kNone, &HighPassProcessor::Create},
     {13, "NotchSet", "Notch", 32, 0, kNone, &NotchProcessor::Create},
@@ -76,6 +78,7 @@ int CreateFilterProcessor(FilterTypeId typeId, std::unique_ptr<FilterProcessor>&
   }
   try {
     engine = row->create();
+    engine->prompts = &prompts;
   } catch (const std::bad_alloc&) {
     engine.reset();  // the caller reports the shortage
   }

@@ -17,6 +17,7 @@
 
 namespace ztlive {
 
+class Prompts;
 class WaveStream;
 
 class FilterProcessor {
@@ -70,6 +71,7 @@ class FilterProcessor {
   std::string sectionBase = "None";
   std::string displayName = "None";
   int32_t dialogAttached = 0;     // this engine's settings window is open
+  Prompts* prompts = nullptr;     // where an engine's own messages go (set by the factory)
 };
 
 }  // namespace ztlive

@@ -1,0 +1,214 @@
+#include "filters/restoration/continuous_noise_filter.h"
+
+#include <algorithm>
+#include <cmath>
+
+#include "core/wave_stream.h"
+#include "filters/framework/analysis_windows.h"
+#include "filters/eq/filter_design.h"
+#include "platform/prompts.h"
+#include "platform/string_table.h"
+
+namespace ztlive {
+
+namespace {
+
+int32_t BinsOfIndex(int32_t index) { return int32_t{1} << (std::clamp(index, 0, 5) + 8); }
+
+}  // namespace
+
+NoiseReductionProcessor::NoiseReductionProcessor() {
+  typeId = 8;
+  sectionBase = "Hissfilter";
+  displayName = "Continuous Noise";
+  values.p[0] = 20;
+  values.p[1] = 100;
+  values.p[2] = 100;
+  values.p[3] = 0;
+  // Every buffer for the largest frame now, so that runs with any frame size allocate nothing.
+  for (size_t k = 0; k < m_ffts.size(); ++k) m_ffts[k].Init(2 * BinsOfIndex(static_cast<int32_t>(k)));
+  m_window.reserve(2 * kMaxBins);
+  m_norm.reserve(kMaxBins);
+  for (Channel& channel : m_state) {
+    channel.raw.reserve(2 * kMaxBins);
+    channel.frame.reserve(2 * kMaxBins);
+    for (auto* buffer : {&channel.overlap, &channel.smoother, &channel.hold, &channel.noise}) buffer->reserve(kMaxBins);
+  }
+}
+
+int32_t NoiseReductionProcessor::GetHistoryLength() {
+  if (!m_prepared) return 16384;
+  return (m_channels == 2 ? 4 : 2) * m_bins;
+}
+
+void NoiseReductionProcessor::SetNoisePrint(const NoisePrint& print) {
+  m_print = print;
+  if (!print.Empty()) values.p[3] = static_cast<int32_t>(std::log2(print.bins + 1.0) - 8);
+}
+
+int NoiseReductionProcessor::WritePreset(std::string_view name) {
+  PresetValues stored;
+  for (size_t i = 0; i < 4; ++i) stored.p[i] = values.p[i];
+  if (WritePresetValues(name, stored) != 1) return 0;
+  return WriteNoisePrintRecords(PresetSectionName(), name, m_print);
+}
+
+int NoiseReductionProcessor::LoadPreset(std::string_view name) {
+  PresetValues stored;
+  if (ReadPreset(name, stored) != 0) return 0;
+  for (size_t i = 0; i < 4; ++i) values.p[i] = stored.p[i];
+  NoisePrint print = m_print;
+  if (!ReadNoisePrintRecords(PresetSectionName(), name, print)) {
+    if (prompts != nullptr)
+      prompts->Show(std::string(StringText(StringId::kPresetLoadFailed)), "", PromptIcon::Error);
+    return 0;
+  }
+  print.bins = BinsOfIndex(values.p[3]);
+  m_print = print;
+  return 1;
+}
+
+void NoiseReductionProcessor::Derive(double fs) {
+  m_bins = BinsOfIndex(values.p[3]);
+  const double frameRate = fs / m_bins;
+  const double attack = std::max(values.p[0] * 0.001, m_bins / (M_PI * fs));
+  const double release = values.p[1] * 0.001;
+  const double c = 1.0 / std::tan(M_PI * (1.0 / (2 * M_PI * attack)) / frameRate);
+  m_b0 = m_b1 = 1.0 / (1.0 + c);
+  m_a1 = (1.0 - c) / (1.0 + c);
+  m_release = release > 0 ? std::pow(0.38, 1.0 / (frameRate * release)) : 0.0;
+  m_floor = std::pow(10.0, -values.p[2] * 0.05);
+  m_strength = values.p[2] * 0.006 + 0.8;
+  const size_t length = 2 * static_cast<size_t>(m_bins);
+  m_window.resize(length);
+  HammingWindow(static_cast<int>(length), m_window.data());
+  m_norm.resize(static_cast<size_t>(m_bins));
+  for (size_t k = 0; k < m_norm.size(); ++k) {
+    const double w1 = m_window[k];
+    const double w2 = m_window[k + static_cast<size_t>(m_bins)];
+    m_norm[k] = (1.0 / double(length)) / (w1 * w1 + w2 * w2);
+  }
+  for (int c2 = 0; c2 < 2; ++c2) {
+    // Without a right channel of its own a mono print serves both.
+    BuildNoiseCurve(m_print, c2 == 1, m_bins, m_state[static_cast<size_t>(c2)].noise);
+  }
+}
+
+void NoiseReductionProcessor::ClearState() {
+  const size_t length = 2 * static_cast<size_t>(m_bins);
+  for (Channel& channel : m_state) {
+    channel.raw.assign(length, 0.0);
+    channel.frame.assign(length, 0.0);
+    channel.overlap.assign(static_cast<size_t>(m_bins), 0.0);
+    channel.smoother.assign(static_cast<size_t>(m_bins), 0.0);
+    channel.hold.assign(static_cast<size_t>(m_bins), 0.0);
+  }
+  // The first frame begins with N values of silence, so that its first half is what comes
+  // before the file and the output stays aligned with the input.
+  m_filled = static_cast<size_t>(m_bins);
+  m_firstFrame = true;
+}
+
+int NoiseReductionProcessor::Prepare(WaveStream& in, WaveStream&) {
+  m_channels = in.Format().channels == 2 ? 2 : 1;
+  if (m_print.Empty()) {
+    if (prompts != nullptr) prompts->Show(std::string(StringText(StringId::kNoNoiseStored)), "", PromptIcon::Error);
+    return 0;
+  }
+  Derive(in.Format().sampleRate);
+  ClearState();
+  m_prepared = true;
+  needsPrepare = 1;
+  return 1;
+}
+
+void NoiseReductionProcessor::TransformFrame(Channel& channel) {
+  const size_t length = 2 * static_cast<size_t>(m_bins);
+  RealFft& fft = m_ffts[static_cast<size_t>(std::log2(m_bins)) - 8];
+  const double input = m_channels == 2 ? 0.001 : 0.0;
+  for (size_t i = 0; i < length; ++i) channel.frame[i] = (channel.raw[i] + input) * m_window[i];
+  fft.Forward(channel.frame.data());
+  const double scale = 1.0 / (double(length) * double(length));
+  double* x = channel.frame.data();
+  for (size_t j = 0; j < static_cast<size_t>(m_bins); ++j) {
+    const double noise = channel.noise[j];
+    const double power = (x[2 * j] * x[2 * j] + x[2 * j + 1] * x[2 * j + 1]) * scale;
+    const double below = power < noise ? noise - power : 0.0;
+    const double gain = 1.0 - m_strength * below / noise;
+    const double v = gain - m_a1 * channel.smoother[j];
+    const double smoothed = m_b0 * v + m_b1 * channel.smoother[j];
+    channel.smoother[j] = v;
+    const double held = channel.hold[j] * m_release;
+    channel.hold[j] = held >= smoothed ? held : smoothed;
+    const double g = std::max(channel.hold[j], m_floor);
+    x[2 * j] *= g;
+    x[2 * j + 1] *= g;
+  }
+  fft.Backward(channel.frame.data());
+}
+
+bool NoiseReductionProcessor::CompleteFrame(WaveStream& out, size_t count) {
+  const auto n = static_cast<size_t>(m_bins);
+  if (m_firstFrame)
+    m_firstFrame = false;  // its first half is the silence before the file
+  else
+    for (size_t k = 0; k < count; ++k) {
+      for (int c = 0; c < m_channels; ++c) {
+        const Channel& channel = m_state[static_cast<size_t>(c)];
+        const double y = (m_window[k] * channel.frame[k] + channel.overlap[k]) * m_norm[k];
+        // Bypass wins over keep residue; both use the input value the output stands for.
+        const double value = bypass ? channel.raw[k] : keepResidue ? channel.raw[k] - y : y;
+        if (out.WriteSample(TruncateToSample(value)) == 0) return false;
+      }
+    }
+  for (int c = 0; c < m_channels; ++c) {
+    Channel& channel = m_state[static_cast<size_t>(c)];
+    for (size_t k = 0; k < n; ++k) channel.overlap[k] = m_window[n + k] * channel.frame[n + k];
+  }
+  return true;
+}
+
+void NoiseReductionProcessor::ShiftFrames() {
+  const auto n = static_cast<ptrdiff_t>(m_bins);
+  for (int c = 0; c < m_channels; ++c) {
+    std::vector<double>& raw = m_state[static_cast<size_t>(c)].raw;
+    std::copy(raw.begin() + n, raw.end(), raw.begin());
+    std::fill(raw.begin() + n, raw.end(), 0.0);
+  }
+  m_filled = static_cast<size_t>(m_bins);
+}
+
+int NoiseReductionProcessor::Process(WaveStream& in, WaveStream& out) {
+  if (needsPrepare) {
+    needsPrepare = 0;
+    const int32_t before = m_bins;
+    Derive(in.Format().sampleRate);
+    if (m_bins != before) ClearState();  // another frame size starts the frames afresh
+  }
+  const size_t length = 2 * static_cast<size_t>(m_bins);
+  const SampleValue* value = in.Begin();
+  const SampleValue* const end = in.End();
+  for (; value + m_channels <= end; value += m_channels) {
+    for (int c = 0; c < m_channels; ++c) m_state[static_cast<size_t>(c)].raw[m_filled] = value[c];
+    if (++m_filled < length) continue;
+    for (int c = 0; c < m_channels; ++c) TransformFrame(m_state[static_cast<size_t>(c)]);
+    if (!CompleteFrame(out, static_cast<size_t>(m_bins))) return 0;
+    ShiftFrames();
+  }
+  return 1;
+}
+
+int NoiseReductionProcessor::Finish(WaveStream& in, WaveStream& out) {
+  if (in.Run().stopRequested.load(std::memory_order_relaxed) || !m_prepared) return 1;
+  // Owed: the N values of the frame's first half, then the part of its second half that was
+  // filled; each comes out of one more frame, completed with silence.
+  const size_t tail = m_filled - static_cast<size_t>(m_bins);
+  for (int c = 0; c < m_channels; ++c) TransformFrame(m_state[static_cast<size_t>(c)]);
+  if (!CompleteFrame(out, static_cast<size_t>(m_bins))) return 0;
+  ShiftFrames();
+  if (tail == 0) return 1;
+  for (int c = 0; c < m_channels; ++c) TransformFrame(m_state[static_cast<size_t>(c)]);
+  return CompleteFrame(out, tail) ? 1 : 0;
+}
+
+}  // namespace ztlive

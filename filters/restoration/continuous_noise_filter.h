@@ -1,0 +1,76 @@
+// The continuous noise filter (type 8): spectral subtraction against a stored noise print.
+// Each channel runs through half-overlapping Hamming-windowed frames of 2N values; every
+// pair of the transform whose power does not rise above the print is turned down (smoothed
+// by an attack low pass and a release hold, never below the floor), and the frames are added
+// back together.
+#pragma once
+
+#include <array>
+#include <memory>
+#include <vector>
+
+#include "filters/framework/filter_processor.h"
+#include "filters/framework/real_fft.h"
+#include "filters/restoration/noise_print.h"
+
+namespace ztlive {
+
+class NoiseReductionProcessor : public FilterProcessor {
+ public:
+  static constexpr int32_t kMaxBins = 8192;
+
+  NoiseReductionProcessor();
+  int32_t GetHistoryLength() override;
+  int WritePreset(std::string_view name) override;
+  // 1 when the print was loaded with the values, 0 otherwise.
+  int LoadPreset(std::string_view name) override;
+  int Prepare(WaveStream& in, WaveStream& out) override;
+  int Process(WaveStream& in, WaveStream& out) override;
+  int Finish(WaveStream& in, WaveStream& out) override;
+
+  static std::unique_ptr<FilterProcessor> Create() { return std::make_unique<NoiseReductionProcessor>(); }
+
+  // The print the engine compares with; sets p[3] from its frame size.
+  void SetNoisePrint(const NoisePrint& print);
+  const NoisePrint& Print() const { return m_print; }
+  int32_t Bins() const { return m_bins; }
+
+ private:
+  struct Channel {
+    std::vector<double> raw;      // the frame's input values, 2N (unwindowed)
+    std::vector<double> frame;    // windowed, then transformed
+    std::vector<double> overlap;  // N
+    std::vector<double> smoother; // s[j], N
+    std::vector<double> hold;     // h[j], N
+    std::vector<double> noise;    // the noise power curve, N
+  };
+
+  void Derive(double fs);
+  void ClearState();
+  void TransformFrame(Channel& channel);
+  // Writes `count` of the N values the transformed frame completes (none for the first
+  // frame), then keeps its second half for the next; false when a write failed.
+  bool CompleteFrame(WaveStream& out, size_t count);
+  // The second half becomes the first; the rest is silence until it is filled.
+  void ShiftFrames();
+
+  NoisePrint m_print;
+  int32_t m_bins = 0;         // N of the current derivation
+  int m_channels = 1;
+  bool m_prepared = false;
+  std::array<RealFft, 6> m_ffts;  // one per frame size, made with the engine
+  std::vector<double> m_window;
+  std::vector<double> m_norm;
+  std::array<Channel, 2> m_state;
+  size_t m_filled = 0;
+  bool m_firstFrame = true;
+  // Derived values.
+  double m_b0 = 1;
+  double m_b1 = 0;
+  double m_a1 = 0;
+  double m_release = 0;
+  double m_floor = 1;
+  double m_strength = 1;
+};
+
+}  // namespace ztlive
