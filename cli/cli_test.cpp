@@ -312,5 +312,37 @@ TEST(Cli, APreviewPlaysTheFilteredRegionOnTheSoundCard) {
   EXPECT_EQ(looped.exitCode, 0) << "Ctrl+C ends a looping preview: " << looped.err;
 }
 
+TEST(Cli, TheRestorationFiltersRunFromTheCommandLine) {
+  TestFolder home;
+  TestFolder files;
+  // One second of hiss alone, then a tone under the same hiss, with a few clicks.
+  const std::string noisy = files.File("noisy.wav");
+  ASSERT_EQ(std::system(("sox -n -r 44100 -c 2 -b 16 " + files.File("lead.wav") + " synth 1 whitenoise vol 0.02 && " +
+                         "sox -n -r 44100 -c 2 -b 16 " + files.File("tone.wav") + " synth 3 sine 440 vol 0.3 && " +
+                         "sox -n -r 44100 -c 2 -b 16 " + files.File("hiss.wav") + " synth 3 whitenoise vol 0.02 && " +
+                         "sox -m " + files.File("tone.wav") + " " + files.File("hiss.wav") + " -b 16 " +
+                         files.File("mix.wav") + " && sox " + files.File("lead.wav") + " " + files.File("mix.wav") + " " + noisy)
+                            .c_str()),
+            0);
+  const CliResult missing = RunCli({"process", "--filter", "continuous-noise", noisy, files.File("a.wav")}, home.Path());
+  EXPECT_EQ(missing.exitCode, 1);
+  EXPECT_NE(missing.err.find("No noise sample has been stored yet."), std::string::npos) << missing.err;
+
+  const CliResult sampled = RunCli({"process", "--filter", "continuous-noise", "--noise-from", "0.1", "--noise-to", "0.9",
+                                    noisy, files.File("clean.wav")},
+                                   home.Path());
+  ASSERT_EQ(sampled.exitCode, 0) << sampled.err;
+  const double hissBefore = std::stod(SoxStat(files.File("lead.wav"), "RMS lev dB").substr(10));
+  ASSERT_EQ(std::system(("sox " + files.File("clean.wav") + " " + files.File("cleanlead.wav") + " trim 0.2 0.6").c_str()), 0);
+  const double hissAfter = std::stod(SoxStat(files.File("cleanlead.wav"), "RMS lev dB").substr(10));
+  EXPECT_LT(hissAfter, hissBefore - 10) << "the hiss alone drops";
+
+  const CliResult clicks = RunCli({"--yes", "process", "--filter", "impulse", "--values", "2000,7,0,0,1,1", noisy,
+                                   files.File("declicked.wav")},
+                                  home.Path());
+  ASSERT_EQ(clicks.exitCode, 0) << clicks.err;
+  EXPECT_NE(SoxStat(files.File("declicked.wav"), "Length s").find("4.000"), std::string::npos) << "every frame comes out";
+}
+
 }  // namespace
 }  // namespace ztlive::cli

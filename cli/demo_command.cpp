@@ -5,6 +5,7 @@
 #include "cli/filter_names.h"
 #include "cli/filter_session.h"
 #include "cli/interrupts.h"
+#include "cli/noise_print_holder.h"
 #include "core/peak_file.h"
 #include "document/demo_recording.h"
 #include "platform/file_ops.h"
@@ -60,13 +61,13 @@ int RunDemo(const std::vector<std::string>& args, CommandContext& context) {
   std::fprintf(context.out, "%s\n",
                FormatText(StringId::kCliDemoWritten, {recording, Decibels(info.seconds), Decibels(info.humHz)}).c_str());
 
-  // The crackle first, then the hum's two notches, then a low pass against the hiss above
-  // the music.
+  // The crackle first, then the hum's two notches, then the hiss, with a noise print sampled
+  // from the lead-in before the music.
   const Step steps[] = {
       {15, Values({2000, 7, 0, 0, 1, 1}), "impulse filter, 78's mode with prediction (crackle)"},
       {13, Values({0, 50, 8, 0}), "notch at 50 Hz (hum)"},
       {13, Values({0, 100, 8, 0}), "notch at 100 Hz (hum's harmonic)"},
-      {19, Values({2, 6000}), "low pass 18 dB/octave at 6 kHz (hiss)"},
+      {8, Values({20, 100, 100, 3}), "continuous noise filter, print sampled from the lead-in (hiss)"},
   };
   std::string source = recording;
   const std::string restored = JoinPath(folder, "demo-restored.wav");
@@ -80,7 +81,19 @@ int RunDemo(const std::vector<std::string>& args, CommandContext& context) {
     job.destination = destination;
     job.type = step.type;
     job.values = step.values;
-    if (session.Run(job) != 1 || session.Interrupted()) return kExitFailure;
+    NoisePrintHolder noisePrint;
+    noisePrint.SetSampleRate(info.sampleRate);
+    if (step.type == 8) {
+      FilterJob sampling;
+      sampling.source = source;
+      sampling.type = 9;
+      sampling.values.p[0] = int32_t{1} << (step.values.p[3] + 8);
+      const uint32_t frameBytes = 4;
+      sampling.region = {static_cast<uint32_t>(0.05 * info.sampleRate) * frameBytes,
+                         static_cast<uint32_t>(0.9 * info.leadInSeconds * info.sampleRate) * frameBytes};
+      if (session.Run(sampling, &noisePrint) != 1 || session.Interrupted()) return kExitFailure;
+    }
+    if (session.Run(job, &noisePrint) != 1 || session.Interrupted()) return kExitFailure;
     std::string what = step.what;
     if (step.type == 15) what += ", " + std::to_string(session.State().clickCount) + " repairs";
     std::fprintf(context.out, "%s\n", FormatText(StringId::kCliDemoStep, {FilterCommandName(step.type), what}).c_str());

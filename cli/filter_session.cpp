@@ -67,7 +67,7 @@ FilterSession::~FilterSession() = default;
 
 bool FilterSession::Interrupted() const { return InterruptGuard::Interrupted(); }
 
-int FilterSession::Run(const FilterJob& job) {
+int FilterSession::Run(const FilterJob& job, RunDialog* dialog) {
   CZantoDoc document(job.source, m_settings, m_context.prompts);
   if (!job.preview) {
     document.SetDestinationName(job.destination, false);
@@ -76,7 +76,7 @@ int FilterSession::Run(const FilterJob& job) {
   }
   m_run.loopPreview = job.loop ? 1 : 0;
   CommandLineView view(document, job.region);
-  const int result = m_filterRun->RunFilter(&view, job.type, nullptr, job.preview, -1, job.values);
+  const int result = m_filterRun->RunFilter(&view, job.type, dialog, job.preview, -1, job.values);
   if (m_progressShown) std::fprintf(m_context.err, "\n");
   m_progressShown = false;
   return result;

@@ -31,7 +31,8 @@ class FilterSession {
   ~FilterSession();
 
   // RunFilter's result: 1 done, else 0 or the run's code (the message has been shown).
-  int Run(const FilterJob& job);
+  // dialog: what stands in for the filter's settings window, if the filter needs one.
+  int Run(const FilterJob& job, RunDialog* dialog = nullptr);
   bool Interrupted() const;
   double LoopSeconds() const { return m_filterRun->LoopMilliseconds() / 1000.0; }
   SettingsStore& Settings() { return m_settings; }

@@ -1,12 +1,15 @@
 #include "cli/process_command.h"
 
+#include <algorithm>
 #include <chrono>
 
 #include "cli/filter_names.h"
 #include "cli/filter_session.h"
 #include "cli/interrupts.h"
+#include "cli/noise_print_holder.h"
 #include "cli/region_options.h"
 #include "document/destination_files.h"
+#include "filters/restoration/continuous_noise_filter.h"
 #include "platform/string_table.h"
 
 namespace ztlive::cli {
@@ -14,7 +17,8 @@ namespace ztlive::cli {
 namespace {
 
 constexpr std::string_view kProcessArguments =
-    "--filter NAME|TYPE [--preset NAME | --values v0,...,v10] [--from S] [--to S] IN.wav (OUT.wav | --preview [--loop])";
+    "--filter NAME|TYPE [--preset NAME | --values v0,...,v10] [--from S] [--to S] [--noise-from S --noise-to S] "
+    "IN.wav (OUT.wav | --preview [--loop])";
 constexpr std::string_view kConvertArguments = "--bits 8|16|20|24 IN.wav OUT.wav";
 
 int Usage(CommandContext& context, std::string_view name, std::string_view arguments) {
@@ -26,6 +30,38 @@ std::string Seconds(double seconds, int decimals) {
   char text[32];
   std::snprintf(text, sizeof text, "%.*f", decimals, seconds);
   return text;
+}
+
+constexpr FilterTypeId kContinuousNoise = 8;
+constexpr FilterTypeId kNoiseSampling = 9;
+
+// The continuous noise filter's values and print: from --values, from a stored preset (its
+// print too), or from the preset "Default" when it holds a print, else the engine's own.
+bool ReadNoiseFilterValues(const ParsedArguments& parsed, PresetValues& values, NoisePrintHolder& holder,
+                           int& exitCode, CommandContext& context) {
+  NoiseReductionProcessor engine;
+  engine.prompts = &context.prompts;
+  values = engine.values;
+  if (const auto preset = parsed.values.find("preset"); preset != parsed.values.end()) {
+    if (engine.LoadPreset(preset->second) != 1) {
+      PresetValues stored;
+      if (engine.ReadPreset(preset->second, stored) != 0)
+        PrintError(context, FormatText(StringId::kPresetNotFound, {preset->second}));
+      exitCode = kExitFailure;
+      return false;
+    }
+    values = engine.values;
+    holder.SetPrint(engine.Print());
+  } else if (parsed.values.count("values")) {
+    return ReadFilterValues(parsed, kContinuousNoise, values, exitCode, context);
+  } else {
+    PresetValues stored;
+    if (engine.ReadPreset("Default", stored) == 0 && engine.LoadPreset("Default") == 1) {
+      values = engine.values;
+      holder.SetPrint(engine.Print());
+    }
+  }
+  return true;
 }
 
 std::string JoinedNames() {
@@ -42,7 +78,9 @@ int RunProcess(const std::vector<std::string>& args, CommandContext& context) {
                                                  {"from", true},
                                                  {"to", true},
                                                  {"preview", false},
-                                                 {"loop", false}},
+                                                 {"loop", false},
+                                                 {"noise-from", true},
+                                                 {"noise-to", true}},
                                                 "process");
   if (!parsed.error.empty()) {
     PrintError(context, parsed.error);
@@ -68,17 +106,34 @@ int RunProcess(const std::vector<std::string>& args, CommandContext& context) {
   job.type = type;
   job.preview = preview;
   job.loop = parsed.Has("loop");
-  int exitCode = kExitOk;
-  if (!ReadFilterValues(parsed, type, job.values, exitCode, context)) return exitCode;
-
   // The region needs the file's format; an unreadable source is the run's to report.
   WaveInfo info;
-  if (ProbeWaveInfo(job.source, info) && !ReadRegion(parsed, info, job.region, context)) return kExitUsage;
+  const bool readable = ProbeWaveInfo(job.source, info);
+  if (readable && !ReadRegion(parsed, info, job.region, context)) return kExitUsage;
+
+  // The continuous noise filter keeps a noise print beside its values.
+  NoisePrintHolder noisePrint;
+  noisePrint.SetSampleRate(info.sampleRate);
+  int exitCode = kExitOk;
+  if (type == kContinuousNoise) {
+    if (!ReadNoiseFilterValues(parsed, job.values, noisePrint, exitCode, context)) return exitCode;
+  } else if (!ReadFilterValues(parsed, type, job.values, exitCode, context)) {
+    return exitCode;
+  }
 
   const InterruptGuard interrupts;
   FilterSession session(context, preview);
+  if (type == kContinuousNoise && (parsed.Has("noise-from") || parsed.Has("noise-to"))) {
+    // Sample the print from the noise-only stretch first, as the window's "Sample Noise" does.
+    FilterJob sampling;
+    sampling.source = job.source;
+    sampling.type = kNoiseSampling;
+    sampling.values.p[0] = int32_t{1} << (std::clamp(job.values.p[3], 0, 5) + 8);
+    if (readable && !ReadRegion(parsed, info, sampling.region, context, "noise-from", "noise-to")) return kExitUsage;
+    if (session.Run(sampling, &noisePrint) != 1 || session.Interrupted()) return kExitFailure;
+  }
   const auto start = std::chrono::steady_clock::now();
-  const int result = session.Run(job);
+  const int result = session.Run(job, &noisePrint);
   const double wall = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
   if (result != 1) return kExitFailure;
   const RunState& run = session.State();

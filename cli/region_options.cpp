@@ -34,10 +34,11 @@ std::string ClockText(double seconds) {
   return text;
 }
 
-bool ReadRegion(const ParsedArguments& parsed, const WaveInfo& info, Region& region, CommandContext& context) {
+bool ReadRegion(const ParsedArguments& parsed, const WaveInfo& info, Region& region, CommandContext& context,
+                const char* fromOption, const char* toOption) {
   double from = 0;
   double to = -1;
-  for (const auto& [name, target] : {std::pair<const char*, double*>{"from", &from}, {"to", &to}}) {
+  for (const auto& [name, target] : {std::pair<const char*, double*>{fromOption, &from}, {toOption, &to}}) {
     const auto value = parsed.values.find(name);
     if (value == parsed.values.end()) continue;
     if (!ParseSeconds(value->second, *target)) {

@@ -14,8 +14,10 @@ struct Region {
   uint32_t to = 0;
 };
 
-// The region from --from and --to (the whole file without them); false after a message.
-bool ReadRegion(const ParsedArguments& parsed, const WaveInfo& info, Region& region, CommandContext& context);
+// The region from --from and --to (the whole file without them), or from the two options
+// named; false after a message.
+bool ReadRegion(const ParsedArguments& parsed, const WaveInfo& info, Region& region, CommandContext& context,
+                const char* fromOption = "from", const char* toOption = "to");
 
 // The format and length of a wave file, without any message; false when it cannot be read.
 bool ProbeWaveInfo(const std::string& path, WaveInfo& info);

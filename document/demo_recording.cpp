@@ -74,23 +74,27 @@ int WriteDemoRecording(const std::string& path, const DemoRecordingInfo& info, R
   // Click starts and widths (1 to 20 frames), spread over the recording.
   std::vector<std::pair<size_t, int>> clicks;
   for (int k = 0; k < info.clicks; ++k) {
-    const size_t at = static_cast<size_t>((k + 0.5 + 0.4 * noise.Next()) * double(frames) / info.clicks);
+    // Clicks fall in the music only, so that the lead-in stays a clean sample of the noise.
+    const double music = double(frames) - info.leadInSeconds * info.sampleRate;
+    const size_t at = static_cast<size_t>(info.leadInSeconds * info.sampleRate +
+                                          (k + 0.5 + 0.4 * noise.Next()) * music / info.clicks);
     clicks.emplace_back(at, 1 + static_cast<int>(std::abs(noise.Next()) * 19));
   }
   size_t nextClick = 0;
   for (size_t i = 0; i < frames; ++i) {
-    const double t = double(i) / info.sampleRate;
+    const double now = double(i) / info.sampleRate;
+    const double t = std::max(0.0, now - info.leadInSeconds);  // the music's own time
     const int chord = static_cast<int>(t / chordSeconds) % 4;
     const double start = std::floor(t / chordSeconds) * chordSeconds;
     double left = 0;
     double right = 0;
     for (int n = 0; n < 4; ++n) {
-      const double tone = Pluck(MidiHz(chords[chord][n]), t - start - 0.06 * n);
+      const double tone = now < info.leadInSeconds ? 0.0 : Pluck(MidiHz(chords[chord][n]), t - start - 0.06 * n);
       const double pan = n / 3.0;  // bass to the left, the top note to the right
       left += tone * (1.0 - 0.6 * pan);
       right += tone * (0.4 + 0.6 * pan);
     }
-    const double mains = hum * (std::sin(2 * M_PI * info.humHz * t) + 0.5 * std::sin(4 * M_PI * info.humHz * t + 0.7));
+    const double mains = hum * (std::sin(2 * M_PI * info.humHz * now) + 0.5 * std::sin(4 * M_PI * info.humHz * now + 0.7));
     left = 0.18 * left + mains + hiss * noise.Next();
     right = 0.18 * right + mains + hiss * noise.Next();
     while (nextClick < clicks.size() && clicks[nextClick].first + static_cast<size_t>(clicks[nextClick].second) <= i)

@@ -17,6 +17,7 @@ struct DemoRecordingInfo {
   double humDbfs = -26.0;
   double hissDbfs = -42.0;   // white, over the whole band
   int clicks = 24;           // crackle: short broadband clicks at random places
+  double leadInSeconds = 0.5;  // hum and hiss alone before the music, to sample the noise from
 };
 
 // Writes the recording as 16-bit stereo; 1 done, 0 failed (reported).
