@@ -52,6 +52,7 @@ bench: build
 	bench/compare_null_pass.py $(BUILD_DIR)
 	bench/compare_file_ops.py $(BUILD_DIR)
 	bench/compare_classic_filters.py $(BUILD_DIR)
+	bench/compare_restoration_filters.py $(BUILD_DIR)
 	$(BUILD_DIR)/bench/sound_card_latency
 
 clean:
