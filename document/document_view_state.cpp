@@ -1,0 +1,134 @@
+#include "document/document_view_state.h"
+
+#include <cmath>
+
+namespace ztlive {
+
+int DocumentViewState::MarkerNear(WavePane& pane, double x, const PaneRect& rect, double pixels) {
+  PeakFile* markers = pane.Markers();
+  if (markers == nullptr) return -1;
+  for (int i = 0; i < markers->MarkerCount(); ++i)
+    if (std::abs(pane.PixelAt(markers->MarkerPosition(i), rect.left, rect.right) - x) <= pixels) return i;
+  return -1;
+}
+
+PointerShape DocumentViewState::Hover(PaneId id, double x, const PaneRect& rect) {
+  WavePane& pane = Pane(id);
+  if (MarkerNear(pane, x, rect, kGrabPixels) >= 0) return PointerShape::Marker;
+  if (x < rect.right) {
+    for (const uint64_t edge : {pane.SelectionStart(), pane.SelectionEnd()})
+      if (std::abs(pane.PixelAt(edge, rect.left, rect.right) - x) <= kGrabPixels) return PointerShape::ResizeHorizontal;
+  }
+  return PointerShape::Arrow;
+}
+
+void DocumentViewState::Press(PaneId id, double x, bool shift, const PaneRect& rect) {
+  m_active = id;
+  WavePane& pane = Active();
+  m_pressX = x;
+  m_moved = false;
+  m_shiftBand = false;
+  m_dragMarker = MarkerNear(pane, x, rect, kGrabPixels);
+  if (m_dragMarker >= 0) {
+    m_drag = DragKind::Marker;
+  } else if (std::abs(pane.PixelAt(pane.SelectionStart(), rect.left, rect.right) - x) <= kGrabPixels) {
+    m_drag = DragKind::SelectionStart;
+  } else if (std::abs(pane.PixelAt(pane.SelectionEnd(), rect.left, rect.right) - x) <= kGrabPixels) {
+    m_drag = DragKind::SelectionEnd;
+  } else {
+    m_drag = DragKind::Band;
+    m_shiftBand = shift;
+  }
+}
+
+void DocumentViewState::Drag(double x, const PaneRect& rect) {
+  if (m_drag == DragKind::None) return;
+  WavePane& pane = Active();
+  m_moved = m_moved || x != m_pressX;
+  if (m_drag == DragKind::Band) {
+    pane.SetSelection(pane.OffsetAt(std::min(m_pressX, x), rect.left, rect.right),
+                      pane.OffsetAt(std::max(m_pressX, x), rect.left, rect.right));
+  } else {
+    pane.SetCursor(static_cast<int64_t>(pane.OffsetAt(x, rect.left, rect.right)));  // the caret follows
+  }
+}
+
+void DocumentViewState::Release(double x, const PaneRect& rect) {
+  WavePane& pane = Active();
+  const uint64_t offset = pane.OffsetAt(x, rect.left, rect.right);
+  const bool moved = m_moved || x != m_pressX;
+  const DragKind drag = m_drag;
+  m_drag = DragKind::None;
+  if (!moved) {
+    // A plain click: the cursor, and a marker near it is selected or let go.
+    pane.SetCursor(static_cast<int64_t>(offset));
+    pane.SetSelection(offset, offset);
+    const int near = MarkerNear(pane, x, rect, kMarkerClickPixels);
+    if (near >= 0) pane.SetSelectedMarker(pane.SelectedMarker() == near ? -1 : near);
+    return;
+  }
+  switch (drag) {
+    case DragKind::SelectionStart:
+      // Past the end, the old end becomes the start.
+      pane.SetSelection(offset > pane.SelectionEnd() ? pane.SelectionEnd() : offset,
+                        offset > pane.SelectionEnd() ? offset : pane.SelectionEnd());
+      pane.SetCursor(-1);
+      break;
+    case DragKind::SelectionEnd:
+      pane.SetSelection(offset < pane.SelectionStart() ? offset : pane.SelectionStart(),
+                        offset < pane.SelectionStart() ? pane.SelectionStart() : offset);
+      pane.SetCursor(-1);
+      break;
+    case DragKind::Marker:
+      if (PeakFile* markers = pane.Markers()) markers->SetMarker(m_dragMarker, static_cast<uint32_t>(offset));
+      pane.SetCursor(-1);
+      break;
+    case DragKind::Band:
+      Drag(x, rect);
+      break;
+    case DragKind::None:
+      break;
+  }
+}
+
+void DocumentViewState::DoubleClick(PaneId id, double x, const PaneRect& rect) {
+  m_active = id;
+  WavePane& pane = Active();
+  pane.SelectBetweenMarkers(pane.OffsetAt(x, rect.left, rect.right));
+}
+
+void DocumentViewState::FollowView() {
+  if (!m_sync) return;
+  WavePane& from = Active();
+  WavePane& to = Pane(m_active == PaneId::Source ? PaneId::Destination : PaneId::Source);
+  if (to.FileName().empty() || from.Channels() == 0) return;
+  // Byte offsets scale with the channel counts of the two files.
+  const auto map = [&](uint64_t offset) { return offset * static_cast<uint64_t>(to.Channels()) / static_cast<uint64_t>(from.Channels()); };
+  to.ShowRange(map(from.View().start), map(from.View().end));
+}
+
+void DocumentViewState::FollowScroll() {
+  if (m_syncHScroll) FollowView();
+}
+
+void DocumentViewState::ZoomIn(double bandFraction, double bandCentre) {
+  Active().ZoomIn(m_shiftBand ? bandFraction : 0, bandCentre);
+  FollowView();
+}
+
+void DocumentViewState::ZoomOut() {
+  Active().ZoomOut();
+  FollowView();
+}
+
+void DocumentViewState::ZoomOutFull() {
+  Active().ZoomOutFull();
+  FollowView();
+}
+
+void DocumentViewState::ScrollLines(int lines) {
+  Active().ScrollLines(lines);
+  FollowScroll();
+}
+
+}  // namespace ztlive
