@@ -45,18 +45,6 @@ int PortAudioInput::Open(unsigned deviceId, const WaveDeviceFormat& format, Mess
   return kWaveOk;
 }
 
-int PortAudioInput::Prepare(WaveHeader& header) {
-  if (header.data == nullptr) return kWaveError;
-  header.flags |= kWaveHeaderPrepared;
-  return kWaveOk;
-}
-
-int PortAudioInput::Unprepare(WaveHeader& header) {
-  if (header.flags & kWaveHeaderInQueue) return kWaveStillPlaying;
-  header.flags &= ~kWaveHeaderPrepared;
-  return kWaveOk;
-}
-
 int PortAudioInput::Add(WaveHeader& header) {
   if (m_stream == nullptr) return kWaveInvalidHandle;
   if (!(header.flags & kWaveHeaderPrepared)) return kWaveUnprepared;

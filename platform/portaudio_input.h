@@ -24,8 +24,8 @@ class PortAudioInput : public WaveIn {
   ~PortAudioInput() override;
 
   int Open(unsigned deviceId, const WaveDeviceFormat& format, MessageQueue& queue, uint32_t target) override;
-  int Prepare(WaveHeader& header) override;
-  int Unprepare(WaveHeader& header) override;
+  int Prepare(WaveHeader& header) override { return PrepareWaveHeader(header); }
+  int Unprepare(WaveHeader& header) override { return UnprepareWaveHeader(header); }
   int Add(WaveHeader& header) override;
   int Start() override;
   int Stop() override;

@@ -58,18 +58,6 @@ int PortAudioOutput::Open(unsigned deviceId, const WaveDeviceFormat& format, Mes
   return kWaveOk;
 }
 
-int PortAudioOutput::Prepare(WaveHeader& header) {
-  if (header.data == nullptr) return kWaveError;
-  header.flags |= kWaveHeaderPrepared;
-  return kWaveOk;
-}
-
-int PortAudioOutput::Unprepare(WaveHeader& header) {
-  if (header.flags & kWaveHeaderInQueue) return kWaveStillPlaying;
-  header.flags &= ~kWaveHeaderPrepared;
-  return kWaveOk;
-}
-
 int PortAudioOutput::Write(WaveHeader& header) {
   if (m_stream == nullptr) return kWaveInvalidHandle;
   if (!(header.flags & kWaveHeaderPrepared)) return kWaveUnprepared;

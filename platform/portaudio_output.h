@@ -25,8 +25,8 @@ class PortAudioOutput : public WaveOut {
   ~PortAudioOutput() override;
 
   int Open(unsigned deviceId, const WaveDeviceFormat& format, MessageQueue& queue, uint32_t target) override;
-  int Prepare(WaveHeader& header) override;
-  int Unprepare(WaveHeader& header) override;
+  int Prepare(WaveHeader& header) override { return PrepareWaveHeader(header); }
+  int Unprepare(WaveHeader& header) override { return UnprepareWaveHeader(header); }
   int Write(WaveHeader& header) override;
   int Pause() override;
   int Restart() override;

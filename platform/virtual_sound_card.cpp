@@ -59,18 +59,6 @@ struct Endpoint {
   }
 };
 
-int PrepareHeader(WaveHeader& header) {
-  if (header.data == nullptr) return kWaveError;
-  header.flags |= kWaveHeaderPrepared;
-  return kWaveOk;
-}
-
-int UnprepareHeader(WaveHeader& header) {
-  if (header.flags & kWaveHeaderInQueue) return kWaveStillPlaying;
-  header.flags &= ~kWaveHeaderPrepared;
-  return kWaveOk;
-}
-
 int Enqueue(Endpoint& endpoint, WaveHeader& header) {
   if (!endpoint.open) return kWaveInvalidHandle;
   if (!(header.flags & kWaveHeaderPrepared)) return kWaveUnprepared;
@@ -116,8 +104,8 @@ class VirtualSoundCard::Output : public WaveOut {
     return OpenEndpoint(m_endpoint, m_card.CheckOpen(deviceId, m_card.m_outputDevices, format), m_card.NextHandle(),
                         format, queue, target, true);
   }
-  int Prepare(WaveHeader& header) override { return PrepareHeader(header); }
-  int Unprepare(WaveHeader& header) override { return UnprepareHeader(header); }
+  int Prepare(WaveHeader& header) override { return PrepareWaveHeader(header); }
+  int Unprepare(WaveHeader& header) override { return UnprepareWaveHeader(header); }
   int Write(WaveHeader& header) override { return Enqueue(m_endpoint, header); }
   int Pause() override { return m_endpoint.SetRunning(false); }
   int Restart() override { return m_endpoint.SetRunning(true); }
@@ -167,8 +155,8 @@ class VirtualSoundCard::Input : public WaveIn {
     return OpenEndpoint(m_endpoint, m_card.CheckOpen(deviceId, m_card.m_inputDevices, format), m_card.NextHandle(),
                         format, queue, target, false);
   }
-  int Prepare(WaveHeader& header) override { return PrepareHeader(header); }
-  int Unprepare(WaveHeader& header) override { return UnprepareHeader(header); }
+  int Prepare(WaveHeader& header) override { return PrepareWaveHeader(header); }
+  int Unprepare(WaveHeader& header) override { return UnprepareWaveHeader(header); }
   int Add(WaveHeader& header) override {
     header.bytesRecorded = 0;
     return Enqueue(m_endpoint, header);

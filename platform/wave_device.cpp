@@ -2,6 +2,18 @@
 
 namespace ztlive {
 
+int PrepareWaveHeader(WaveHeader& header) {
+  if (header.data == nullptr) return kWaveError;
+  header.flags |= kWaveHeaderPrepared;
+  return kWaveOk;
+}
+
+int UnprepareWaveHeader(WaveHeader& header) {
+  if (header.flags & kWaveHeaderInQueue) return kWaveStillPlaying;
+  header.flags &= ~kWaveHeaderPrepared;
+  return kWaveOk;
+}
+
 std::string WaveResultText(int result) {
   switch (result) {
     case kWaveOk:

@@ -100,6 +100,11 @@ class WaveSystem {
   virtual std::unique_ptr<WaveIn> MakeInput() = 0;
 };
 
+// Preparing a header marks it usable (kWaveError without data); unpreparing is refused while
+// it is queued. Every device of the model follows these two rules.
+int PrepareWaveHeader(WaveHeader& header);
+int UnprepareWaveHeader(WaveHeader& header);
+
 // The text of a result the model itself defines (bad id, still playing ...).
 std::string WaveResultText(int result);
 
