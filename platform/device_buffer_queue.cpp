@@ -46,6 +46,7 @@ size_t DeviceBufferQueue::TakeOut(uint8_t* destination, size_t bytes) {
     const size_t count = std::min<size_t>(bytes - done, head->bufferLength - m_headOffset);
     std::memcpy(destination + done, head->data + m_headOffset, count);
     m_headOffset += static_cast<uint32_t>(count);
+    m_moved.fetch_add(count, std::memory_order_release);
     done += count;
     if (m_headOffset >= head->bufferLength) ReturnHead();
   }
@@ -61,6 +62,7 @@ size_t DeviceBufferQueue::StoreIn(const uint8_t* source, size_t bytes) {
     std::memcpy(head->data + m_headOffset, source + done, count);
     m_headOffset += static_cast<uint32_t>(count);
     head->bytesRecorded = m_headOffset;
+    m_moved.fetch_add(count, std::memory_order_release);
     done += count;
     if (m_headOffset >= head->bufferLength) ReturnHead();
   }

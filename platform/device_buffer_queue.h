@@ -39,6 +39,11 @@ class DeviceBufferQueue {
   // Returns every queued buffer in order (input buffers with what they hold).
   void ReturnAll();
 
+  // Bytes copied out of or into the buffers since the last clear. Counted before a buffer is
+  // returned, so whoever handles its message already sees the position at its end.
+  uint64_t BytesMoved() const { return m_moved.load(std::memory_order_acquire); }
+  void ClearBytesMoved() { m_moved.store(0, std::memory_order_release); }
+
  private:
   WaveHeader* Head() const;
   void ReturnHead();
@@ -47,6 +52,7 @@ class DeviceBufferQueue {
   std::atomic<size_t> m_write{0};  // written by the producer only
   std::atomic<size_t> m_read{0};   // written by the consumer only
   uint32_t m_headOffset = 0;       // consumer's: bytes of the head already used
+  std::atomic<uint64_t> m_moved{0};
   MessageQueue* m_queue = nullptr;
   uint32_t m_target = 0;
   uint32_t m_message = 0;

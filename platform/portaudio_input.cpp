@@ -117,9 +117,11 @@ int PortAudioInput::Callback(const void* input, void*, unsigned long frames, con
 }
 
 void PortAudioInput::Deliver(const uint8_t* bytes, size_t length) {
+  // The position counts what the device delivered, overruns included, and moves before the
+  // buffers it fills are returned.
+  m_position.fetch_add(length, std::memory_order_release);
   const size_t stored = m_buffers.StoreIn(bytes, length);
   if (stored < length) m_system.CountOverrun((length - stored) / m_format.blockAlign);
-  m_position.fetch_add(length, std::memory_order_release);
 }
 
 void PortAudioInput::Capture(const void* input, unsigned long frames) {

@@ -32,7 +32,7 @@ int PortAudioOutput::Open(unsigned deviceId, const WaveDeviceFormat& format, Mes
   m_buffers.Bind(&queue, target, kWaveOutDone, m_handle);
   m_silence = PcmSilenceByte(format.bitsPerSample);
   m_paused.store(false);
-  m_position.store(0);
+  m_buffers.ClearBytesMoved();
   m_played = false;
   m_starvedFrames = 0;
   if (m_plan.converted) {
@@ -86,7 +86,7 @@ int PortAudioOutput::Reset() {
   // With the callback stopped this thread is the queue's only consumer.
   if (const PaError error = Pa_AbortStream(m_stream); error != paNoError) return Fail(error);
   m_buffers.ReturnAll();
-  m_position.store(0);
+  m_buffers.ClearBytesMoved();
   m_played = false;
   m_starvedFrames = 0;
   ClearConversion();
@@ -107,7 +107,7 @@ int PortAudioOutput::Close() {
 
 int PortAudioOutput::Position(uint64_t& bytes) {
   if (m_stream == nullptr) return kWaveInvalidHandle;
-  bytes = m_position.load(std::memory_order_acquire);
+  bytes = m_buffers.BytesMoved();
   return kWaveOk;
 }
 
@@ -136,7 +136,6 @@ size_t PortAudioOutput::TakeBytes(uint8_t* bytes, size_t length) {
     if (m_starvedFrames > 0) m_system.CountUnderrun(m_starvedFrames);
     m_starvedFrames = 0;
     m_played = true;
-    m_position.fetch_add(taken, std::memory_order_release);
   }
   if (taken < length) {
     std::memset(bytes + taken, m_silence, length - taken);

@@ -59,7 +59,6 @@ class PortAudioOutput : public WaveOut {
   PortAudioFailure m_failure;
   DeviceBufferQueue m_buffers;
   std::atomic<bool> m_paused{false};
-  std::atomic<uint64_t> m_position{0};
 
   // The callback's own state (the main thread touches it only while the stream is stopped).
   uint8_t m_silence = 0;

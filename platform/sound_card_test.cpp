@@ -306,6 +306,7 @@ TEST(DeviceBufferQueue, BuffersComeBackInOrderWhenUsedUpOrWithWhatTheyHold) {
   for (WaveHeader& header : storage.headers) ASSERT_TRUE(buffers.Push(header));
   const uint8_t recorded[8] = {1, 2, 3, 4, 5, 6, 7, 8};
   EXPECT_EQ(buffers.StoreIn(recorded, 8), 8u);
+  EXPECT_EQ(buffers.BytesMoved(), 8u);
   buffers.ReturnPartialHead();
   buffers.ReturnPartialHead();  // nothing stored in the next one: it stays queued
   queue.DispatchPending();
@@ -321,8 +322,10 @@ TEST(DeviceBufferQueue, BuffersComeBackInOrderWhenUsedUpOrWithWhatTheyHold) {
   // Output: bytes are taken across buffer ends; a full queue refuses another buffer.
   for (size_t i = 0; i < 3; ++i) std::fill(storage.data[i].begin(), storage.data[i].end(), static_cast<uint8_t>(i + 1));
   for (WaveHeader& header : storage.headers) ASSERT_TRUE(buffers.Push(header));
+  buffers.ClearBytesMoved();
   uint8_t taken[20] = {};
   EXPECT_EQ(buffers.TakeOut(taken, 20), 18u);
+  EXPECT_EQ(buffers.BytesMoved(), 18u) << "only the bytes really taken count";
   EXPECT_EQ(taken[5], 1);
   EXPECT_EQ(taken[6], 2);
   EXPECT_EQ(taken[17], 3);
