@@ -41,6 +41,20 @@ function(ztlive_test name)
       "ZTLIVE_HOME=${CMAKE_BINARY_DIR}/test-home;XDG_CONFIG_HOME=${CMAKE_BINARY_DIR}/test-home/config;XDG_CACHE_HOME=${CMAKE_BINARY_DIR}/test-home/cache")
 endfunction()
 
+# ztlive_gui_test(<name> SOURCES <files...> [LINKS <targets...>])
+# A GoogleTest executable of window tests: real widgets under the offscreen platform, with
+# one QApplication, and pictures saved into the build's screenshots folder.
+function(ztlive_gui_test name)
+  cmake_parse_arguments(ARG "" "" "SOURCES;LINKS" ${ARGN})
+  add_executable(${name} ${ARG_SOURCES})
+  set_target_properties(${name} PROPERTIES AUTOMOC ON)
+  target_link_libraries(${name} PRIVATE ${ARG_LINKS} ztlive_gui_test_support GTest::gtest GTest::gmock)
+  gtest_discover_tests(${name}
+    DISCOVERY_MODE PRE_TEST
+    PROPERTIES ENVIRONMENT
+      "QT_QPA_PLATFORM=offscreen;ZTLIVE_SCREENSHOTS=${CMAKE_BINARY_DIR}/screenshots;ZTLIVE_HOME=${CMAKE_BINARY_DIR}/test-home;XDG_CONFIG_HOME=${CMAKE_BINARY_DIR}/test-home/config;XDG_CACHE_HOME=${CMAKE_BINARY_DIR}/test-home/cache")
+endfunction()
+
 # ztlive_fuzzer(<name> SOURCES <files...> CORPUS <seed folder> [LINKS <targets...>])
 # A libFuzzer target, run as a CTest test for ZTLIVE_FUZZ_SECONDS. Built only with clang.
 # The code under test is listed in SOURCES, so that it is compiled with coverage feedback.

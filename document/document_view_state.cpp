@@ -1,5 +1,6 @@
 #include "document/document_view_state.h"
 
+#include <algorithm>
 #include <cmath>
 
 namespace ztlive {
@@ -53,7 +54,8 @@ void DocumentViewState::Drag(double x, const PaneRect& rect) {
   }
 }
 
-void DocumentViewState::Release(double x, const PaneRect& rect) {
+bool DocumentViewState::Release(double x, const PaneRect& rect) {
+  if (m_drag == DragKind::None) return false;
   WavePane& pane = Active();
   const uint64_t offset = pane.OffsetAt(x, rect.left, rect.right);
   const bool moved = m_moved || x != m_pressX;
@@ -61,11 +63,12 @@ void DocumentViewState::Release(double x, const PaneRect& rect) {
   m_drag = DragKind::None;
   if (!moved) {
     // A plain click: the cursor, and a marker near it is selected or let go.
+    m_shiftBand = false;
     pane.SetCursor(static_cast<int64_t>(offset));
     pane.SetSelection(offset, offset);
     const int near = MarkerNear(pane, x, rect, kMarkerClickPixels);
     if (near >= 0) pane.SetSelectedMarker(pane.SelectedMarker() == near ? -1 : near);
-    return;
+    return false;
   }
   switch (drag) {
     case DragKind::SelectionStart:
@@ -80,15 +83,28 @@ void DocumentViewState::Release(double x, const PaneRect& rect) {
       pane.SetCursor(-1);
       break;
     case DragKind::Marker:
-      if (PeakFile* markers = pane.Markers()) markers->SetMarker(m_dragMarker, static_cast<uint32_t>(offset));
+      if (PeakFile* markers = pane.Markers()) {
+        const bool wasSelected = pane.SelectedMarker() == m_dragMarker;
+        markers->SetMarker(m_dragMarker, static_cast<uint32_t>(offset));
+        // Sorting may give the moved marker another index; a selection goes with it.
+        if (wasSelected) {
+          for (int i = 0; i < markers->MarkerCount(); ++i)
+            if (markers->MarkerPosition(i) == static_cast<uint32_t>(offset)) {
+              pane.SetSelectedMarker(i);
+              break;
+            }
+        }
+      }
       pane.SetCursor(-1);
       break;
     case DragKind::Band:
-      Drag(x, rect);
-      break;
+      pane.SetSelection(pane.OffsetAt(std::min(m_pressX, x), rect.left, rect.right),
+                        pane.OffsetAt(std::max(m_pressX, x), rect.left, rect.right));
+      return m_shiftBand;
     case DragKind::None:
       break;
   }
+  return false;
 }
 
 void DocumentViewState::DoubleClick(PaneId id, double x, const PaneRect& rect) {
@@ -97,38 +113,59 @@ void DocumentViewState::DoubleClick(PaneId id, double x, const PaneRect& rect) {
   pane.SelectBetweenMarkers(pane.OffsetAt(x, rect.left, rect.right));
 }
 
-void DocumentViewState::FollowView() {
+void DocumentViewState::FollowView(PaneId fromId) {
   if (!m_sync) return;
-  WavePane& from = Active();
-  WavePane& to = Pane(m_active == PaneId::Source ? PaneId::Destination : PaneId::Source);
-  if (to.FileName().empty() || from.Channels() == 0) return;
+  WavePane& from = Pane(fromId);
+  WavePane& to = Pane(fromId == PaneId::Source ? PaneId::Destination : PaneId::Source);
+  if (to.FileName().empty() || from.FileName().empty()) return;
   // Byte offsets scale with the channel counts of the two files.
   const auto map = [&](uint64_t offset) { return offset * static_cast<uint64_t>(to.Channels()) / static_cast<uint64_t>(from.Channels()); };
   to.ShowRange(map(from.View().start), map(from.View().end));
 }
 
-void DocumentViewState::FollowScroll() {
-  if (m_syncHScroll) FollowView();
+void DocumentViewState::FollowScroll(PaneId from) {
+  if (m_syncHScroll) FollowView(from);
 }
 
 void DocumentViewState::ZoomIn(double bandFraction, double bandCentre) {
   Active().ZoomIn(m_shiftBand ? bandFraction : 0, bandCentre);
-  FollowView();
+  m_shiftBand = false;
+  FollowView(m_active);
 }
 
 void DocumentViewState::ZoomOut() {
   Active().ZoomOut();
-  FollowView();
+  FollowView(m_active);
 }
 
 void DocumentViewState::ZoomOutFull() {
   Active().ZoomOutFull();
-  FollowView();
+  FollowView(m_active);
 }
 
-void DocumentViewState::ScrollLines(int lines) {
-  Active().ScrollLines(lines);
-  FollowScroll();
+void DocumentViewState::ScrollLines(PaneId pane, int lines) {
+  Pane(pane).ScrollLines(lines);
+  FollowScroll(pane);
+}
+
+void DocumentViewState::ScrollPages(PaneId pane, int pages) {
+  Pane(pane).ScrollPages(pages);
+  FollowScroll(pane);
+}
+
+void DocumentViewState::ScrollTo(PaneId pane, int position) {
+  Pane(pane).ScrollTo(position);
+  FollowScroll(pane);
+}
+
+void DocumentViewState::Rewind() {
+  Active().Rewind();
+  FollowScroll(m_active);
+}
+
+void DocumentViewState::FastForward() {
+  Active().FastForward();
+  FollowScroll(m_active);
 }
 
 }  // namespace ztlive

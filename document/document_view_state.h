@@ -37,21 +37,31 @@ class DocumentViewState {
   PointerShape Hover(PaneId pane, double x, const PaneRect& rect);
   void Press(PaneId pane, double x, bool shift, const PaneRect& rect);
   void Drag(double x, const PaneRect& rect);
-  void Release(double x, const PaneRect& rect);
+  // Ends the press (a release without one, as after a double click, does nothing). True when
+  // it completed a Shift rubber band, which the caller then zooms into.
+  bool Release(double x, const PaneRect& rect);
   void DoubleClick(PaneId pane, double x, const PaneRect& rect);
   bool ShiftBandSelection() const { return m_shiftBand; }
+  bool Dragging() const { return m_drag != DragKind::None; }
 
-  // Zoom commands on the active pane, followed by the other in sync mode.
+  // Zoom commands on the active pane, followed by the other in sync mode. The band's size
+  // counts only right after a Shift rubber band.
   void ZoomIn(double bandFraction = 0, double bandCentre = 0);
   void ZoomOut();
   void ZoomOutFull();
-  void ScrollLines(int lines);
+  // A pane's horizontal scroll bar; the other pane follows with syncHScroll.
+  void ScrollLines(PaneId pane, int lines);
+  void ScrollPages(PaneId pane, int pages);
+  void ScrollTo(PaneId pane, int position);
+  // Transport: the start or the end of the active pane's file at the same width.
+  void Rewind();
+  void FastForward();
 
  private:
   enum class DragKind { None, Band, SelectionStart, SelectionEnd, Marker };
   int MarkerNear(WavePane& pane, double x, const PaneRect& rect, double pixels);
-  void FollowView();
-  void FollowScroll();
+  void FollowView(PaneId from);
+  void FollowScroll(PaneId from);
 
   WavePane m_panes[2];
   PaneId m_active = PaneId::Source;

@@ -30,18 +30,18 @@ bool StereoMode(int channelMode) {
 }  // namespace
 
 void FilterRun::UpdateRunningValues(const PresetValues& values) {
-  m_activeValues = values;
-  m_valuesChanged = true;
+  m_fileRun.activePresetValues = values;
+  m_fileRun.valuesChanged = true;
   if (m_processor != nullptr) m_processor->SetValues(values);
 }
 
 void FilterRun::SetBypass(int flag) {
-  m_bypass = flag;
+  m_fileRun.bypass = flag;
   if (m_processor != nullptr) m_processor->bypass = flag;
 }
 
 void FilterRun::SetKeepResidue(int flag) {
-  m_keepResidue = flag;
+  m_fileRun.keepResidue = flag;
   if (m_processor != nullptr) m_processor->keepResidue = flag;
 }
 
@@ -93,7 +93,7 @@ int FilterRun::RunFilter(RunView* view, FilterTypeId type, RunDialog* dialog, bo
   const std::string source = document != nullptr ? document->SourceName() : std::string();
   if (channelMode == -1) channelMode = (!live && SourceChannels(source, m_s.run) == 2) || live ? 3 : 0;
   if (live && channelMode == 3 && m_s.input.Format().channels != 2) channelMode = 0;
-  m_activeValues = values;
+  m_fileRun.activePresetValues = values;
   m_channelMode = channelMode <= 0 || channelMode > 9 ? 0 : channelMode;
   m_runSyncMode = live || document == nullptr ? 0 : document->SyncMode();
   if (!live) {
@@ -202,6 +202,7 @@ int FilterRun::RunProcessor(FilterTypeId type, RunDialog* dialog) {
     return kRunNoProcessor;
   }
   m_processor = std::move(engine);
+  m_fileRun.runningEngine = m_processor.get();
   FilterProcessor* previous = nullptr;
   if (dialog != nullptr) {
     previous = dialog->AttachProcessor(m_processor.get());
@@ -215,12 +216,13 @@ int FilterRun::RunProcessor(FilterTypeId type, RunDialog* dialog) {
       dialog->AttachProcessor(previous);
       dialog->EnableRunControls(true);
     }
+    m_fileRun.runningEngine = nullptr;
     m_processor.reset();
   };
 
-  m_processor->SetValues(m_activeValues);
-  m_processor->bypass = m_bypass;
-  m_processor->keepResidue = m_keepResidue;
+  m_processor->SetValues(m_fileRun.activePresetValues);
+  m_processor->bypass = m_fileRun.bypass;
+  m_processor->keepResidue = m_fileRun.keepResidue;
   if (m_processor->Prepare(in, out) == 0) {
     release();  // the engine has said why it cannot run (no noise print, no memory)
     return kRunNoProcessor;
@@ -269,7 +271,7 @@ int FilterRun::ExecuteFilterRun(const std::string& source, const std::string& de
   run.clipOccurred.store(0);
   run.clickCount = 0;
   m_type = type;
-  m_valuesChanged = false;
+  m_fileRun.valuesChanged = false;
   if (run.engineState == kEnginePlaying || run.engineState == kEnginePaused) return kRunBusy;
   if (m_runBusy) {
     RequestStop();  // a second request is a cancel
@@ -287,6 +289,7 @@ int FilterRun::ExecuteFilterRun(const std::string& source, const std::string& de
       m_s.devices.CloseInput();
       m_s.queue.DispatchPending();
     }
+    if (m_progress != nullptr && m_progressWindow) m_progressWindow(nullptr);
     m_progress.reset();
     in.Close();
     out.Close();
@@ -341,6 +344,7 @@ int FilterRun::ExecuteFilterRun(const std::string& source, const std::string& de
   }
   m_progress = std::make_unique<ProgressModel>(run, run.regionEnd - run.regionStart, type, in.Format().sampleRate);
   m_lastProgressTick = std::chrono::steady_clock::now();
+  if (m_progressWindow) m_progressWindow(m_progress.get());
 
   const bool toDevice = live || (!out.IsFileOpen() && !analysis && run.engineState != kEnginePlaying);
   if (toDevice) {

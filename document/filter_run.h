@@ -16,6 +16,7 @@
 #include "document/progress_model.h"
 #include "document/zanto_document.h"
 #include "filters/filter_factory.h"
+#include "filters/framework/filter_settings_logic.h"
 #include "platform/message_queue.h"
 #include "platform/prompts.h"
 #include "platform/settings_store.h"
@@ -81,6 +82,8 @@ class FilterRun {
   // The filter chain (type 28) between the two streams; code as ExecuteFilterRun.
   using ChainRunner = std::function<int(WaveStream& in, WaveStream& out)>;
   using ProgressListener = std::function<void(const ProgressModel&)>;
+  // Opens the progress window over the run's model, or (null) closes it.
+  using ProgressWindowHook = std::function<void(ProgressModel*)>;
 
   explicit FilterRun(RunServices services) : m_s(services) {}
 
@@ -99,8 +102,11 @@ class FilterRun {
   void RequestStop() { m_s.run.stopRequested.store(1); }
 
   bool RunBusy() const { return m_runBusy; }
-  bool ValuesChanged() const { return m_valuesChanged; }
-  const PresetValues& ActivePresetValues() const { return m_activeValues; }
+  bool ValuesChanged() const { return m_fileRun.valuesChanged; }
+  const PresetValues& ActivePresetValues() const { return m_fileRun.activePresetValues; }
+  // What the settings windows change: the values, bypass and keep-residue of the next run,
+  // and the engine of the run in progress.
+  FileRunSettings& FileRun() { return m_fileRun; }
   int ChannelMode() const { return m_channelMode; }
   FilterProcessor* CurrentProcessor() const { return m_processor.get(); }
   // Milliseconds of the processing loop of the last run.
@@ -109,6 +115,8 @@ class FilterRun {
   void SetChainRunner(ChainRunner runner) { m_chainRunner = std::move(runner); }
   // Called at every progress tick (every 1200 ms) and once at the end of the loop.
   void SetProgressListener(ProgressListener listener) { m_progressListener = std::move(listener); }
+  // Called when the run has its region (before the engine is made) and when it ends.
+  void SetProgressWindowHook(ProgressWindowHook hook) { m_progressWindow = std::move(hook); }
 
  private:
   int OpenDestination(const std::string& destination, bool analysis, int syncMode, FilterTypeId type,
@@ -119,12 +127,9 @@ class FilterRun {
 
   RunServices m_s;
   bool m_runBusy = false;
-  PresetValues m_activeValues;
+  FileRunSettings m_fileRun;
   int m_channelMode = 0;
   int m_runSyncMode = 0;
-  bool m_valuesChanged = false;
-  int m_bypass = 0;
-  int m_keepResidue = 0;
   FilterTypeId m_type = 0;
   std::unique_ptr<FilterProcessor> m_processor;
   std::unique_ptr<ProgressModel> m_progress;
@@ -133,6 +138,7 @@ class FilterRun {
   std::chrono::steady_clock::time_point m_lastProgressTick;
   ChainRunner m_chainRunner;
   ProgressListener m_progressListener;
+  ProgressWindowHook m_progressWindow;
 };
 
 }  // namespace ztlive

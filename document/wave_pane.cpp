@@ -32,6 +32,29 @@ bool WavePane::Open(const std::string& path) {
   return true;
 }
 
+bool WavePane::Reload() {
+  if (m_fileName.empty()) return true;
+  WaveStream probe(64, 0, m_run);
+  if (probe.Open(m_fileName, kOpenRead) != kStreamOk) {
+    Open("");
+    return false;
+  }
+  const bool wholeFile = m_view.start == 0 && m_view.end == m_dataLength;
+  m_dataLength = probe.DataBytes();
+  m_channels = probe.Format().channels;
+  m_sampleRate = probe.Format().sampleRate;
+  m_blockAlign = probe.Format().blockAlign;
+  probe.Close();
+  m_peaks = std::make_unique<PeakFile>(m_fileName, m_run, m_prompts);
+  SetSelection(m_selectionStart, m_selectionEnd);
+  if (m_cursor > static_cast<int64_t>(m_dataLength)) m_cursor = static_cast<int64_t>(m_dataLength);
+  if (m_selectedMarker >= m_peaks->MarkerCount()) m_selectedMarker = -1;
+  PaneView view = m_view;
+  if (wholeFile) view.end = m_dataLength;
+  SetView(view);
+  return true;
+}
+
 void WavePane::SetSelection(uint64_t start, uint64_t end) {
   start = std::min(start, m_dataLength);
   end = std::min(end, m_dataLength);
@@ -84,6 +107,13 @@ void WavePane::ZoomIn(double bandFraction, double bandCentre) {
     const uint64_t quarter = (m_view.end - m_view.start) / 4;
     view.start = m_selectionStart > quarter ? m_selectionStart - quarter : 0;
     view.end = std::min(m_selectionStart + quarter, m_dataLength);
+  }
+  // A view of a few bytes could be neither drawn nor scrolled: widen it around its middle.
+  const uint64_t narrowest = std::min<uint64_t>(kMinViewFrames * static_cast<uint64_t>(m_blockAlign), m_dataLength);
+  if (view.end - view.start < narrowest) {
+    const uint64_t middle = view.start + (view.end - view.start) / 2;
+    view.start = std::min(middle > narrowest / 2 ? middle - narrowest / 2 : 0, m_dataLength - narrowest);
+    view.end = view.start + narrowest;
   }
   SetView(view);
   SetSelection(m_view.start, m_view.end);

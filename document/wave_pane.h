@@ -28,11 +28,17 @@ class WavePane {
   static constexpr int kHistoryDepth = 4;
   static constexpr int kScrollRange = 10000;
   static constexpr int kMaxColumns = 2048;
+  static constexpr uint64_t kMinViewFrames = 16;  // the narrowest view a zoom makes
 
   WavePane(RunState& run, Prompts& prompts) : m_run(run), m_prompts(prompts) {}
 
   // Shows a file (an empty name empties the pane); false when it cannot be read.
   bool Open(const std::string& path);
+  // Reads the same file again after a run or an edit changed it: its length, format and
+  // markers, keeping the view (a view of the whole file grows with it), the selection, the
+  // cursor and the zoom history, each held inside the new length. False when it cannot be read
+  // any more (the pane is then empty).
+  bool Reload();
   const std::string& FileName() const { return m_fileName; }
   uint64_t DataLength() const { return m_dataLength; }
   int Channels() const { return m_channels; }

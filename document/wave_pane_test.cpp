@@ -146,10 +146,10 @@ TEST_F(WavePaneTest, InSyncModeTheOtherPaneFollowsAZoomInItsOwnOffsets) {
   view.ZoomIn();
   EXPECT_EQ(view.Pane(PaneId::Destination).View().start, 50000u) << "stereo to mono: half the bytes";
   EXPECT_EQ(view.Pane(PaneId::Destination).View().end, 100000u);
-  view.ScrollLines(1);
+  view.ScrollLines(PaneId::Source, 1);
   EXPECT_EQ(view.Pane(PaneId::Destination).View().start, 50000u) << "scrolling follows only with SyncHScroll";
   view.SetSync(true, true);
-  view.ScrollLines(1);
+  view.ScrollLines(PaneId::Source, 1);
   EXPECT_EQ(view.Pane(PaneId::Destination).View().start, 60000u);
   // A Shift band zooms the amplitude too: a band of a quarter of the height gives zoom 4.
   view.Press(PaneId::Source, 100, true, rect);

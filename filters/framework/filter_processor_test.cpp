@@ -2,7 +2,7 @@
 
 #include <gtest/gtest.h>
 
-#include "filters/framework/filter_settings_dialog.h"
+#include "filters/framework/filter_settings_logic.h"
 #include "filters/framework/preset_store.h"
 #include "platform/scripted_prompts.h"
 #include "testing/test_folder.h"
@@ -96,7 +96,7 @@ TEST_F(FilterProcessorTest, SettingsWindowsReachTheAttachedEngineAndTheRunningOn
   struct NoName : PresetNameAsker {
     bool AskPresetName(std::string&) override { return false; }
   } asker;
-  FilterSettingsDialog dialog(fileRun, run, prompts, asker);
+  FilterSettingsLogic dialog(fileRun, run, prompts, asker);
   dialog.ApplyValues(Values(3, 0));
   EXPECT_EQ(fileRun.activePresetValues, Values(3, 0)) << "kept for the next run without an engine";
 

@@ -5,7 +5,7 @@
 #include <deque>
 #include <vector>
 
-#include "filters/framework/filter_settings_dialog.h"
+#include "filters/framework/filter_settings_logic.h"
 #include "filters/framework/preset_store.h"
 #include "platform/scripted_prompts.h"
 #include "testing/test_folder.h"
@@ -183,7 +183,7 @@ TEST_F(PresetListTest, DeletingRefusesDefaultAndUnknownNamesAndAsksFirst) {
 TEST_F(PresetListTest, ClosingSavesDefaultOnlyWithAutoSaveAndNeverDuringARun) {
   FileRunSettings fileRun;
   RunState run;
-  FilterSettingsDialog dialog(fileRun, run, prompts, names);
+  FilterSettingsLogic dialog(fileRun, run, prompts, names);
   dialog.Presets().SetSection("AveragingSet");
   dialog.Presets().FillList(combo);
   EXPECT_TRUE(dialog.RequestClose(combo, Values(9), false));

@@ -1,7 +1,7 @@
 // What every filter settings window does apart from drawing: it hands the values of its
 // controls to the engine it is attached to (a preview, a chain member), keeps them as the
 // settings of the next run over a file, and passes them to that run's engine while it runs.
-// The Qt windows own one of these.
+// The Qt settings windows own one of these.
 #pragma once
 
 #include "core/run_state.h"
@@ -16,11 +16,12 @@ struct FileRunSettings {
   int32_t bypass = 0;
   int32_t keepResidue = 0;
   FilterProcessor* runningEngine = nullptr;  // set by the run for its duration
+  bool valuesChanged = false;                 // new values reached the running engine; cleared per run
 };
 
-class FilterSettingsDialog {
+class FilterSettingsLogic {
  public:
-  FilterSettingsDialog(FileRunSettings& fileRun, RunState& run, Prompts& prompts, PresetNameAsker& nameAsker)
+  FilterSettingsLogic(FileRunSettings& fileRun, RunState& run, Prompts& prompts, PresetNameAsker& nameAsker)
       : m_fileRun(fileRun), m_run(run), m_presets(prompts, nameAsker) {}
 
   void AttachEngine(FilterProcessor* engine) { m_engine = engine; }

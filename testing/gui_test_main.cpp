@@ -1,0 +1,13 @@
+// The main of the window tests: one QApplication for every test of the executable. The tests
+// run under the offscreen platform unless the environment names another.
+#include <gtest/gtest.h>
+
+#include <QApplication>
+#include <cstdlib>
+
+int main(int argc, char** argv) {
+  setenv("QT_QPA_PLATFORM", "offscreen", 0);
+  QApplication application(argc, argv);
+  testing::InitGoogleTest(&argc, argv);
+  return RUN_ALL_TESTS();
+}
