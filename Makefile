@@ -28,8 +28,11 @@ build-thread: setup
 	  -DCMAKE_CXX_COMPILER=clang++ -DZTLIVE_SANITIZE_THREAD=ON -DZTLIVE_FUZZ=OFF
 	cmake --build $(THREAD_DIR) -j $(JOBS)
 
+# Writes and restores the demo recording; with a display, then opens the window on it.
 run: build
 	$(BUILD_DIR)/cli/ztlive-cli demo $(BUILD_DIR)/demo
+	@if [ -n "$$DISPLAY$$WAYLAND_DISPLAY" ]; then $(BUILD_DIR)/app/ztlive $(BUILD_DIR)/demo/demo-recording.wav; \
+	else echo "No display: the window was not opened (ztlive --screenshot OUT.png FILE.wav draws it offscreen)."; fi
 
 # The normal build's tests.
 check: build

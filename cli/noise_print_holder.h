@@ -4,7 +4,7 @@
 #pragma once
 
 #include "document/filter_run.h"
-#include "filters/restoration/noise_print.h"
+#include "filters/restoration/noise_print_keeper.h"
 
 namespace ztlive::cli {
 
@@ -14,14 +14,14 @@ class NoisePrintHolder : public RunDialog {
   void PushExtraParams(FilterProcessor& processor) override;
   void TakeAnalysisResult(FilterProcessor& processor) override;
 
-  const NoisePrint& Print() const { return m_print; }
-  void SetPrint(const NoisePrint& print) { m_print = print; }
+  const NoisePrint& Print() const { return m_keeper.Print(); }
+  void SetPrint(const NoisePrint& print) { m_keeper.SetPrint(print); }
   void SetSampleRate(uint32_t rate) { m_sampleRate = rate; }
 
  private:
   FilterProcessor* m_attached = nullptr;
-  NoisePrint m_print;
-  uint32_t m_sampleRate = 44100;
+  NoisePrintKeeper m_keeper;
+  uint32_t m_sampleRate = NoisePrintKeeper::kDefaultRate;
 };
 
 }  // namespace ztlive::cli

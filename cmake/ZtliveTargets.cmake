@@ -28,6 +28,12 @@ function(ztlive_gui_library name)
   set_target_properties(${name} PROPERTIES ZTLIVE_KIND gui AUTOMOC ON)
 endfunction()
 
+# Runs a test executable (its discovery too) with the given VARIABLE=value settings. Set
+# through the launcher, since a test property can carry only one variable through discovery.
+function(ztlive_test_environment name)
+  set_target_properties(${name} PROPERTIES CROSSCOMPILING_EMULATOR "${CMAKE_COMMAND};-E;env;${ARGN}")
+endfunction()
+
 # ztlive_test(<name> SOURCES <files...> [LINKS <targets...>])
 # A GoogleTest executable; every test case becomes a CTest test. Tests run with a private
 # configuration folder so that no test can touch the user's own settings or presets.
@@ -35,10 +41,11 @@ function(ztlive_test name)
   cmake_parse_arguments(ARG "" "" "SOURCES;LINKS" ${ARGN})
   add_executable(${name} ${ARG_SOURCES})
   target_link_libraries(${name} PRIVATE ${ARG_LINKS} GTest::gtest GTest::gmock GTest::gtest_main)
-  gtest_discover_tests(${name}
-    DISCOVERY_MODE PRE_TEST
-    PROPERTIES ENVIRONMENT
-      "ZTLIVE_HOME=${CMAKE_BINARY_DIR}/test-home;XDG_CONFIG_HOME=${CMAKE_BINARY_DIR}/test-home/config;XDG_CACHE_HOME=${CMAKE_BINARY_DIR}/test-home/cache")
+  ztlive_test_environment(${name}
+    "ZTLIVE_HOME=${CMAKE_BINARY_DIR}/test-home"
+    "XDG_CONFIG_HOME=${CMAKE_BINARY_DIR}/test-home/config"
+    "XDG_CACHE_HOME=${CMAKE_BINARY_DIR}/test-home/cache")
+  gtest_discover_tests(${name} DISCOVERY_MODE PRE_TEST)
 endfunction()
 
 # ztlive_gui_test(<name> SOURCES <files...> [LINKS <targets...>])
@@ -49,10 +56,14 @@ function(ztlive_gui_test name)
   add_executable(${name} ${ARG_SOURCES})
   set_target_properties(${name} PROPERTIES AUTOMOC ON)
   target_link_libraries(${name} PRIVATE ${ARG_LINKS} ztlive_gui_test_support GTest::gtest GTest::gmock)
-  gtest_discover_tests(${name}
-    DISCOVERY_MODE PRE_TEST
-    PROPERTIES ENVIRONMENT
-      "QT_QPA_PLATFORM=offscreen;ZTLIVE_SCREENSHOTS=${CMAKE_BINARY_DIR}/screenshots;ZTLIVE_HOME=${CMAKE_BINARY_DIR}/test-home;XDG_CONFIG_HOME=${CMAKE_BINARY_DIR}/test-home/config;XDG_CACHE_HOME=${CMAKE_BINARY_DIR}/test-home/cache")
+  ztlive_test_environment(${name}
+    "QT_QPA_PLATFORM=offscreen"
+    "LSAN_OPTIONS=suppressions=${PROJECT_SOURCE_DIR}/cmake/lsan_qt.supp"
+    "ZTLIVE_SCREENSHOTS=${CMAKE_BINARY_DIR}/screenshots"
+    "ZTLIVE_HOME=${CMAKE_BINARY_DIR}/test-home"
+    "XDG_CONFIG_HOME=${CMAKE_BINARY_DIR}/test-home/config"
+    "XDG_CACHE_HOME=${CMAKE_BINARY_DIR}/test-home/cache")
+  gtest_discover_tests(${name} DISCOVERY_MODE PRE_TEST)
 endfunction()
 
 # ztlive_fuzzer(<name> SOURCES <files...> CORPUS <seed folder> [LINKS <targets...>])

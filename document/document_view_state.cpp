@@ -15,6 +15,7 @@ int DocumentViewState::MarkerNear(WavePane& pane, double x, const PaneRect& rect
 
 PointerShape DocumentViewState::Hover(PaneId id, double x, const PaneRect& rect) {
   WavePane& pane = Pane(id);
+  if (pane.FileName().empty()) return PointerShape::Arrow;
   if (MarkerNear(pane, x, rect, kGrabPixels) >= 0) return PointerShape::Marker;
   if (x < rect.right) {
     for (const uint64_t edge : {pane.SelectionStart(), pane.SelectionEnd()})
@@ -84,12 +85,14 @@ bool DocumentViewState::Release(double x, const PaneRect& rect) {
       break;
     case DragKind::Marker:
       if (PeakFile* markers = pane.Markers()) {
+        // Markers sit on whole frames.
+        const auto position = static_cast<uint32_t>(offset - offset % static_cast<uint64_t>(pane.BlockAlign()));
         const bool wasSelected = pane.SelectedMarker() == m_dragMarker;
-        markers->SetMarker(m_dragMarker, static_cast<uint32_t>(offset));
+        markers->SetMarker(m_dragMarker, position);
         // Sorting may give the moved marker another index; a selection goes with it.
         if (wasSelected) {
           for (int i = 0; i < markers->MarkerCount(); ++i)
-            if (markers->MarkerPosition(i) == static_cast<uint32_t>(offset)) {
+            if (markers->MarkerPosition(i) == position) {
               pane.SetSelectedMarker(i);
               break;
             }

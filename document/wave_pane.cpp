@@ -63,12 +63,13 @@ void WavePane::SetSelection(uint64_t start, uint64_t end) {
   m_selectionEnd = end;
 }
 
-void WavePane::SetView(const PaneView& view) {
+void WavePane::SetView(const PaneView& view, bool readPeaks) {
   m_view = view;
   m_view.end = std::min(m_view.end, m_dataLength);
   m_view.start = std::min(m_view.start, m_view.end);
   m_view.amplitudeZoom = std::clamp(m_view.amplitudeZoom, 1, 10);
   m_view.verticalOffset = std::clamp(m_view.verticalOffset, -32000, 32000);
+  if (!readPeaks) return;
   m_columnPeaks.clear();
   m_columnsRead = 0;
   if (m_peaks != nullptr && m_view.end > m_view.start) {
@@ -189,13 +190,13 @@ int WavePane::ScrollPage() const {
 void WavePane::StepAmplitudeZoom(int steps) {
   PaneView view = m_view;
   view.amplitudeZoom += steps;
-  SetView(view);
+  SetView(view, false);
 }
 
 void WavePane::StepVerticalOffset(int steps) {
   PaneView view = m_view;
   view.verticalOffset += 1000 * steps;
-  SetView(view);
+  SetView(view, false);
 }
 
 void WavePane::Rewind() { ShowRange(0, m_view.end - m_view.start); }

@@ -89,7 +89,8 @@ class WavePane {
   int Columns() const { return m_columnsRead; }
 
  private:
-  void SetView(const PaneView& view);
+  // readPeaks: false when only the amplitude changed, which needs no new column peaks.
+  void SetView(const PaneView& view, bool readPeaks = true);
 
   RunState& m_run;
   Prompts& m_prompts;

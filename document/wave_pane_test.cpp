@@ -4,6 +4,8 @@
 
 #include <gtest/gtest.h>
 
+#include <cstdio>
+
 #include "platform/scripted_prompts.h"
 #include "testing/test_folder.h"
 #include "testing/wave_bytes.h"
@@ -157,6 +159,115 @@ TEST_F(WavePaneTest, InSyncModeTheOtherPaneFollowsAZoomInItsOwnOffsets) {
   view.Release(600, rect);
   view.ZoomIn(0.25, 0.0);
   EXPECT_EQ(view.Active().View().amplitudeZoom, 4);
+}
+
+TEST_F(WavePaneTest, ADoubleClickSurvivesItsReleaseAndAPlainShiftClickZoomsNothing) {
+  WavePane& source = view.Pane(PaneId::Source);
+  source.Markers()->AddMarker(40000);
+  source.Markers()->AddMarker(200000);
+  // Qt's order for a double click: press, release, double click, release.
+  view.Press(PaneId::Source, 300, false, rect);
+  view.Release(300, rect);
+  view.DoubleClick(PaneId::Source, 300, rect);
+  EXPECT_FALSE(view.Release(300, rect)) << "no press is in progress";
+  EXPECT_EQ(source.SelectionStart(), 40000u);
+  EXPECT_EQ(source.SelectionEnd(), 200000u);
+
+  view.Press(PaneId::Source, 700, true, rect);
+  EXPECT_FALSE(view.Release(700, rect)) << "a Shift click without a drag is a plain click";
+  EXPECT_FALSE(view.ShiftBandSelection());
+  EXPECT_EQ(source.Cursor(), 280000);
+  view.Press(PaneId::Source, 600, true, rect);  // away from the empty selection at 700
+  view.Drag(900, rect);
+  EXPECT_TRUE(view.Release(900, rect));
+  view.ZoomIn(0.5, 0);
+  EXPECT_EQ(source.View().amplitudeZoom, 2);
+  EXPECT_FALSE(view.ShiftBandSelection()) << "the band counts for one zoom only";
+  source.SetSelection(0, source.View().end);
+  view.ZoomIn(0.5, 0);
+  EXPECT_EQ(source.View().amplitudeZoom, 2);
+}
+
+TEST_F(WavePaneTest, ADraggedMarkerLandsOnAFrameAndKeepsItsSelection) {
+  WavePane& source = view.Pane(PaneId::Source);
+  source.Markers()->AddMarker(40000);   // pixel 100
+  source.Markers()->AddMarker(320000);  // pixel 800
+  source.SetSelectedMarker(1);
+  view.Press(PaneId::Source, 800, false, rect);
+  view.Drag(50.3, rect);
+  view.Release(50.3, rect);  // 20120 bytes: frame 5030
+  EXPECT_EQ(source.Markers()->MarkerPosition(0), 20120u);
+  EXPECT_EQ(source.SelectedMarker(), 0) << "the selection moved with its marker";
+  view.Press(PaneId::Source, 100, false, rect);
+  view.Drag(100.01, rect);
+  view.Release(100.01, rect);  // 40004 bytes: a stereo frame starts there
+  EXPECT_EQ(source.Markers()->MarkerPosition(1) % 4, 0u);
+  EXPECT_EQ(source.SelectedMarker(), 0);
+}
+
+TEST_F(WavePaneTest, AZoomIntoAFewBytesStillShowsSixteenFrames) {
+  WavePane& source = view.Pane(PaneId::Source);
+  source.SetSelection(200000, 200002);
+  source.ZoomIn();
+  EXPECT_EQ(source.View().end - source.View().start, WavePane::kMinViewFrames * 4);
+  EXPECT_LE(source.View().start, 200000u);
+  EXPECT_GE(source.View().end, 200002u);
+  source.ScrollLines(1);
+  EXPECT_GT(source.View().start, 200000u - 32) << "a line still moves the view";
+  source.SetSelection(0, 1);
+  source.ZoomIn();
+  EXPECT_EQ(source.View().start, 0u) << "held inside the data";
+}
+
+TEST_F(WavePaneTest, ReloadKeepsTheViewAndAWholeFileViewGrowsWithTheFile) {
+  WavePane& mono = view.Pane(PaneId::Destination);
+  mono.SetSelection(1000, 3000);
+  mono.SetCursor(150000);
+  // The file grows to 300000 bytes (as a run writing a longer result would make it).
+  test::WriteBytes(folder.File("mono.wav"),
+                   test::WaveBytes().Format(1, 1, 44100, 16).Data(std::vector<uint8_t>(300000, 3)).Build());
+  ASSERT_TRUE(mono.Reload());
+  EXPECT_EQ(mono.DataLength(), 300000u);
+  EXPECT_EQ(mono.View().end, 300000u) << "the whole file was shown, so it still is";
+  EXPECT_EQ(mono.SelectionEnd(), 3000u);
+  mono.ShowRange(10000, 20000);
+  PeakFile(folder.File("mono.wav"), run, prompts).AddMarker(500);  // a marker added elsewhere
+  test::WriteBytes(folder.File("mono.wav"),
+                   test::WaveBytes().Format(1, 1, 44100, 16).Data(std::vector<uint8_t>(100000, 3)).Build());
+  ASSERT_TRUE(mono.Reload());
+  EXPECT_EQ(mono.View().start, 10000u);
+  EXPECT_EQ(mono.View().end, 20000u);
+  EXPECT_EQ(mono.Cursor(), 100000) << "held inside the shorter file";
+  EXPECT_EQ(mono.Markers()->MarkerCount(), 1);
+  std::remove(folder.File("mono.wav").c_str());
+  EXPECT_FALSE(mono.Reload());
+  EXPECT_TRUE(mono.FileName().empty());
+}
+
+TEST_F(WavePaneTest, InSyncModeTheSourceFollowsTheDestinationAndEveryScrollKind) {
+  view.SetSync(true, true);
+  WavePane& source = view.Pane(PaneId::Source);
+  WavePane& mono = view.Pane(PaneId::Destination);
+  view.SetActivePane(PaneId::Destination);
+  mono.SetSelection(20000, 40000);
+  view.ZoomIn();
+  EXPECT_EQ(source.View().start, 40000u) << "mono to stereo: twice the bytes";
+  EXPECT_EQ(source.View().end, 80000u);
+  view.ScrollPages(PaneId::Destination, 1);
+  EXPECT_EQ(source.View().start, 80000u);
+  view.ScrollTo(PaneId::Source, 5000);  // the source's own bar: the destination follows
+  EXPECT_EQ(mono.View().start, 100000u);
+  view.FastForward();
+  EXPECT_EQ(mono.View().end, 200000u);
+  EXPECT_EQ(source.View().end, 400000u);
+  view.Rewind();
+  EXPECT_EQ(source.View().start, 0u);
+  // Without a destination file nothing follows.
+  ASSERT_TRUE(mono.Open(""));
+  view.SetActivePane(PaneId::Source);
+  source.SetSelection(1000, 2000);
+  view.ZoomIn();
+  EXPECT_EQ(mono.View().end, 0u);
 }
 
 }  // namespace

@@ -25,11 +25,11 @@ SliderEditPair::SliderEditPair(QWidget* parent)
   m_edit->setMinimumWidth(m_edit->fontMetrics().horizontalAdvance(QStringLiteral("-000000.000")));
   m_unit->hide();
   m_label->setBuddy(m_edit);
+  setSizePolicy(QSizePolicy::Maximum, QSizePolicy::Preferred);
 
-  // Position 0 at the top is the maximum; the arrow keys and the wheel move towards it on "up".
+  // The QSlider counts up from the bottom, so its groove fills from the minimum and "up"
+  // raises the value; the trackbar position (0 at the top) is kSliderBottom minus its value.
   m_slider->setRange(kSliderTop, kSliderBottom);
-  m_slider->setInvertedAppearance(true);
-  m_slider->setInvertedControls(true);
   m_slider->setSingleStep(10);
   m_slider->setPageStep(500);
   m_slider->setMinimumHeight(kTrackbarHeight);
@@ -43,10 +43,12 @@ SliderEditPair::SliderEditPair(QWidget* parent)
   column->addLayout(editRow);
   column->addWidget(m_slider, 1, Qt::AlignHCenter);
 
-  connect(m_slider, &QSlider::valueChanged, this, &SliderEditPair::OnSliderMoved);
+  connect(m_slider, &QSlider::valueChanged, this, [this](int count) { OnSliderMoved(kSliderBottom - count); });
   connect(m_edit, &QLineEdit::editingFinished, this, &SliderEditPair::OnEditFinished);
   SetValue(m_value);
 }
+
+int SliderEditPair::Position() const { return kSliderBottom - m_slider->value(); }
 
 void SliderEditPair::SetLabel(const QString& text) { m_label->setText(text); }
 
@@ -91,7 +93,7 @@ void SliderEditPair::ShowText() {
 
 void SliderEditPair::ShowPosition() {
   const QSignalBlocker blocker(m_slider);
-  m_slider->setValue(SliderPosition(m_range, m_value));
+  m_slider->setValue(kSliderBottom - SliderPosition(m_range, m_value));
 }
 
 }  // namespace ztlive

@@ -29,6 +29,8 @@ class SliderEditPair : public QWidget {
   // Shows a value, held inside the range, without a signal.
   void SetValue(int32_t value);
   int32_t Value() const { return m_value; }
+  // The trackbar position: 0 at the top (the maximum) to 10000 at the bottom (the minimum).
+  int Position() const;
 
   QLabel& Label() { return *m_label; }
   QLineEdit& Edit() { return *m_edit; }

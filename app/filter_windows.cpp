@@ -1,0 +1,62 @@
+#include "app/filter_windows.h"
+
+#include <vector>
+
+#include "app/child_frame.h"
+#include "app/main_frame.h"
+#include "app/progress_window.h"  // main_frame.h keeps it in a QPointer
+#include "filters/eq/filter_dialog.h"
+#include "filters/eq/filter_modes.h"
+#include "filters/restoration/continuous_noise_dialog.h"
+#include "filters/restoration/impulse_dialog.h"
+
+namespace ztlive {
+
+namespace {
+
+constexpr FilterTypeId kClassicWindow = 19;  // the low pass's type keys the shared window
+
+std::vector<FilterWindowEntry> MakeEntries() {
+  std::vector<FilterWindowEntry> entries;
+  // The restoration filters, each with a window of its own.
+  entries.push_back({ImpulseDialog::kType, "&Impulse...", "Impulse Filter Parameters", "Impulse Filter Parameters"});
+  entries.push_back({ContinuousNoiseDialog::kType, "&Continuous Noise...", "Continuous Noise Filter",
+                     "Continuous Noise Filter"});
+  for (const FilterModeInfo& mode : FilterModes())
+    entries.push_back({mode.typeId, mode.menuCommand, mode.title, mode.title});
+  return entries;
+}
+
+}  // namespace
+
+std::span<const FilterWindowEntry> FilterWindowEntries() {
+  static const std::vector<FilterWindowEntry> entries = MakeEntries();
+  return entries;
+}
+
+FilterTypeId SharedFilterWindowType(FilterTypeId type) {
+  return FindFilterMode(type) != nullptr ? kClassicWindow : type;
+}
+
+QDialog* MakeFilterWindow(FilterTypeId type, FilterWindowHost& host, QWidget* parent) {
+  if (FindFilterMode(type) != nullptr) return new FilterDialog(host, parent);
+  if (type == ImpulseDialog::kType) return new ImpulseDialog(host, parent);
+  if (type == ContinuousNoiseDialog::kType) {
+    auto* window = new ContinuousNoiseDialog(host, parent);
+    // Noise is sampled from the source of the active document; its rate places the print.
+    if (auto* frame = dynamic_cast<CMainFrame*>(&host); frame != nullptr)
+      window->SetSourceNameProvider([frame] {
+        CChildFrame* child = frame->ActiveChild();
+        return child != nullptr ? child->Document().SourceName() : std::string();
+      });
+    return window;
+  }
+  return nullptr;
+}
+
+void SwitchFilterWindow(QDialog& window, FilterTypeId type) {
+  if (FindFilterMode(type) == nullptr) return;
+  if (auto* dialog = qobject_cast<FilterDialog*>(&window); dialog != nullptr) dialog->SetMode(type);
+}
+
+}  // namespace ztlive

@@ -1,0 +1,474 @@
+#include "app/main_frame.h"
+
+#include <QAction>
+#include <QApplication>
+#include <QCloseEvent>
+#include <QFileDialog>
+#include <QFileInfo>
+#include <QMdiArea>
+#include <QMdiSubWindow>
+#include <QMenuBar>
+#include <QMimeData>
+#include <QStatusBar>
+#include <QStyle>
+#include <QToolBar>
+
+#include "app/app_core.h"
+#include "app/child_frame.h"
+#include "app/filter_windows.h"
+#include "app/progress_window.h"
+#include "app/save_destination_dialog.h"
+#include "app/window_placement.h"
+#include "document/destination_files.h"
+#include "filters/eq/filter_modes.h"
+#include "platform/file_ops.h"
+
+namespace ztlive {
+
+namespace {
+
+constexpr const char* kToolbarSection = "ToolbarPosition";
+constexpr const char* kToolbarKey = "State";
+
+QString Qs(const std::string& text) { return QString::fromStdString(text); }
+
+}  // namespace
+
+CMainFrame::CMainFrame(AppCore& core, QWidget* parent)
+    : QMainWindow(parent), m_core(core), m_recent(core.Settings()) {
+  setWindowTitle(QStringLiteral("ZT-Live"));
+  setObjectName(QStringLiteral("mainFrame"));
+  m_area = new QMdiArea(this);
+  m_area->setViewMode(QMdiArea::SubWindowView);
+  setCentralWidget(m_area);
+  setAcceptDrops(true);
+  BuildMenus();
+  BuildTransport();
+  statusBar()->showMessage(QStringLiteral("Ready"));
+  connect(m_area, &QMdiArea::subWindowActivated, this, [this] { UpdateCommands(); });
+  m_core.Filters().SetProgressWindowHook([this](ProgressModel* model) { ShowProgress(model); });
+  resize(1000, 700);
+  UpdateCommands();
+}
+
+CMainFrame::~CMainFrame() {
+  m_core.Filters().SetProgressWindowHook(nullptr);
+  // The document windows go first, while this window's members still exist, and without
+  // telling it: their signals would reach a window half destroyed.
+  m_area->disconnect(this);
+  for (CChildFrame* child : Children()) child->disconnect(this);
+  delete m_area;
+  // The filter windows hold the host; close them before it goes.
+  for (const QPointer<QDialog>& window : m_filterWindows)
+    if (window != nullptr) delete window.data();
+}
+
+QAction* CMainFrame::AddCommand(QMenu* menu, const QString& name, const QString& text, const QString& statusTip) {
+  auto* action = new QAction(text, this);
+  action->setObjectName(name);
+  action->setStatusTip(statusTip);
+  if (menu != nullptr) menu->addAction(action);
+  m_commands.insert(name, action);
+  return action;
+}
+
+QAction* CMainFrame::Command(const QString& name) const { return m_commands.value(name, nullptr); }
+
+void CMainFrame::BuildMenus() {
+  QMenu* file = menuBar()->addMenu(QStringLiteral("&File"));
+  connect(AddCommand(file, "open", "&Open...", "Open an existing wave file"), &QAction::triggered, this,
+          &CMainFrame::OpenFileCommand);
+  Command("open")->setShortcut(QKeySequence::Open);
+  connect(AddCommand(file, "close", "&Close", "Close the active document"), &QAction::triggered, this, [this] {
+    if (QMdiSubWindow* window = m_area->currentSubWindow(); window != nullptr) window->close();
+  });
+  file->addSeparator();
+  connect(AddCommand(file, "saveDestinationAs", "Save Destination &As...", "Save the destination under a new name"),
+          &QAction::triggered, this, &CMainFrame::SaveDestinationAs);
+  connect(AddCommand(file, "makeDestinationTheSource", "&Make Destination the Source",
+                     "Open the destination as a document of its own"),
+          &QAction::triggered, this, &CMainFrame::MakeDestinationTheSource);
+  connect(AddCommand(file, "discardDestination", "&Discard Destination", "Delete the destination file"),
+          &QAction::triggered, this, &CMainFrame::DiscardDestination);
+  file->addSeparator();
+  m_recentMenu = file->addMenu(QStringLiteral("Recent &Files"));
+  connect(m_recentMenu, &QMenu::aboutToShow, this, &CMainFrame::FillRecentMenu);
+  FillRecentMenu();
+  file->addSeparator();
+  connect(AddCommand(file, "exit", "E&xit", "Quit the application"), &QAction::triggered, this, &QWidget::close);
+
+  QMenu* edit = menuBar()->addMenu(QStringLiteral("&Edit"));
+  m_undoMenu = edit->addMenu(QStringLiteral("&Undo"));
+  connect(m_undoMenu, &QMenu::aboutToShow, this, &CMainFrame::FillUndoMenu);
+  FillUndoMenu();
+  QAction* sync = AddCommand(edit, "syncMode", "&Sync Mode", "The destination mirrors the source's positions");
+  sync->setCheckable(true);
+  connect(sync, &QAction::triggered, this, [this] {
+    if (CChildFrame* child = ActiveChild(); child != nullptr) {
+      child->Document().ToggleSyncMode();
+      child->View().SetSync(child->Document().SyncMode() != 0);
+    }
+    UpdateCommands();
+  });
+
+  QMenu* view = menuBar()->addMenu(QStringLiteral("&View"));
+  connect(AddCommand(view, "zoomIn", "Zoom &In", "Show the selection"), &QAction::triggered, this, [this] {
+    if (CChildFrame* child = ActiveChild(); child != nullptr) child->View().ZoomIn();
+  });
+  connect(AddCommand(view, "zoomOut", "Zoom &Out", "Show the view before the last zoom"), &QAction::triggered, this,
+          [this] {
+            if (CChildFrame* child = ActiveChild(); child != nullptr) child->View().ZoomOut();
+          });
+  connect(AddCommand(view, "zoomOutFull", "Zoom Out &Full", "Show the whole file"), &QAction::triggered, this,
+          [this] {
+            if (CChildFrame* child = ActiveChild(); child != nullptr) child->View().ZoomOutFull();
+          });
+
+  QMenu* filters = menuBar()->addMenu(QStringLiteral("F&ilters"));
+  for (const FilterWindowEntry& entry : FilterWindowEntries()) {
+    const FilterTypeId type = entry.typeId;
+    const QString caption = Qs(std::string(entry.caption));
+    connect(AddCommand(filters, Qs("filter" + std::to_string(type)), Qs(std::string(entry.menuCommand)),
+                       Qs(std::string(entry.statusTip))),
+            &QAction::triggered, this, [this, type, caption] { OpenFilterWindow(type, caption); });
+  }
+}
+
+void CMainFrame::BuildTransport() {
+  QMenu* transport = menuBar()->addMenu(QStringLiteral("&Transport"));
+  QToolBar* bar = addToolBar(QStringLiteral("Transport"));
+  bar->setObjectName(QStringLiteral("transport"));
+  const struct {
+    const char* name;
+    const char* text;
+    const char* tip;
+    QStyle::StandardPixmap icon;
+    void (CMainFrame::*command)();
+  } buttons[] = {
+      {"play", "&Play/Pause", "Play the selection of the active pane, or pause", QStyle::SP_MediaPlay,
+       &CMainFrame::PlayPause},
+      {"stop", "&Stop", "Stop playback or the filter run", QStyle::SP_MediaStop, &CMainFrame::Stop},
+      {"rewind", "&Rewind", "Show the start of the file", QStyle::SP_MediaSkipBackward, &CMainFrame::Rewind},
+      {"fastForward", "&Fast Forward", "Show the end of the file", QStyle::SP_MediaSkipForward,
+       &CMainFrame::FastForward},
+  };
+  for (const auto& button : buttons) {
+    QAction* action = AddCommand(transport, button.name, button.text, button.tip);
+    action->setIcon(style()->standardIcon(button.icon));
+    bar->addAction(action);
+    connect(action, &QAction::triggered, this, button.command);
+  }
+}
+
+bool CMainFrame::OpenDocument(const QString& path) {
+  const QString absolute = QFileInfo(path).absoluteFilePath();
+  for (CChildFrame* child : Children()) {
+    if (Qs(child->Document().SourceName()) == absolute) {
+      m_area->setActiveSubWindow(qobject_cast<QMdiSubWindow*>(child->parentWidget()));
+      return true;
+    }
+  }
+  auto* child = new CChildFrame(m_core, absolute.toStdString());
+  if (!child->Opened()) {
+    delete child;
+    m_recent.Remove(absolute.toStdString());
+    return false;
+  }
+  QMdiSubWindow* window = m_area->addSubWindow(child);
+  connect(child, &CChildFrame::statusText, this, [this](const QString& text) {
+    if (text.isEmpty())
+      statusBar()->showMessage(QStringLiteral("Ready"));
+    else
+      statusBar()->showMessage(text);
+    statusBar()->repaint();
+  });
+  connect(child, &CChildFrame::documentChanged, this, &CMainFrame::UpdateCommands);
+  connect(child, &QObject::destroyed, this, [this] { UpdateCommands(); });
+  window->resize(m_area->size() * 0.9);
+  window->show();
+  window->showMaximized();
+  m_recent.Add(absolute.toStdString());
+  RememberPath(absolute);
+  UpdateCommands();
+  return true;
+}
+
+CChildFrame* CMainFrame::ActiveChild() const {
+  QMdiSubWindow* window = m_area->currentSubWindow();
+  if (window == nullptr) {
+    const QList<QMdiSubWindow*> windows = m_area->subWindowList();
+    if (windows.isEmpty()) return nullptr;
+    window = windows.back();
+  }
+  return qobject_cast<CChildFrame*>(window->widget());
+}
+
+QList<CChildFrame*> CMainFrame::Children() const {
+  QList<CChildFrame*> children;
+  for (QMdiSubWindow* window : m_area->subWindowList())
+    if (auto* child = qobject_cast<CChildFrame*>(window->widget()); child != nullptr) children.push_back(child);
+  return children;
+}
+
+QDialog* CMainFrame::FilterWindow(FilterTypeId type) const {
+  const FilterTypeId shared = SharedFilterWindowType(type);
+  const QPointer<QDialog> window = m_filterWindows.value(shared);
+  return window.data();
+}
+
+QDialog* CMainFrame::OpenFilterWindow(FilterTypeId type, const QString& caption) {
+  const FilterTypeId shared = SharedFilterWindowType(type);
+  QDialog* window = FilterWindow(type);
+  if (window == nullptr) {
+    window = MakeFilterWindow(type, *this, this);
+    if (window == nullptr) return nullptr;
+    m_filterWindows.insert(shared, window);
+  }
+  SwitchFilterWindow(*window, type);
+  if (!caption.isEmpty()) window->setWindowTitle(caption);
+  window->show();
+  window->raise();
+  window->activateWindow();
+  return window;
+}
+
+int CMainFrame::RunFilterFromWindow(FilterTypeId type, RunDialog* dialog, bool preview, const PresetValues& values) {
+  CChildFrame* child = ActiveChild();
+  if (child == nullptr) return 0;
+  CZantoDoc& document = child->Document();
+  // A destination that does not exist yet has no positions to mirror: the first run writes
+  // the region as a new file, whatever the sync mode.
+  const bool fresh = !preview && (document.DestinationName().empty() || !FileExists(document.DestinationName()));
+  const int syncMode = document.SyncMode();
+  if (fresh) document.SetSyncMode(0);
+  const int result = m_core.Filters().RunFilter(child, type, dialog, preview, -1, values);
+  if (fresh) document.SetSyncMode(syncMode);
+  if (result == 1 && !preview) child->ShowDocumentFiles();
+  UpdateCommands();
+  return result;
+}
+
+ProgressWindow* CMainFrame::Progress() const { return m_progress.data(); }
+
+FileRunSettings& CMainFrame::FileRun() { return m_core.Filters().FileRun(); }
+RunState& CMainFrame::Run() { return m_core.Run(); }
+SettingsStore& CMainFrame::Settings() { return m_core.Settings(); }
+Prompts& CMainFrame::WindowPrompts() { return m_core.GetPrompts(); }
+
+void CMainFrame::ShowProgress(ProgressModel* model) {
+  if (model == nullptr) {
+    delete m_progress.data();
+    return;
+  }
+  delete m_progress.data();
+  m_progress = new ProgressWindow(*model, m_core.Run(), this);
+  m_progress->setAttribute(Qt::WA_DeleteOnClose);
+  m_progress->show();
+}
+
+void CMainFrame::PlayPause() {
+  RunState& run = m_core.Run();
+  DeviceEngine& engine = m_core.Engine();
+  if (m_core.Filters().RunBusy()) {
+    m_core.Filters().RequestStop();
+    return;
+  }
+  CChildFrame* child = ActiveChild();
+  if (run.engineState == kEnginePlaying) {
+    engine.PauseOutput();
+    return;
+  }
+  if (run.engineState == kEnginePaused) {
+    engine.RestartOutput();
+    if (child != nullptr) child->View().StartCursorTimer();
+    return;
+  }
+  if (child == nullptr) return;
+  const WavePane& pane = child->View().State().Active();
+  if (pane.FileName().empty() || pane.SelectionEnd() <= pane.SelectionStart()) return;
+  run.stopRequested.store(0);  // a stop left by an earlier playback must not end this one
+  if (engine.PlayFileRegion(pane.FileName(), static_cast<uint32_t>(pane.SelectionStart()),
+                            static_cast<uint32_t>(pane.SelectionEnd())) == 0)
+    child->View().StartCursorTimer();
+}
+
+void CMainFrame::Stop() {
+  if (m_core.Filters().RunBusy()) {
+    m_core.Filters().RequestStop();
+    return;
+  }
+  if (CChildFrame* child = ActiveChild(); child != nullptr) {
+    child->View().StopPlayback();
+    return;
+  }
+  m_core.Run().stopRequested.store(1);
+  m_core.Engine().CloseOutput();
+}
+
+void CMainFrame::Rewind() {
+  if (CChildFrame* child = ActiveChild(); child != nullptr) child->View().Rewind();
+}
+
+void CMainFrame::FastForward() {
+  if (CChildFrame* child = ActiveChild(); child != nullptr) child->View().FastForward();
+}
+
+QString CMainFrame::AskFileName(const QString& caption, const QString& suggestion, bool saving, int* bitsPerSample) {
+  if (saving) {
+    SaveDestinationDialog dialog(this, caption, suggestion, bitsPerSample != nullptr ? *bitsPerSample : 16,
+                                 bitsPerSample != nullptr);
+    if (dialog.exec() != QDialog::Accepted) return QString();
+    if (bitsPerSample != nullptr) *bitsPerSample = dialog.BitsPerSample();
+    return dialog.ChosenPath();
+  }
+  QFileDialog dialog(this, caption, suggestion, QStringLiteral("Wave files (*.wav);;All files (*)"));
+  dialog.setOption(QFileDialog::DontUseNativeDialog);
+  dialog.setFileMode(QFileDialog::ExistingFile);
+  if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty()) return QString();
+  return dialog.selectedFiles().front();
+}
+
+void CMainFrame::RememberPath(const QString& path) { m_core.Settings().Write(setting::kLastPath, path.toStdString()); }
+
+void CMainFrame::OpenFileCommand() {
+  const QString last = Qs(m_core.Settings().Read(setting::kLastPath));
+  const QString path = AskFileName(QStringLiteral("Open"), last.isEmpty() ? QString() : QFileInfo(last).path(),
+                                   false, nullptr);
+  if (!path.isEmpty()) OpenDocument(path);
+}
+
+void CMainFrame::FillRecentMenu() {
+  m_recentMenu->clear();
+  int number = 1;
+  for (const std::string& file : m_recent.Files()) {
+    const QString path = Qs(file);
+    QAction* action = m_recentMenu->addAction(QStringLiteral("&%1 %2").arg(number++).arg(path));
+    connect(action, &QAction::triggered, this, [this, path] { OpenDocument(path); });
+  }
+  m_recentMenu->setEnabled(!m_recent.Files().empty());
+}
+
+void CMainFrame::FillUndoMenu() {
+  m_undoMenu->clear();
+  CChildFrame* child = ActiveChild();
+  if (child == nullptr) {
+    m_undoMenu->addAction(QStringLiteral("No Undo's Available"))->setEnabled(false);
+    return;
+  }
+  for (const UndoMenuItem& item : child->Document().Undo().MenuItems()) {
+    QAction* action = m_undoMenu->addAction(Qs(item.text));
+    action->setEnabled(item.enabled && item.routed);
+    const int index = item.commandId - UndoStore::kFirstCommandId;
+    connect(action, &QAction::triggered, this, [this, index] {
+      CChildFrame* active = ActiveChild();
+      if (active == nullptr) return;
+      uint32_t start = 0;
+      uint32_t end = 0;
+      if (active->Document().Undo().ApplyUndo(index, start, end) >= 0) active->RefreshAll();
+    });
+  }
+}
+
+void CMainFrame::UpdateCommands() {
+  CChildFrame* child = ActiveChild();
+  const bool hasDocument = child != nullptr;
+  const bool hasDestination = hasDocument && !child->Document().DestinationName().empty() &&
+                              FileExists(child->Document().DestinationName());
+  for (const char* name : {"close", "zoomIn", "zoomOut", "zoomOutFull", "rewind", "fastForward", "syncMode"})
+    Command(name)->setEnabled(hasDocument);
+  for (const char* name : {"saveDestinationAs", "makeDestinationTheSource", "discardDestination"})
+    Command(name)->setEnabled(hasDestination);
+  Command("syncMode")->setChecked(hasDocument && child->Document().SyncMode() != 0);
+}
+
+void CMainFrame::SaveDestinationAs() {
+  CChildFrame* child = ActiveChild();
+  if (child == nullptr || child->Document().DestinationName().empty()) return;
+  CZantoDoc& document = child->Document();
+  const WavePane& destination = child->View().State().Pane(PaneId::Destination);
+  int bits = destination.Channels() > 0 ? 8 * destination.BlockAlign() / destination.Channels() : 16;
+  const QString path =
+      AskFileName(QStringLiteral("Save Destination As"), Qs(SuggestDestinationName(document)), true, &bits);
+  if (path.isEmpty()) return;
+  RememberPath(path);
+  ztlive::SaveDestinationAs(document, path.toStdString(), bits, m_core.Run());
+  child->ShowDocumentFiles();
+  UpdateCommands();
+}
+
+void CMainFrame::MakeDestinationTheSource() {
+  CChildFrame* child = ActiveChild();
+  if (child == nullptr || child->Document().DestinationName().empty()) return;
+  CZantoDoc& document = child->Document();
+  std::string path;
+  if (document.DestinationIsTemporary()) {
+    const QString chosen =
+        AskFileName(QStringLiteral("Make Destination the Source"), Qs(SuggestDestinationName(document)), true, nullptr);
+    if (chosen.isEmpty()) return;
+    RememberPath(chosen);
+    path = chosen.toStdString();
+  }
+  const std::string opened = ztlive::MakeDestinationTheSource(document, path);
+  child->ShowDocumentFiles();
+  if (!opened.empty()) OpenDocument(Qs(opened));
+  UpdateCommands();
+}
+
+void CMainFrame::DiscardDestination() {
+  CChildFrame* child = ActiveChild();
+  if (child == nullptr) return;
+  ztlive::DiscardDestination(child->Document());
+  child->ShowDocumentFiles();
+  UpdateCommands();
+}
+
+void CMainFrame::RestorePlacement() {
+  const std::string text = m_core.Settings().Read(setting::kWindowPos);
+  if (const std::optional<WindowPlacement> placement = ParseWindowPlacement(text); placement.has_value()) {
+    const QRect normal(placement->left, placement->top, placement->right - placement->left,
+                       placement->bottom - placement->top);
+    if (normal.width() > 0 && normal.height() > 0) setGeometry(normal);
+    if (placement->showState == WindowPlacement::kShowMaximized) setWindowState(Qt::WindowMaximized);
+  }
+  const std::string toolbars = m_core.Settings().ReadText(kToolbarSection, kToolbarKey, "");
+  if (!toolbars.empty()) restoreState(QByteArray::fromBase64(QByteArray::fromStdString(toolbars)));
+}
+
+void CMainFrame::SavePlacement() {
+  if (isMinimized()) return;
+  const QRect normal = normalGeometry().isValid() ? normalGeometry() : geometry();
+  WindowPlacement placement;
+  placement.showState = isMaximized() ? WindowPlacement::kShowMaximized : WindowPlacement::kShowNormal;
+  placement.left = normal.left();
+  placement.top = normal.top();
+  placement.right = normal.left() + normal.width();
+  placement.bottom = normal.top() + normal.height();
+  m_core.Settings().Write(setting::kWindowPos, FormatWindowPlacement(placement));
+  m_core.Settings().WriteText(kToolbarSection, kToolbarKey, saveState().toBase64().toStdString());
+}
+
+void CMainFrame::closeEvent(QCloseEvent* event) {
+  if (m_core.Filters().RunBusy()) {
+    // The run returns to this loop first; the window closes when asked again.
+    m_core.Filters().RequestStop();
+    event->ignore();
+    return;
+  }
+  SavePlacement();
+  m_core.Run().stopRequested.store(1);
+  m_core.Engine().CloseOutput();
+  m_area->closeAllSubWindows();
+  event->accept();
+}
+
+void CMainFrame::dragEnterEvent(QDragEnterEvent* event) {
+  if (event->mimeData()->hasUrls()) event->acceptProposedAction();
+}
+
+void CMainFrame::dropEvent(QDropEvent* event) {
+  for (const QUrl& url : event->mimeData()->urls())
+    if (url.isLocalFile()) OpenDocument(url.toLocalFile());
+  event->acceptProposedAction();
+}
+
+}  // namespace ztlive

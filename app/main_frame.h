@@ -1,0 +1,93 @@
+// The main window: a multi-document area with one document window per open file, the menus,
+// the transport tool bar, the status bar and the filter settings windows (one per filter
+// type, modeless). It is the host every filter window runs its filter through.
+#pragma once
+
+#include <QMainWindow>
+#include <QMap>
+#include <QPointer>
+#include <memory>
+
+#include "app/recent_files.h"
+#include "document/filter_window_host.h"
+
+class QMdiArea;
+class QMenu;
+
+namespace ztlive {
+
+class AppCore;
+class CChildFrame;
+class ProgressWindow;
+
+class CMainFrame : public QMainWindow, public FilterWindowHost {
+  Q_OBJECT
+
+ public:
+  explicit CMainFrame(AppCore& core, QWidget* parent = nullptr);
+  ~CMainFrame() override;
+
+  // Opens a wave file as a new document; false when it cannot be read (the message has been
+  // shown and the file leaves the recent list).
+  bool OpenDocument(const QString& path);
+  // The document window the commands act on (the last active one), or null.
+  CChildFrame* ActiveChild() const;
+  QList<CChildFrame*> Children() const;
+  // The settings window of a filter type, made on first use, with the given caption, in front.
+  QDialog* OpenFilterWindow(FilterTypeId type, const QString& caption);
+  QDialog* FilterWindow(FilterTypeId type) const;
+  ProgressWindow* Progress() const;
+  // A menu or tool bar command by its object name ("play", "saveDestinationAs", ...).
+  QAction* Command(const QString& name) const;
+  const RecentFiles& Recent() const { return m_recent; }
+
+  // Transport.
+  void PlayPause();
+  void Stop();
+  void Rewind();
+  void FastForward();
+
+  // The destination commands of the active document.
+  void SaveDestinationAs();
+  void MakeDestinationTheSource();
+  void DiscardDestination();
+
+  // Placement from "Settings"/"WindowPos" and the tool bar from "ToolbarPosition".
+  void RestorePlacement();
+
+  // FilterWindowHost
+  int RunFilterFromWindow(FilterTypeId type, RunDialog* dialog, bool preview, const PresetValues& values) override;
+  FileRunSettings& FileRun() override;
+  RunState& Run() override;
+  SettingsStore& Settings() override;
+  Prompts& WindowPrompts() override;
+
+ protected:
+  void closeEvent(QCloseEvent* event) override;
+  void dragEnterEvent(QDragEnterEvent* event) override;
+  void dropEvent(QDropEvent* event) override;
+
+ private:
+  void BuildMenus();
+  void BuildTransport();
+  QAction* AddCommand(QMenu* menu, const QString& name, const QString& text, const QString& statusTip);
+  void OpenFileCommand();
+  void FillRecentMenu();
+  void FillUndoMenu();
+  void UpdateCommands();
+  void SavePlacement();
+  void ShowProgress(ProgressModel* model);
+  QString AskFileName(const QString& caption, const QString& suggestion, bool saving, int* bitsPerSample);
+  void RememberPath(const QString& path);
+
+  AppCore& m_core;
+  QMdiArea* m_area = nullptr;
+  RecentFiles m_recent;
+  QMenu* m_recentMenu = nullptr;
+  QMenu* m_undoMenu = nullptr;
+  QMap<QString, QAction*> m_commands;
+  QMap<FilterTypeId, QPointer<QDialog>> m_filterWindows;
+  QPointer<ProgressWindow> m_progress;
+};
+
+}  // namespace ztlive

@@ -1,0 +1,31 @@
+// The application's start-up after the main window exists: the command line's file, the
+// temporary-folder check, and `--screenshot OUT.png [FILE]`, which opens the window (on the
+// file, if given), lets it paint, saves a picture of it and ends.
+#pragma once
+
+#include <QString>
+#include <QStringList>
+#include <optional>
+
+namespace ztlive {
+
+class CMainFrame;
+class AppCore;
+
+struct StartOptions {
+  QStringList files;            // opened as documents
+  std::optional<QString> screenshot;  // the picture to save, then quit
+};
+
+// Reads the arguments after the program name; nothing on bad usage (the text goes to stderr).
+std::optional<StartOptions> ParseStartOptions(const QStringList& arguments);
+
+// Creates the default temporary folder when it is the one in use and missing, then reports a
+// temporary folder that does not exist with the set-up message. Returns whether it exists.
+bool CheckTempFolder(AppCore& core);
+
+// Shows the window, opens the files and checks the temporary folder; with a screenshot asked
+// for, paints, saves it and returns the exit code (0 saved, 1 not), else returns nothing.
+std::optional<int> StartUp(CMainFrame& frame, AppCore& core, const StartOptions& options);
+
+}  // namespace ztlive

@@ -1,0 +1,65 @@
+// The settings window of the classic filters, caption "Filter": one window for the low pass,
+// high pass, band pass, notch, averaging and median filters. Its mode decides the title,
+// which controls show and the ranges of its two value controls, all from the modes table:
+//
+//   [p[1] pair] [p[2] pair]  +- Filter Slope -+
+//                            | o 6dB/Octave   |
+//                            | o 12dB/Octave  |
+//                            | o 18dB/Octave  |
+//                            +----------------+
+//                            [ ] Slot Filter
+//
+// Any change sends (p[0] slope, p[1], p[2], p[3] slot, the rest 0) to the engines at once.
+#pragma once
+
+#include "filters/eq/filter_modes.h"
+#include "filters/framework/filter_settings_dialog.h"
+#include "filters/framework/slider_edit_pair.h"
+
+class QButtonGroup;
+class QCheckBox;
+class QGroupBox;
+class QRadioButton;
+
+namespace ztlive {
+
+class FilterDialog : public FilterSettingsDialog {
+  Q_OBJECT
+
+ public:
+  // Starts in the low pass mode.
+  explicit FilterDialog(FilterWindowHost& host, QWidget* parent = nullptr);
+
+  // Switches to the mode of a filter type (19, 12, 11, 13, 2, 6 or 7); an open window loads
+  // the new filter's "Default" at once. False, and nothing changes, for any other type and
+  // while a run of the window is in progress.
+  bool SetMode(FilterTypeId type);
+  const FilterModeInfo& Mode() const { return *m_mode; }
+
+  SliderEditPair& FirstPair() { return *m_first; }    // p[1]
+  SliderEditPair& SecondPair() { return *m_second; }  // p[2]
+  QGroupBox& SlopeGroup() { return *m_slopeGroup; }
+  QRadioButton& SlopeButton(int slope);               // 0, 1, 2: 6, 12, 18 dB/octave
+  QCheckBox& SlotBox() { return *m_slotBox; }
+
+ protected:
+  FilterTypeId TypeId() const override { return m_typeId; }
+  PresetValues ShownValues() const override;
+  void ShowValues(const PresetValues& values) override;
+  std::string_view SectionBase() const override;
+  PresetValues InitialValues() const override { return DefaultModeValues(*m_mode); }
+
+ private:
+  void ControlChanged();
+
+  const FilterModeInfo* m_mode;
+  FilterTypeId m_typeId;
+  bool m_showing = false;  // ShowValues is setting the controls: no change to apply
+  SliderEditPair* m_first;
+  SliderEditPair* m_second;
+  QGroupBox* m_slopeGroup;
+  QButtonGroup* m_slopes;
+  QCheckBox* m_slotBox;
+};
+
+}  // namespace ztlive

@@ -1,0 +1,157 @@
+#include "filters/framework/filter_settings_dialog.h"
+
+#include <QCheckBox>
+#include <QCloseEvent>
+#include <QGridLayout>
+#include <QHBoxLayout>
+#include <QPushButton>
+#include <QShowEvent>
+#include <QVBoxLayout>
+
+namespace ztlive {
+
+namespace {
+
+QPushButton* MakeButton(const char* text, QWidget* parent) {
+  auto* button = new QPushButton(QString::fromUtf8(text), parent);
+  // Enter in an edit field confirms the typed value; it must not start a run.
+  button->setAutoDefault(false);
+  button->setDefault(false);
+  return button;
+}
+
+}  // namespace
+
+FilterSettingsDialog::FilterSettingsDialog(FilterWindowHost& host, QWidget* parent)
+    : QDialog(parent),
+      m_host(host),
+      m_nameDialog(new PresetNameDialog(this)),
+      m_logic(host.FileRun(), host.Run(), host.WindowPrompts(), *m_nameDialog),
+      m_content(new QWidget(this)),
+      m_presetBox(new PresetComboWidget(this)),
+      m_saveButton(MakeButton("&Save", this)),
+      m_deleteButton(MakeButton("&Delete", this)),
+      m_previewButton(MakeButton("&Preview", this)),
+      m_runButton(MakeButton("Run &Filter", this)),
+      m_closeButton(MakeButton("&Close", this)),
+      m_bypassBox(new QCheckBox(QStringLiteral("Bypass"), this)) {
+  setModal(false);
+  m_presetBox->setMinimumContentsLength(16);
+  m_presetBox->setSizeAdjustPolicy(QComboBox::AdjustToMinimumContentsLengthWithIcon);
+
+  auto* buttons = new QVBoxLayout;
+  buttons->addWidget(m_previewButton);
+  buttons->addWidget(m_runButton);
+  buttons->addWidget(m_closeButton);
+  buttons->addStretch(1);
+  buttons->addWidget(m_bypassBox);
+
+  auto* presets = new QHBoxLayout;
+  presets->addWidget(m_presetBox, 1);
+  presets->addWidget(m_saveButton);
+  presets->addWidget(m_deleteButton);
+
+  auto* grid = new QGridLayout(this);
+  grid->addWidget(m_content, 0, 0);
+  grid->addLayout(buttons, 0, 1);
+  grid->addLayout(presets, 1, 0, 1, 2);
+  grid->setSizeConstraint(QLayout::SetFixedSize);  // the window keeps its natural size per mode
+
+  connect(m_presetBox, &QComboBox::activated, this, &FilterSettingsDialog::LoadSelectedPreset);
+  connect(m_saveButton, &QPushButton::clicked, this, &FilterSettingsDialog::SavePreset);
+  connect(m_deleteButton, &QPushButton::clicked, this, &FilterSettingsDialog::DeletePreset);
+  connect(m_previewButton, &QPushButton::clicked, this, [this] { Preview(); });
+  connect(m_runButton, &QPushButton::clicked, this, [this] { RunFilterOverFile(); });
+  connect(m_closeButton, &QPushButton::clicked, this, &QWidget::close);
+  connect(m_bypassBox, &QCheckBox::toggled, this, &FilterSettingsDialog::ApplyBypass);
+}
+
+FilterSettingsDialog::~FilterSettingsDialog() = default;
+
+FilterProcessor* FilterSettingsDialog::AttachProcessor(FilterProcessor* processor) {
+  FilterProcessor* previous = m_logic.AttachedEngine();
+  m_logic.AttachEngine(processor);
+  return previous;
+}
+
+void FilterSettingsDialog::EnableRunControls(bool enabled) {
+  m_runButton->setEnabled(enabled || m_activeRun == RunKind::File);
+  m_previewButton->setEnabled(enabled || m_activeRun == RunKind::Preview);
+}
+
+bool FilterSettingsDialog::RunInProgress() const {
+  return m_activeRun != RunKind::None || m_host.FileRun().runningEngine != nullptr;
+}
+
+int FilterSettingsDialog::Preview() { return RunFromWindow(RunKind::Preview); }
+
+int FilterSettingsDialog::RunFilterOverFile() { return RunFromWindow(RunKind::File); }
+
+int FilterSettingsDialog::RunFromWindow(RunKind kind) {
+  // A second request is a cancel. Starting another run would also move the region of the
+  // one in progress, so it is never started from here.
+  if (RunInProgress()) {
+    m_host.Run().stopRequested.store(1, std::memory_order_relaxed);
+    return 0;
+  }
+  m_activeRun = kind;
+  const int result = m_host.RunFilterFromWindow(TypeId(), this, kind == RunKind::Preview, ShownValues());
+  m_activeRun = RunKind::None;
+  EnableRunControls(true);
+  return result;
+}
+
+void FilterSettingsDialog::LoadPresetsOnOpening() {
+  ShowValues(InitialValues());
+  PresetValues values = ShownValues();
+  PresetList& presets = m_logic.Presets();
+  presets.SetSection(SectionBase());
+  presets.FillList(*m_presetBox);
+  if (presets.LoadDefault(*m_presetBox, values) == 0) ShowValues(values);
+  // The bypass of an earlier window must not silently carry over into this one's runs.
+  m_bypassBox->setChecked(false);
+  ApplyBypass(false);
+  ValuesEdited();
+}
+
+void FilterSettingsDialog::ValuesEdited() { m_logic.ApplyValues(ShownValues()); }
+
+void FilterSettingsDialog::ApplyBypass(bool on) { m_logic.ApplyBypass(on ? 1 : 0); }
+
+void FilterSettingsDialog::LoadSelectedPreset() {
+  PresetValues values = ShownValues();
+  if (m_logic.Presets().LoadSelected(*m_presetBox, values) != 0) return;  // the controls keep what they show
+  ShowValues(values);
+  ValuesEdited();
+}
+
+void FilterSettingsDialog::SavePreset() { m_logic.Presets().SavePresetAs(*m_presetBox, ShownValues()); }
+
+void FilterSettingsDialog::DeletePreset() {
+  if (m_logic.Presets().DeleteSelected(*m_presetBox) == 0) LoadSelectedPreset();
+}
+
+void FilterSettingsDialog::showEvent(QShowEvent* event) {
+  QDialog::showEvent(event);
+  if (!event->spontaneous()) LoadPresetsOnOpening();  // not when a minimised window comes back
+}
+
+void FilterSettingsDialog::closeEvent(QCloseEvent* event) {
+  if (m_activeRun != RunKind::None && m_host.FileRun().runningEngine == nullptr) {
+    // A run of this window is still asking its questions: it is asked to stop as well.
+    m_host.Run().stopRequested.store(1, std::memory_order_relaxed);
+    event->ignore();
+    return;
+  }
+  const bool autoSave = m_host.Settings().Read(setting::kAutoSaveDefault) != 0;
+  if (!m_logic.RequestClose(*m_presetBox, ShownValues(), autoSave)) {
+    event->ignore();
+    return;
+  }
+  event->accept();
+  emit finished(QDialog::Rejected);  // owners that keep the window learn that it closed
+}
+
+void FilterSettingsDialog::reject() { close(); }
+
+}  // namespace ztlive

@@ -1,0 +1,113 @@
+// The base of every filter settings window: a modeless dialog over the values of one filter.
+// It holds the window's FilterSettingsLogic and preset list, and the controls every filter
+// window shares, laid out around the subclass's own controls:
+//
+//   +-------------------------------+------------+
+//   | Content(): the filter's own   | &Preview   |
+//   | controls                      | Run &Filter|
+//   |                               | &Close     |
+//   |                               |            |
+//   |                               | [ ] Bypass |
+//   +-------------------------------+------------+
+//   | [preset combo box       v] &Save  &Delete  |
+//   +--------------------------------------------+
+//
+// When the window opens it lists its filter's presets and loads "Default"; choosing a preset
+// loads it. Every change reaches the attached engine, the next run over a file and the run
+// in progress at once. Closing while a run is in progress only asks that run to stop;
+// otherwise the window hides (it is not deleted) and emits finished().
+#pragma once
+
+#include <QDialog>
+#include <string_view>
+
+#include "document/filter_window_host.h"
+#include "filters/framework/filter_settings_logic.h"
+#include "filters/framework/preset_combo_box.h"
+#include "filters/framework/preset_name_dialog.h"
+
+class QCheckBox;
+class QPushButton;
+
+namespace ztlive {
+
+class FilterSettingsDialog : public QDialog, public RunDialog {
+  Q_OBJECT
+
+ public:
+  explicit FilterSettingsDialog(FilterWindowHost& host, QWidget* parent = nullptr);
+  ~FilterSettingsDialog() override;
+
+  // RunDialog: the engine of a run started from this window, or null when it ends.
+  FilterProcessor* AttachProcessor(FilterProcessor* processor) override;
+  // During a run the run button that did not start it is disabled; pressing the one that
+  // did stops the run.
+  void EnableRunControls(bool enabled) override;
+
+  // A preview (to the output device) or a run over the document's selection into its
+  // destination, with the values shown: 1 when done, else 0 or the run's code (its message
+  // has been shown). While a run is in progress either one only asks it to stop (0).
+  int Preview();
+  int RunFilterOverFile();
+  bool RunInProgress() const;
+
+  FilterSettingsLogic& Logic() { return m_logic; }
+  PresetComboWidget& PresetBox() { return *m_presetBox; }
+  PresetNameDialog& NameDialog() { return *m_nameDialog; }
+  QPushButton& SaveButton() { return *m_saveButton; }
+  QPushButton& DeleteButton() { return *m_deleteButton; }
+  QPushButton& PreviewButton() { return *m_previewButton; }
+  QPushButton& RunButton() { return *m_runButton; }
+  QPushButton& CloseButton() { return *m_closeButton; }
+  QCheckBox& BypassBox() { return *m_bypassBox; }
+
+ protected:
+  virtual FilterTypeId TypeId() const = 0;
+  // The eleven values the controls show, in the engine's order.
+  virtual PresetValues ShownValues() const = 0;
+  // Sets the controls; they hold values outside their ranges at the nearest end.
+  virtual void ShowValues(const PresetValues& values) = 0;
+  // The engine's preset section base, e.g. "LowPassSet".
+  virtual std::string_view SectionBase() const = 0;
+  // What the controls start at when the window opens and no "Default" can be loaded.
+  virtual PresetValues InitialValues() const { return ShownValues(); }
+
+  // The area the subclass puts its own controls in.
+  QWidget& Content() { return *m_content; }
+  // Opening: the controls start at InitialValues(), the preset list is filled and "Default"
+  // loaded over them, bypass is cleared, and the values are applied. Called when the window
+  // is shown; a subclass whose filter changes while it is open calls it again.
+  void LoadPresetsOnOpening();
+  // Every change of a control calls this: the shown values go to the engines.
+  void ValuesEdited();
+  // Sets the bypass flag of the attached engine, the next file run and the running engine.
+  void ApplyBypass(bool on);
+
+  void showEvent(QShowEvent* event) override;
+  void closeEvent(QCloseEvent* event) override;
+  // Escape closes the window the same way as "&Close".
+  void reject() override;
+
+ private:
+  enum class RunKind { None, Preview, File };
+
+  void LoadSelectedPreset();
+  void SavePreset();
+  void DeletePreset();
+  int RunFromWindow(RunKind kind);
+
+  FilterWindowHost& m_host;
+  PresetNameDialog* m_nameDialog;
+  FilterSettingsLogic m_logic;
+  RunKind m_activeRun = RunKind::None;
+  QWidget* m_content;
+  PresetComboWidget* m_presetBox;
+  QPushButton* m_saveButton;
+  QPushButton* m_deleteButton;
+  QPushButton* m_previewButton;
+  QPushButton* m_runButton;
+  QPushButton* m_closeButton;
+  QCheckBox* m_bypassBox;
+};
+
+}  // namespace ztlive

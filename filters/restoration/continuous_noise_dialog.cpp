@@ -1,0 +1,338 @@
+#include "filters/restoration/continuous_noise_dialog.h"
+
+#include <QCheckBox>
+#include <QCloseEvent>
+#include <QComboBox>
+#include <QGridLayout>
+#include <QGroupBox>
+#include <QHBoxLayout>
+#include <QLabel>
+#include <QPushButton>
+#include <QScrollBar>
+#include <QShowEvent>
+#include <QVBoxLayout>
+#include <algorithm>
+
+#include "core/wave_stream.h"
+#include "filters/framework/preset_store.h"
+#include "filters/restoration/noise_print_graph.h"
+#include "platform/string_table.h"
+
+namespace ztlive {
+
+namespace {
+
+constexpr const char* kSizeTexts[] = {"256", "512", "1024", "2048", "4096", "8192"};
+constexpr int kSizeCount = 6;
+constexpr int kUnknownSizeIndex = 3;  // shown for an index outside the list
+constexpr int kShiftMiddle = 50;      // the scroll bar's thumb rests here between steps
+
+constexpr SliderRange kAttackRange{10, 200, false, 1};
+constexpr SliderRange kReleaseRange{10, 500, false, 1};
+constexpr SliderRange kAttenuationRange{0, 100, false, 1};
+constexpr int32_t kInitialAttackMs = 20;
+constexpr int32_t kInitialReleaseMs = 200;
+constexpr int32_t kInitialAttenuation = 50;
+
+int32_t BinsOfIndex(int index) { return int32_t{1} << (std::clamp(index, 0, kSizeCount - 1) + 8); }
+
+SliderEditPair* MakePair(const char* label, const SliderRange& range, QWidget* parent) {
+  auto* pair = new SliderEditPair(parent);
+  pair->SetLabel(QString::fromUtf8(label));
+  pair->SetRange(range);
+  return pair;
+}
+
+QPushButton* MakeButton(const char* text, QWidget* parent) {
+  auto* button = new QPushButton(QString::fromUtf8(text), parent);
+  button->setAutoDefault(false);  // Enter in an edit field must not sample or reset
+  return button;
+}
+
+// A print saved while the window had none holds only zeros: it brings no print along.
+bool HoldsPrint(const NoisePrint& print) {
+  return std::any_of(print.points.begin(), print.points.end(), [](const NoiseBreakpoint& p) { return p.bin > 0; });
+}
+
+}  // namespace
+
+ContinuousNoiseDialog::ContinuousNoiseDialog(FilterWindowHost& host, QWidget* parent)
+    : FilterSettingsDialog(host, parent),
+      m_host(host),
+      m_attack(MakePair("Attack (ms)", kAttackRange, &Content())),
+      m_attenuation(MakePair("Attenuation", kAttenuationRange, &Content())),
+      m_release(MakePair("Release (ms)", kReleaseRange, &Content())),
+      m_sizeBox(new QComboBox(&Content())),
+      m_graph(new NoisePrintGraph(&Content())),
+      m_shiftBar(new QScrollBar(Qt::Vertical, &Content())),
+      m_sampleButton(MakeButton("&Sample &Noise", &Content())),
+      m_resetButton(MakeButton("R&eset", &Content())),
+      m_keepResidue(new QCheckBox(QStringLiteral("Keep Residue"), &Content())) {
+  setWindowTitle(QStringLiteral("Continuous Noise Filter"));
+  if (auto* view = dynamic_cast<RunView*>(&host); view != nullptr)
+    m_sourceName = [view] { return view->Document().SourceName(); };
+
+  for (const char* text : kSizeTexts) m_sizeBox->addItem(QString::fromUtf8(text));
+  m_shiftBar->setRange(0, 2 * kShiftMiddle);
+  m_shiftBar->setValue(kShiftMiddle);
+  m_shiftBar->setSingleStep(1);
+  m_shiftBar->setPageStep(10);
+
+  auto* spectrumBox = new QGroupBox(QStringLiteral("Frequency Spectrum"), &Content());
+  auto* spectrumLayout = new QVBoxLayout(spectrumBox);
+  spectrumLayout->addWidget(m_graph);
+  auto* shiftLabel = new QLabel(QStringLiteral("Shift\nThreshold"), &Content());
+  shiftLabel->setAlignment(Qt::AlignHCenter);
+  auto* shiftColumn = new QVBoxLayout;
+  shiftColumn->addWidget(shiftLabel);
+  shiftColumn->addWidget(m_shiftBar, 1, Qt::AlignHCenter);
+
+  auto* sizeLabel = new QLabel(QStringLiteral("FFT Size"), &Content());
+  sizeLabel->setBuddy(m_sizeBox);
+  auto* bottom = new QHBoxLayout;
+  bottom->addWidget(sizeLabel);
+  bottom->addWidget(m_sizeBox);
+  bottom->addSpacing(12);
+  bottom->addWidget(m_sampleButton);
+  bottom->addWidget(m_resetButton);
+  bottom->addSpacing(12);
+  bottom->addWidget(m_keepResidue);
+  bottom->addStretch(1);
+
+  auto* grid = new QGridLayout(&Content());
+  grid->setContentsMargins(0, 0, 0, 0);
+  grid->addWidget(m_attack, 0, 0);
+  grid->addWidget(m_attenuation, 0, 1);
+  grid->addWidget(m_release, 0, 2);
+  grid->addWidget(spectrumBox, 0, 3);
+  grid->addLayout(shiftColumn, 0, 4);
+  grid->addLayout(bottom, 1, 0, 1, 5);
+  grid->setColumnStretch(3, 1);
+
+  for (SliderEditPair* pair : {m_attack, m_attenuation, m_release})
+    connect(pair, &SliderEditPair::valueChanged, this, &ContinuousNoiseDialog::ControlChanged);
+  connect(m_sizeBox, &QComboBox::currentIndexChanged, this, &ContinuousNoiseDialog::SizeChanged);
+  connect(m_shiftBar, &QScrollBar::actionTriggered, this, &ContinuousNoiseDialog::ShiftBarAction);
+  connect(m_sampleButton, &QPushButton::clicked, this, [this] { SampleNoise(); });
+  connect(m_resetButton, &QPushButton::clicked, this, &ContinuousNoiseDialog::ResetPrint);
+  connect(m_keepResidue, &QCheckBox::toggled, this, &ContinuousNoiseDialog::ApplyKeepResidueShown);
+  // The print travels with every preset and a run needs one: the preset buttons, the preset
+  // box and the run button get handlers of this window in place of the shared ones.
+  disconnect(&SaveButton(), &QPushButton::clicked, this, nullptr);
+  connect(&SaveButton(), &QPushButton::clicked, this, &ContinuousNoiseDialog::SavePresetWithPrint);
+  disconnect(&DeleteButton(), &QPushButton::clicked, this, nullptr);
+  connect(&DeleteButton(), &QPushButton::clicked, this, &ContinuousNoiseDialog::DeleteAndLoadNext);
+  disconnect(&PresetBox(), &QComboBox::activated, this, nullptr);
+  connect(&PresetBox(), &QComboBox::activated, this, &ContinuousNoiseDialog::LoadSelectedWithPrint);
+  // This window's own labels for the shared buttons.
+  RunButton().setText(QStringLiteral("&Run Filter"));
+  BypassBox().setText(QStringLiteral("&Bypass"));
+  disconnect(&RunButton(), &QPushButton::clicked, this, nullptr);
+  connect(&RunButton(), &QPushButton::clicked, this, &ContinuousNoiseDialog::RunIfPrinted);
+  disconnect(&PreviewButton(), &QPushButton::clicked, this, nullptr);
+  connect(&PreviewButton(), &QPushButton::clicked, this, [this] {
+    if (!RunInProgress()) ApplyKeepResidueShown();
+    Preview();
+  });
+
+  ShowValues(InitialValues());
+  PrintChanged();
+}
+
+int32_t ContinuousNoiseDialog::ShownBins() const { return BinsOfIndex(m_sizeBox->currentIndex()); }
+
+PresetValues ContinuousNoiseDialog::ShownValues() const {
+  PresetValues values;
+  values.p[0] = m_attack->Value();
+  values.p[1] = m_release->Value();
+  values.p[2] = m_attenuation->Value();
+  values.p[3] = std::max(m_sizeBox->currentIndex(), 0);
+  return values;
+}
+
+void ContinuousNoiseDialog::ShowValues(const PresetValues& values) {
+  m_showing = true;
+  m_attack->SetValue(values.p[0]);
+  m_release->SetValue(values.p[1]);
+  m_attenuation->SetValue(values.p[2]);
+  const int index = values.p[3] >= 0 && values.p[3] < kSizeCount ? values.p[3] : kUnknownSizeIndex;
+  m_sizeBox->setCurrentIndex(index);
+  m_showing = false;
+  // The print always belongs to the frame size shown.
+  if (m_keeper.HasPrint() && m_keeper.Print().bins != ShownBins()) {
+    m_keeper.FitToBins(ShownBins());
+    PrintChanged();
+  }
+}
+
+PresetValues ContinuousNoiseDialog::InitialValues() const {
+  PresetValues values;
+  values.p[0] = kInitialAttackMs;
+  values.p[1] = kInitialReleaseMs;
+  values.p[2] = kInitialAttenuation;
+  values.p[3] = kUnknownSizeIndex;
+  return values;
+}
+
+void ContinuousNoiseDialog::PushExtraParams(FilterProcessor& processor) { m_keeper.PushTo(processor); }
+
+void ContinuousNoiseDialog::TakeAnalysisResult(FilterProcessor& processor) {
+  if (m_keeper.TakeSample(processor, m_samplingRate)) m_sampleTaken = true;
+}
+
+int ContinuousNoiseDialog::SampleNoise() {
+  const int engineState = m_host.Run().engineState;
+  if (engineState == kEnginePlaying || engineState == kEnginePaused || RunInProgress()) {
+    m_host.WindowPrompts().Show(StringText(StringId::kCannotSampleNow), "", PromptIcon::Warning);
+    return 0;
+  }
+  m_samplingRate = SourceRate();
+  PresetValues sampling;
+  sampling.p[0] = ShownBins();
+  m_sampling = true;
+  m_sampleTaken = false;
+  const int result = m_host.RunFilterFromWindow(kSamplingType, this, false, sampling);
+  m_sampling = false;
+  if (m_sampleTaken) {
+    m_keeper.FitToBins(ShownBins());  // in case the size was changed while sampling
+    m_printRate = m_samplingRate;
+    PrintChanged();
+  }
+  ValuesEdited();  // the next run's values are the filter's again, not the sampler's
+  return result;
+}
+
+void ContinuousNoiseDialog::ShiftPrint(bool up) {
+  if (!m_keeper.Shift(up)) return;
+  PrintChanged();
+  ValuesEdited();
+}
+
+void ContinuousNoiseDialog::ResetPrint() {
+  if (RunInProgress() || !m_keeper.Reset(ShownBins())) return;
+  m_printRate = m_keeper.SampleRate();
+  PrintChanged();
+  ValuesEdited();
+}
+
+void ContinuousNoiseDialog::ShiftBarAction(int action) {
+  // The bar is a pair of step buttons: its thumb goes back to the middle after every step.
+  switch (action) {
+    case QAbstractSlider::SliderSingleStepAdd:
+    case QAbstractSlider::SliderPageStepAdd:
+      ShiftPrint(false);
+      break;
+    case QAbstractSlider::SliderSingleStepSub:
+    case QAbstractSlider::SliderPageStepSub:
+      ShiftPrint(true);
+      break;
+    default:
+      break;
+  }
+  m_shiftBar->setSliderPosition(kShiftMiddle);
+}
+
+void ContinuousNoiseDialog::ControlChanged() {
+  if (!m_showing && !m_sampling) ValuesEdited();
+}
+
+void ContinuousNoiseDialog::SizeChanged() {
+  if (m_showing || m_sampling) return;
+  if (m_keeper.HasPrint()) {
+    m_keeper.FitToBins(ShownBins());
+    PrintChanged();
+  }
+  ValuesEdited();
+}
+
+void ContinuousNoiseDialog::PrintChanged() {
+  m_graph->SetPrint(m_keeper.Print(), m_printRate);
+  m_resetButton->setEnabled(m_keeper.HasSample());
+  PushPrintToEngines();
+}
+
+void ContinuousNoiseDialog::PushPrintToEngines() {
+  FilterProcessor* attached = Logic().AttachedEngine();
+  if (attached != nullptr) m_keeper.PushTo(*attached);
+  FilterProcessor* running = m_host.FileRun().runningEngine;
+  if (running != nullptr && running != attached) m_keeper.PushTo(*running);
+}
+
+void ContinuousNoiseDialog::RunIfPrinted() {
+  if (!RunInProgress() && !m_keeper.HasPrint()) {
+    m_host.WindowPrompts().Show(StringText(StringId::kNoNoiseRecorded), "", PromptIcon::Warning);
+    return;
+  }
+  if (!RunInProgress()) ApplyKeepResidueShown();
+  RunFilterOverFile();  // during a run: only asks it to stop
+}
+
+void ContinuousNoiseDialog::ApplyKeepResidueShown() {
+  // The file-run settings are shared by every window: a run of this one takes its own box.
+  Logic().ApplyKeepResidue(m_keepResidue->isChecked() ? 1 : 0);
+}
+
+void ContinuousNoiseDialog::SavePresetWithPrint() {
+  PresetList& presets = Logic().Presets();
+  if (presets.SavePresetAs(PresetBox(), ShownValues()) != 0) return;
+  WriteNoisePrintRecords(presets.Section(), presets.CurrentName(), m_keeper.Print());
+}
+
+void ContinuousNoiseDialog::LoadSelectedWithPrint() {
+  PresetList& presets = Logic().Presets();
+  PresetValues values = ShownValues();
+  if (presets.LoadSelected(PresetBox(), values) != 0) return;  // the controls keep what they show
+  ShowValues(values);
+  LoadPrintOf(presets.CurrentName(), values.p[3]);
+  ValuesEdited();
+}
+
+void ContinuousNoiseDialog::DeleteAndLoadNext() {
+  // The print records of a deleted preset stay in the file, as its engine leaves them.
+  if (Logic().Presets().DeleteSelected(PresetBox()) == 0) LoadSelectedWithPrint();
+}
+
+void ContinuousNoiseDialog::LoadPrintOf(const std::string& name, int32_t storedIndex) {
+  NoisePrint print = m_keeper.Print();
+  if (!ReadNoisePrintRecords(Logic().Presets().Section(), name, print)) {
+    m_host.WindowPrompts().Show(StringText(StringId::kPresetLoadFailed), "", PromptIcon::Error);
+    return;  // the print stays as it was
+  }
+  if (!HoldsPrint(print)) return;
+  print.bins = BinsOfIndex(storedIndex);
+  m_keeper.SetPrint(FitNoisePrint(print, ShownBins()));
+  m_printRate = SourceRate();
+  PrintChanged();
+}
+
+void ContinuousNoiseDialog::showEvent(QShowEvent* event) {
+  FilterSettingsDialog::showEvent(event);  // loads the integers of "Default"
+  if (event->spontaneous()) return;
+  m_keepResidue->setChecked(false);  // like bypass, keep residue never carries over
+  Logic().ApplyKeepResidue(0);
+  PresetValues stored;
+  const std::string& name = Logic().Presets().CurrentName();
+  if (ReadPresetValues(Logic().Presets().Section(), name, stored) == 0) LoadPrintOf(name, stored.p[3]);
+  PushPrintToEngines();
+  ValuesEdited();
+}
+
+void ContinuousNoiseDialog::closeEvent(QCloseEvent* event) {
+  FilterSettingsDialog::closeEvent(event);  // with auto-save on, writes the integers of "Default"
+  if (!event->isAccepted()) return;
+  if (m_host.Settings().Read(setting::kAutoSaveDefault) != 0)
+    WriteNoisePrintRecords(Logic().Presets().Section(), "Default", m_keeper.Print());
+  m_keepResidue->setChecked(false);  // the next window's runs start without it
+}
+
+uint32_t ContinuousNoiseDialog::SourceRate() const {
+  const std::string path = m_sourceName ? m_sourceName() : std::string();
+  if (path.empty()) return m_printRate;
+  WaveStream probe(64, 0, m_host.Run());
+  if (probe.Open(path, kOpenRead) != kStreamOk) return m_printRate;
+  const uint32_t rate = probe.Format().sampleRate;
+  probe.Close();
+  return rate > 0 ? rate : m_printRate;
+}
+
+}  // namespace ztlive

@@ -1,0 +1,84 @@
+// The impulse filter's settings window, "Impulse Filter Parameters":
+//
+//   [Threshold] [Size] [Tracking]   +- Recording Type -+  +- Optimization -+
+//                                   | o 78's           |  | o Speed        |
+//                                   | o Vinyl LP       |  | o Accuracy     |
+//                                   | o HQ Mode        |  +----------------+
+//                                   +------------------+
+//                                   [ ] Keep Residue
+//
+// Any change sends (p[0] threshold, p[1] size, p[2] recording type, p[3] 0, p[4] tracking,
+// p[5] quality) to the engines. Keep residue (p[3], and the engine flag with it) goes only to
+// a run started with "Run Filter", and stays for the whole of that run, so that the file it
+// writes is all residue or none. Presets are stored in the engine's order (threshold, size,
+// tracking, recording type, quality), so ShowValues takes that order.
+//
+// The 78's detector uses the threshold and the two high-pass detectors use the tracking;
+// switching between the two kinds remembers the control the new kind leaves unused in the
+// settings section "Impulse2" and sets it to 1.
+#pragma once
+
+#include "filters/framework/filter_settings_dialog.h"
+#include "filters/framework/slider_edit_pair.h"
+
+class QButtonGroup;
+class QCheckBox;
+class QRadioButton;
+
+namespace ztlive {
+
+class ImpulseDialog : public FilterSettingsDialog {
+  Q_OBJECT
+
+ public:
+  static constexpr FilterTypeId kType = 15;
+  enum RecordingType { k78s = 0, kVinylLp = 1, kHqMode = 2 };
+  enum Quality { kSpeed = 0, kAccuracy = 1 };
+
+  explicit ImpulseDialog(FilterWindowHost& host, QWidget* parent = nullptr);
+
+  SliderEditPair& ThresholdPair() { return *m_threshold; }
+  SliderEditPair& SizePair() { return *m_size; }
+  SliderEditPair& TrackingPair() { return *m_tracking; }
+  QRadioButton& TypeButton(int type);
+  QRadioButton& QualityButton(int quality);
+  QCheckBox& KeepResidueBox() { return *m_keepResidue; }
+
+  // The preset record of the shown values: threshold, size, tracking, type, quality.
+  PresetValues StoredValues() const;
+
+ protected:
+  FilterTypeId TypeId() const override { return kType; }
+  // The engine's order; p[3] is set only for a run started with "Run Filter".
+  PresetValues ShownValues() const override;
+  // Takes a preset record (the stored order).
+  void ShowValues(const PresetValues& stored) override;
+  std::string_view SectionBase() const override { return "Impulse"; }
+  PresetValues InitialValues() const override;
+
+  void showEvent(QShowEvent* event) override;
+  void closeEvent(QCloseEvent* event) override;
+
+ private:
+  void ControlChanged();
+  void TypeChanged(int type);
+  void SavePresetInStoredOrder();
+  void RunWithResidue();
+  // Sets the control that the type does not use to 1.
+  void ClearUnusedControl(int type);
+
+  FilterWindowHost& m_host;
+  int m_type = k78s;                 // the type the controls were last set for
+  bool m_showing = false;            // ShowValues is setting the controls: no change to apply
+  bool m_opening = false;            // the window is loading its "Default"
+  bool m_storedOrder = false;        // ShownValues gives the stored order (auto-save on closing)
+  bool m_runKeepsResidue = false;    // a "Run Filter" run with keep residue is starting or running
+  SliderEditPair* m_threshold;
+  SliderEditPair* m_size;
+  SliderEditPair* m_tracking;
+  QButtonGroup* m_types;
+  QButtonGroup* m_qualities;
+  QCheckBox* m_keepResidue;
+};
+
+}  // namespace ztlive
