@@ -57,6 +57,7 @@ bench: build
 	bench/compare_classic_filters.py $(BUILD_DIR)
 	bench/compare_restoration_filters.py $(BUILD_DIR)
 	$(BUILD_DIR)/bench/sound_card_latency
+	$(BUILD_DIR)/bench/pane_repaint_bench
 
 clean:
 	rm -rf $(BUILD_DIR) $(SANITIZE_DIR) $(THREAD_DIR)

@@ -7,7 +7,6 @@
 #include <QDialog>
 #include <QLineEdit>
 #include <QMimeData>
-#include <QProcess>
 #include <QPushButton>
 #include <QUrl>
 #include <QtTest/QTest>
@@ -342,24 +341,16 @@ TEST(AppProgram, TheScreenshotOptionSavesAPictureOfTheWindowOnAFile) {
   TestFolder folder;
   const std::string wave = folder.File("tones.wav");
   WriteTwoTones(wave, 1.0);
-  const QString picture = QString::fromStdString(folder.File("window.png"));
-  QProcess program;
-  QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
-  environment.insert("QT_QPA_PLATFORM", "offscreen");
-  environment.insert("ZTLIVE_HOME", QString::fromStdString(folder.File("home")));
-  environment.insert("XDG_CACHE_HOME", QString::fromStdString(folder.File("cache")));
-  program.setProcessEnvironment(environment);
-  program.start(ZTLIVE_APP_BINARY, {"--screenshot", picture, QString::fromStdString(wave)});
-  ASSERT_TRUE(program.waitForFinished(30000));
-  EXPECT_EQ(program.exitCode(), 0) << program.readAllStandardError().toStdString();
-  const QImage image(picture);
+  const std::string picture = folder.File("window.png");
+  test::ScopedEnvironment platform("QT_QPA_PLATFORM", "offscreen");
+  test::ScopedEnvironment home("ZTLIVE_HOME", folder.File("home"));
+  test::ScopedEnvironment cache("XDG_CACHE_HOME", folder.File("cache"));
+  EXPECT_EQ(test::RunProgram({ZTLIVE_APP_BINARY, "--screenshot", picture, wave}), 0);
+  const QImage image(QString::fromStdString(picture));
   ASSERT_FALSE(image.isNull());
   EXPECT_GE(image.width(), 600);
   EXPECT_GE(image.height(), 400);
-
-  program.start(ZTLIVE_APP_BINARY, {"--screenshot"});
-  ASSERT_TRUE(program.waitForFinished(30000));
-  EXPECT_EQ(program.exitCode(), 2);
+  EXPECT_EQ(test::RunProgram({ZTLIVE_APP_BINARY, "--screenshot"}), 2);
 }
 
 }  // namespace

@@ -59,6 +59,7 @@ function(ztlive_gui_test name)
   ztlive_test_environment(${name}
     "QT_QPA_PLATFORM=offscreen"
     "LSAN_OPTIONS=suppressions=${PROJECT_SOURCE_DIR}/cmake/lsan_qt.supp"
+    "TSAN_OPTIONS=suppressions=${PROJECT_SOURCE_DIR}/cmake/tsan_qt.supp"
     "ZTLIVE_SCREENSHOTS=${CMAKE_BINARY_DIR}/screenshots"
     "ZTLIVE_HOME=${CMAKE_BINARY_DIR}/test-home"
     "XDG_CONFIG_HOME=${CMAKE_BINARY_DIR}/test-home/config"
