@@ -53,10 +53,9 @@ CMainFrame::CMainFrame(AppCore& core, QWidget* parent)
 
 CMainFrame::~CMainFrame() {
   m_core.Filters().SetProgressWindowHook(nullptr);
-  // The document windows go first, while this window's members still exist, and without
-  // telling it: their signals would reach a window half destroyed.
-  m_area->disconnect(this);
-  for (CChildFrame* child : Children()) child->disconnect(this);
+  // The document windows go first, while this window's members still exist; what they
+  // signal on the way out is not acted on.
+  m_closing = true;
   delete m_area;
   // The filter windows hold the host; close them before it goes.
   for (const QPointer<QDialog>& window : m_filterWindows)
@@ -370,6 +369,7 @@ void CMainFrame::FillUndoMenu() {
 }
 
 void CMainFrame::UpdateCommands() {
+  if (m_closing) return;
   CChildFrame* child = ActiveChild();
   const bool hasDocument = child != nullptr;
   const bool hasDestination = hasDocument && !child->Document().DestinationName().empty() &&

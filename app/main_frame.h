@@ -88,6 +88,7 @@ class CMainFrame : public QMainWindow, public FilterWindowHost {
   QMap<QString, QAction*> m_commands;
   QMap<FilterTypeId, QPointer<QDialog>> m_filterWindows;
   QPointer<ProgressWindow> m_progress;
+  bool m_closing = false;  // the destructor has begun taking the document windows down
 };
 
 }  // namespace ztlive
