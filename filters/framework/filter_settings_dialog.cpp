@@ -94,20 +94,26 @@ int FilterSettingsDialog::RunFromWindow(RunKind kind) {
     m_host.Run().stopRequested.store(1, std::memory_order_relaxed);
     return 0;
   }
+  const bool preview = kind == RunKind::Preview;
+  if (!RunStarting(preview)) return 0;
   m_activeRun = kind;
-  const int result = m_host.RunFilterFromWindow(TypeId(), this, kind == RunKind::Preview, ShownValues());
+  const int result = m_host.RunFilterFromWindow(TypeId(), this, preview, ShownValues());
   m_activeRun = RunKind::None;
   EnableRunControls(true);
+  RunEnded(preview);
   return result;
 }
 
 void FilterSettingsDialog::LoadPresetsOnOpening() {
   ShowValues(InitialValues());
-  PresetValues values = ShownValues();
+  PresetValues values = StoredValues();
   PresetList& presets = m_logic.Presets();
   presets.SetSection(SectionBase());
   presets.FillList(*m_presetBox);
-  if (presets.LoadDefault(*m_presetBox, values) == 0) ShowValues(values);
+  if (presets.LoadDefault(*m_presetBox, values) == 0) {
+    ShowValues(values);
+    PresetLoaded(presets.CurrentName());
+  }
   // The bypass of an earlier window must not silently carry over into this one's runs.
   m_bypassBox->setChecked(false);
   ApplyBypass(false);
@@ -119,13 +125,16 @@ void FilterSettingsDialog::ValuesEdited() { m_logic.ApplyValues(ShownValues()); 
 void FilterSettingsDialog::ApplyBypass(bool on) { m_logic.ApplyBypass(on ? 1 : 0); }
 
 void FilterSettingsDialog::LoadSelectedPreset() {
-  PresetValues values = ShownValues();
+  PresetValues values = StoredValues();
   if (m_logic.Presets().LoadSelected(*m_presetBox, values) != 0) return;  // the controls keep what they show
   ShowValues(values);
+  PresetLoaded(m_logic.Presets().CurrentName());
   ValuesEdited();
 }
 
-void FilterSettingsDialog::SavePreset() { m_logic.Presets().SavePresetAs(*m_presetBox, ShownValues()); }
+void FilterSettingsDialog::SavePreset() {
+  if (m_logic.Presets().SavePresetAs(*m_presetBox, StoredValues()) == 0) PresetSaved(m_logic.Presets().CurrentName());
+}
 
 void FilterSettingsDialog::DeletePreset() {
   if (m_logic.Presets().DeleteSelected(*m_presetBox) == 0) LoadSelectedPreset();
@@ -144,10 +153,11 @@ void FilterSettingsDialog::closeEvent(QCloseEvent* event) {
     return;
   }
   const bool autoSave = m_host.Settings().Read(setting::kAutoSaveDefault) != 0;
-  if (!m_logic.RequestClose(*m_presetBox, ShownValues(), autoSave)) {
+  if (!m_logic.RequestClose(*m_presetBox, StoredValues(), autoSave)) {
     event->ignore();
     return;
   }
+  if (autoSave) PresetSaved("Default");
   event->accept();
   emit finished(QDialog::Rejected);  // owners that keep the window learn that it closed
 }

@@ -19,6 +19,7 @@
 #pragma once
 
 #include <QDialog>
+#include <string>
 #include <string_view>
 
 #include "document/filter_window_host.h"
@@ -65,8 +66,19 @@ class FilterSettingsDialog : public QDialog, public RunDialog {
   virtual FilterTypeId TypeId() const = 0;
   // The eleven values the controls show, in the engine's order.
   virtual PresetValues ShownValues() const = 0;
-  // Sets the controls; they hold values outside their ranges at the nearest end.
+  // Sets the controls from a preset record (StoredValues' order); they hold values outside
+  // their ranges at the nearest end.
   virtual void ShowValues(const PresetValues& values) = 0;
+  // The record a preset stores: the engine's order unless the filter stores another.
+  virtual PresetValues StoredValues() const { return ShownValues(); }
+  // After a preset was written under a name (also the automatic "Default"), or read and
+  // shown: for what a filter keeps beside its integers (a noise print).
+  virtual void PresetSaved(const std::string&) {}
+  virtual void PresetLoaded(const std::string&) {}
+  // Before a run from this window starts: false keeps it from starting (the window has said
+  // why). After it has ended, whatever its result.
+  virtual bool RunStarting(bool /*preview*/) { return true; }
+  virtual void RunEnded(bool /*preview*/) {}
   // The engine's preset section base, e.g. "LowPassSet".
   virtual std::string_view SectionBase() const = 0;
   // What the controls start at when the window opens and no "Default" can be loaded.

@@ -116,24 +116,9 @@ ContinuousNoiseDialog::ContinuousNoiseDialog(FilterWindowHost& host, QWidget* pa
   connect(m_sampleButton, &QPushButton::clicked, this, [this] { SampleNoise(); });
   connect(m_resetButton, &QPushButton::clicked, this, &ContinuousNoiseDialog::ResetPrint);
   connect(m_keepResidue, &QCheckBox::toggled, this, &ContinuousNoiseDialog::ApplyKeepResidueShown);
-  // The print travels with every preset and a run needs one: the preset buttons, the preset
-  // box and the run button get handlers of this window in place of the shared ones.
-  disconnect(&SaveButton(), &QPushButton::clicked, this, nullptr);
-  connect(&SaveButton(), &QPushButton::clicked, this, &ContinuousNoiseDialog::SavePresetWithPrint);
-  disconnect(&DeleteButton(), &QPushButton::clicked, this, nullptr);
-  connect(&DeleteButton(), &QPushButton::clicked, this, &ContinuousNoiseDialog::DeleteAndLoadNext);
-  disconnect(&PresetBox(), &QComboBox::activated, this, nullptr);
-  connect(&PresetBox(), &QComboBox::activated, this, &ContinuousNoiseDialog::LoadSelectedWithPrint);
   // This window's own labels for the shared buttons.
   RunButton().setText(QStringLiteral("&Run Filter"));
   BypassBox().setText(QStringLiteral("&Bypass"));
-  disconnect(&RunButton(), &QPushButton::clicked, this, nullptr);
-  connect(&RunButton(), &QPushButton::clicked, this, &ContinuousNoiseDialog::RunIfPrinted);
-  disconnect(&PreviewButton(), &QPushButton::clicked, this, nullptr);
-  connect(&PreviewButton(), &QPushButton::clicked, this, [this] {
-    if (!RunInProgress()) ApplyKeepResidueShown();
-    Preview();
-  });
 
   ShowValues(InitialValues());
   PrintChanged();
@@ -258,13 +243,14 @@ void ContinuousNoiseDialog::PushPrintToEngines() {
   if (running != nullptr && running != attached) m_keeper.PushTo(*running);
 }
 
-void ContinuousNoiseDialog::RunIfPrinted() {
-  if (!RunInProgress() && !m_keeper.HasPrint()) {
+bool ContinuousNoiseDialog::RunStarting(bool preview) {
+  // A preview without a print is refused by the engine itself, with its own message.
+  if (!preview && !m_keeper.HasPrint()) {
     m_host.WindowPrompts().Show(StringText(StringId::kNoNoiseRecorded), "", PromptIcon::Warning);
-    return;
+    return false;
   }
-  if (!RunInProgress()) ApplyKeepResidueShown();
-  RunFilterOverFile();  // during a run: only asks it to stop
+  ApplyKeepResidueShown();
+  return true;
 }
 
 void ContinuousNoiseDialog::ApplyKeepResidueShown() {
@@ -272,24 +258,13 @@ void ContinuousNoiseDialog::ApplyKeepResidueShown() {
   Logic().ApplyKeepResidue(m_keepResidue->isChecked() ? 1 : 0);
 }
 
-void ContinuousNoiseDialog::SavePresetWithPrint() {
-  PresetList& presets = Logic().Presets();
-  if (presets.SavePresetAs(PresetBox(), ShownValues()) != 0) return;
-  WriteNoisePrintRecords(presets.Section(), presets.CurrentName(), m_keeper.Print());
+void ContinuousNoiseDialog::PresetSaved(const std::string& name) {
+  WriteNoisePrintRecords(Logic().Presets().Section(), name, m_keeper.Print());
 }
 
-void ContinuousNoiseDialog::LoadSelectedWithPrint() {
-  PresetList& presets = Logic().Presets();
-  PresetValues values = ShownValues();
-  if (presets.LoadSelected(PresetBox(), values) != 0) return;  // the controls keep what they show
-  ShowValues(values);
-  LoadPrintOf(presets.CurrentName(), values.p[3]);
-  ValuesEdited();
-}
-
-void ContinuousNoiseDialog::DeleteAndLoadNext() {
-  // The print records of a deleted preset stay in the file, as its engine leaves them.
-  if (Logic().Presets().DeleteSelected(PresetBox()) == 0) LoadSelectedWithPrint();
+void ContinuousNoiseDialog::PresetLoaded(const std::string& name) {
+  PresetValues stored;
+  if (ReadPresetValues(Logic().Presets().Section(), name, stored) == 0) LoadPrintOf(name, stored.p[3]);
 }
 
 void ContinuousNoiseDialog::LoadPrintOf(const std::string& name, int32_t storedIndex) {
@@ -306,23 +281,17 @@ void ContinuousNoiseDialog::LoadPrintOf(const std::string& name, int32_t storedI
 }
 
 void ContinuousNoiseDialog::showEvent(QShowEvent* event) {
-  FilterSettingsDialog::showEvent(event);  // loads the integers of "Default"
+  FilterSettingsDialog::showEvent(event);  // loads "Default", its print with it
   if (event->spontaneous()) return;
   m_keepResidue->setChecked(false);  // like bypass, keep residue never carries over
   Logic().ApplyKeepResidue(0);
-  PresetValues stored;
-  const std::string& name = Logic().Presets().CurrentName();
-  if (ReadPresetValues(Logic().Presets().Section(), name, stored) == 0) LoadPrintOf(name, stored.p[3]);
   PushPrintToEngines();
   ValuesEdited();
 }
 
 void ContinuousNoiseDialog::closeEvent(QCloseEvent* event) {
-  FilterSettingsDialog::closeEvent(event);  // with auto-save on, writes the integers of "Default"
-  if (!event->isAccepted()) return;
-  if (m_host.Settings().Read(setting::kAutoSaveDefault) != 0)
-    WriteNoisePrintRecords(Logic().Presets().Section(), "Default", m_keeper.Print());
-  m_keepResidue->setChecked(false);  // the next window's runs start without it
+  FilterSettingsDialog::closeEvent(event);  // with auto-save on, "Default" and its print
+  if (event->isAccepted()) m_keepResidue->setChecked(false);  // the next window's runs start without it
 }
 
 uint32_t ContinuousNoiseDialog::SourceRate() const {

@@ -78,6 +78,12 @@ class ContinuousNoiseDialog : public FilterSettingsDialog {
   std::string_view SectionBase() const override { return "Hissfilter"; }
   PresetValues InitialValues() const override;
 
+  // Presets carry the print in their own records.
+  void PresetSaved(const std::string& name) override;
+  void PresetLoaded(const std::string& name) override;
+  // "Run Filter" needs a print; a run takes this window's keep-residue box.
+  bool RunStarting(bool preview) override;
+
   void showEvent(QShowEvent* event) override;
   void closeEvent(QCloseEvent* event) override;
 
@@ -85,11 +91,7 @@ class ContinuousNoiseDialog : public FilterSettingsDialog {
   void ControlChanged();
   void SizeChanged();
   void ShiftBarAction(int action);
-  void RunIfPrinted();
   void ApplyKeepResidueShown();
-  void SavePresetWithPrint();
-  void LoadSelectedWithPrint();
-  void DeleteAndLoadNext();
   // The print records of a preset whose integers were read (storedIndex: its p[3]).
   void LoadPrintOf(const std::string& name, int32_t storedIndex);
   // The print changed: the graph shows it and the engines get it (ValuesEdited follows).

@@ -85,21 +85,9 @@ ImpulseDialog::ImpulseDialog(FilterWindowHost& host, QWidget* parent)
   connect(m_qualities, &QButtonGroup::idToggled, this, [this](int, bool checked) {
     if (checked) ControlChanged();
   });
-  // The window's own presets are stored in the engine's order, and only "Run Filter" passes
-  // keep residue: both buttons get handlers of this window in place of the shared ones.
-  disconnect(&SaveButton(), &QPushButton::clicked, this, nullptr);
-  connect(&SaveButton(), &QPushButton::clicked, this, &ImpulseDialog::SavePresetInStoredOrder);
   // This window's own labels for the shared buttons.
   RunButton().setText(QStringLiteral("&Run Filter"));
   BypassBox().setText(QStringLiteral("&Bypass"));
-  disconnect(&RunButton(), &QPushButton::clicked, this, nullptr);
-  connect(&RunButton(), &QPushButton::clicked, this, &ImpulseDialog::RunWithResidue);
-  disconnect(&PreviewButton(), &QPushButton::clicked, this, nullptr);
-  connect(&PreviewButton(), &QPushButton::clicked, this, [this] {
-    // The file-run settings are shared by every window: another one may have left the flag on.
-    if (!RunInProgress()) Logic().ApplyKeepResidue(0);
-    Preview();
-  });
 
   ShowValues(InitialValues());
 }
@@ -123,7 +111,6 @@ PresetValues ImpulseDialog::StoredValues() const {
 }
 
 PresetValues ImpulseDialog::ShownValues() const {
-  if (m_storedOrder) return StoredValues();
   PresetValues values;
   values.p[0] = m_threshold->Value();
   values.p[1] = m_size->Value();
@@ -170,13 +157,6 @@ void ImpulseDialog::showEvent(QShowEvent* event) {
   m_opening = false;
 }
 
-void ImpulseDialog::closeEvent(QCloseEvent* event) {
-  // The automatic "Default" is a preset record like any other.
-  m_storedOrder = true;
-  FilterSettingsDialog::closeEvent(event);
-  m_storedOrder = false;
-}
-
 void ImpulseDialog::ControlChanged() {
   if (!m_showing) ValuesEdited();
 }
@@ -204,17 +184,15 @@ void ImpulseDialog::TypeChanged(int type) {
   ControlChanged();
 }
 
-void ImpulseDialog::SavePresetInStoredOrder() { Logic().Presets().SavePresetAs(PresetBox(), StoredValues()); }
-
-void ImpulseDialog::RunWithResidue() {
-  if (RunInProgress()) {
-    RunFilterOverFile();  // a second press only asks the run to stop
-    return;
-  }
-  // The choice travels as p[3], and as the engine's flag too, which the engine reads.
-  m_runKeepsResidue = m_keepResidue->isChecked();
+bool ImpulseDialog::RunStarting(bool preview) {
+  // The choice travels as p[3], and as the engine's flag too, which the engine reads. The
+  // file-run settings are shared by every window: another one may have left the flag on.
+  m_runKeepsResidue = !preview && m_keepResidue->isChecked();
   Logic().ApplyKeepResidue(m_runKeepsResidue ? 1 : 0);
-  RunFilterOverFile();
+  return true;
+}
+
+void ImpulseDialog::RunEnded(bool) {
   m_runKeepsResidue = false;
   Logic().ApplyKeepResidue(0);
   ValuesEdited();  // the next run starts without keep residue again

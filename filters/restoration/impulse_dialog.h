@@ -45,7 +45,7 @@ class ImpulseDialog : public FilterSettingsDialog {
   QCheckBox& KeepResidueBox() { return *m_keepResidue; }
 
   // The preset record of the shown values: threshold, size, tracking, type, quality.
-  PresetValues StoredValues() const;
+  PresetValues StoredValues() const override;
 
  protected:
   FilterTypeId TypeId() const override { return kType; }
@@ -56,14 +56,15 @@ class ImpulseDialog : public FilterSettingsDialog {
   std::string_view SectionBase() const override { return "Impulse"; }
   PresetValues InitialValues() const override;
 
+  // Keep residue goes with a "Run Filter" run only, and is cleared when the run ends.
+  bool RunStarting(bool preview) override;
+  void RunEnded(bool preview) override;
+
   void showEvent(QShowEvent* event) override;
-  void closeEvent(QCloseEvent* event) override;
 
  private:
   void ControlChanged();
   void TypeChanged(int type);
-  void SavePresetInStoredOrder();
-  void RunWithResidue();
   // Sets the control that the type does not use to 1.
   void ClearUnusedControl(int type);
 
@@ -71,7 +72,6 @@ class ImpulseDialog : public FilterSettingsDialog {
   int m_type = k78s;                 // the type the controls were last set for
   bool m_showing = false;            // ShowValues is setting the controls: no change to apply
   bool m_opening = false;            // the window is loading its "Default"
-  bool m_storedOrder = false;        // ShownValues gives the stored order (auto-save on closing)
   bool m_runKeepsResidue = false;    // a "Run Filter" run with keep residue is starting or running
   SliderEditPair* m_threshold;
   SliderEditPair* m_size;
