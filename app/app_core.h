@@ -1,49 +1,37 @@
-// The engine side of the application: the settings store, the process-wide run state, the
-// message queue joined with Qt's loop, the sound cards, the two streams, the device engine and
-// the filter run. The main window owns one; everything runs on the main thread.
+// The engine side of the application: the settings store, the process-wide run state, and
+// the run environment (message queue, sound cards, streams, device engine, filter run) with
+// its queue joined to Qt's loop. The main window owns one; everything runs on the main thread.
 #pragma once
 
 #include <memory>
 
 #include "app/qt_message_pump.h"
-#include "core/device_engine.h"
-#include "core/wave_stream.h"
-#include "document/filter_run.h"
-#include "platform/message_queue.h"
-#include "platform/prompts.h"
-#include "platform/settings_store.h"
-#include "platform/wave_device.h"
+#include "document/run_environment.h"
 
 namespace ztlive {
 
 class AppCore {
  public:
-  // devices: the sound cards (the real ones in the program); prompts: the message boxes.
-  AppCore(std::unique_ptr<WaveSystem> devices, Prompts& prompts);
-  ~AppCore();
+  // cards: the sound cards (the real ones in the program); prompts: the message boxes.
+  AppCore(std::unique_ptr<WaveSystem> cards, Prompts& prompts);
 
   SettingsStore& Settings() { return m_settings; }
   RunState& Run() { return m_run; }
-  MessageQueue& Queue() { return m_queue; }
+  MessageQueue& Queue() { return m_environment.Queue(); }
   Prompts& GetPrompts() { return m_prompts; }
-  WaveSystem& Devices() { return *m_devices; }
-  DeviceEngine& Engine() { return *m_engine; }
-  FilterRun& Filters() { return *m_filterRun; }
+  WaveSystem& Devices() { return m_environment.Cards(); }
+  DeviceEngine& Engine() { return m_environment.Devices(); }
+  FilterRun& Filters() { return m_environment.Runner(); }
 
   // Reads "DevOut", "DevIn" and "PreRollBuffs" again into the device engine.
-  void ApplyDeviceSettings();
+  void ApplyDeviceSettings() { m_environment.ApplyDeviceSettings(); }
 
  private:
   SettingsStore m_settings;
   RunState& m_run;
   Prompts& m_prompts;
-  MessageQueue m_queue;
-  QtMessagePump m_pump;
-  std::unique_ptr<WaveSystem> m_devices;
-  WaveStream m_input;
-  WaveStream m_output;
-  std::unique_ptr<DeviceEngine> m_engine;
-  std::unique_ptr<FilterRun> m_filterRun;
+  RunEnvironment m_environment;
+  QtMessagePump m_pump;  // goes first, while the queue still exists
 };
 
 }  // namespace ztlive

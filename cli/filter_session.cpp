@@ -2,6 +2,7 @@
 
 #include <unistd.h>
 
+#include <algorithm>
 #include <sstream>
 
 #include "cli/interrupts.h"
@@ -31,30 +32,26 @@ class CommandLineView : public RunView {
   Region m_region;
 };
 
-constexpr int kHistoryCapacity = 8192;  // room for the longest history and look-ahead of any engine
+
+constexpr int kInterruptCheckMs = 100;
 
 }  // namespace
 
-FilterSession::FilterSession(CommandContext& context, bool withSoundCards)
-    : m_context(context), m_input(4096, kHistoryCapacity, m_run), m_output(4096, kHistoryCapacity, m_run) {
+FilterSession::FilterSession(CommandContext& context, bool withSoundCards) : m_context(context) {
   // Without a preview no sound card is opened: a card with no devices stands in.
+  std::unique_ptr<WaveSystem> cards;
   if (withSoundCards)
-    m_devices = std::make_unique<PortAudioWaveSystem>();
+    cards = std::make_unique<PortAudioWaveSystem>();
   else
-    m_devices = std::make_unique<VirtualSoundCard>(0, 0);
-  const DeviceEngine::Settings deviceSettings{static_cast<unsigned>(m_settings.Read(setting::kDevOut)),
-                                              static_cast<unsigned>(m_settings.Read(setting::kDevIn)),
-                                              m_settings.Read(setting::kPreRollBuffs)};
-  m_engine = std::make_unique<DeviceEngine>(*m_devices, m_queue, context.prompts, m_run, m_output, m_input,
-                                            deviceSettings);
-  m_input.SetMessageQueue(&m_queue);
-  m_queue.SetPumpHook([this](int) {
+    cards = std::make_unique<VirtualSoundCard>(0, 0);
+  m_environment = std::make_unique<RunEnvironment>(std::move(cards), m_run, m_settings, context.prompts);
+  // Ctrl+C becomes the stop request; waits are cut into short ones so that it is seen soon.
+  m_environment->Queue().SetPumpHook([this](int maxWaitMs) {
     if (InterruptGuard::Interrupted()) m_run.stopRequested.store(1);
+    if (maxWaitMs != 0) m_environment->Queue().PollWake(maxWaitMs < 0 ? kInterruptCheckMs : std::min(maxWaitMs, kInterruptCheckMs));
   });
-  m_filterRun = std::make_unique<FilterRun>(
-      RunServices{m_run, m_queue, context.prompts, m_settings, *m_engine, m_input, m_output});
   if (isatty(fileno(context.err))) {
-    m_filterRun->SetProgressListener([this](const ProgressModel& progress) {
+    m_environment->Runner().SetProgressListener([this](const ProgressModel& progress) {
       std::fprintf(m_context.err, "\r%4d%%", progress.Percent());
       if (progress.ShowsClicks()) std::fprintf(m_context.err, "  %s", progress.TotalClicksText().c_str());
       std::fflush(m_context.err);
@@ -76,7 +73,7 @@ int FilterSession::Run(const FilterJob& job, RunDialog* dialog) {
   }
   m_run.loopPreview = job.loop ? 1 : 0;
   CommandLineView view(document, job.region);
-  const int result = m_filterRun->RunFilter(&view, job.type, dialog, job.preview, -1, job.values);
+  const int result = m_environment->Runner().RunFilter(&view, job.type, dialog, job.preview, -1, job.values);
   if (m_progressShown) std::fprintf(m_context.err, "\n");
   m_progressShown = false;
   return result;

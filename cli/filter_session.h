@@ -10,6 +10,7 @@
 #include "cli/region_options.h"
 #include "core/device_engine.h"
 #include "document/filter_run.h"
+#include "document/run_environment.h"
 #include "platform/settings_store.h"
 #include "platform/wave_device.h"
 
@@ -34,7 +35,7 @@ class FilterSession {
   // dialog: what stands in for the filter's settings window, if the filter needs one.
   int Run(const FilterJob& job, RunDialog* dialog = nullptr);
   bool Interrupted() const;
-  double LoopSeconds() const { return m_filterRun->LoopMilliseconds() / 1000.0; }
+  double LoopSeconds() const { return m_environment->Runner().LoopMilliseconds() / 1000.0; }
   SettingsStore& Settings() { return m_settings; }
   RunState& State() { return m_run; }
 
@@ -43,12 +44,7 @@ class FilterSession {
   bool m_progressShown = false;
   SettingsStore m_settings;
   RunState m_run;
-  MessageQueue m_queue;
-  std::unique_ptr<WaveSystem> m_devices;
-  WaveStream m_input;
-  WaveStream m_output;
-  std::unique_ptr<DeviceEngine> m_engine;
-  std::unique_ptr<FilterRun> m_filterRun;
+  std::unique_ptr<RunEnvironment> m_environment;
 };
 
 // The values of a filter from --values, --preset or the defaults; false after a message,

@@ -104,10 +104,13 @@ void MessageQueue::ClearWake() {
 }
 
 void MessageQueue::WaitForWake(int timeoutMs) {
-  if (m_pumpHook) {
+  if (m_pumpHook)
     m_pumpHook(timeoutMs);
-    return;
-  }
+  else
+    PollWake(timeoutMs);
+}
+
+void MessageQueue::PollWake(int timeoutMs) const {
   pollfd descriptor{m_wakeFd, POLLIN, 0};
   while (poll(&descriptor, 1, timeoutMs) < 0 && errno == EINTR) {
   }

@@ -60,6 +60,9 @@ class MessageQueue {
   bool DispatchOne(int timeoutMs);
 
   void SetPumpHook(PumpHook hook);
+  // Blocks until a post may be waiting or timeoutMs has passed (negative: without limit),
+  // without the pump hook: for a hook that adds its own checks around the plain wait.
+  void PollWake(int timeoutMs) const;
   // Readable whenever a message may be waiting; for a host loop's socket notifier.
   int WakeDescriptor() const { return m_wakeFd; }
   // Posts refused because the queue was full.

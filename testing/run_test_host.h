@@ -12,6 +12,7 @@
 
 #include "core/device_engine.h"
 #include "document/filter_window_host.h"
+#include "document/run_environment.h"
 #include "platform/scripted_prompts.h"
 #include "platform/wave_device.h"
 #include "testing/test_folder.h"
@@ -30,7 +31,7 @@ class RunTestHost : public FilterWindowHost, public RunView {
 
   // FilterWindowHost: runs the filter over the selection of the source with its channels kept.
   int RunFilterFromWindow(FilterTypeId type, RunDialog* dialog, bool preview, const PresetValues& values) override;
-  FileRunSettings& FileRun() override { return m_filterRun->FileRun(); }
+  FileRunSettings& FileRun() override { return Runner().FileRun(); }
   RunState& Run() override { return m_run; }
   SettingsStore& Settings() override { return m_settings; }
   Prompts& WindowPrompts() override { return m_prompts; }
@@ -51,11 +52,11 @@ class RunTestHost : public FilterWindowHost, public RunView {
   void SetPump(std::function<void()> pump) { m_pump = std::move(pump); }
 
   ScriptedPrompts& Answers() { return m_prompts; }
-  FilterRun& Runner() { return *m_filterRun; }
+  FilterRun& Runner() { return m_environment->Runner(); }
   // The message queue every block read dispatches (its pump hook is the host's own).
-  MessageQueue& Queue() { return m_queue; }
-  DeviceEngine& Devices() { return *m_devices; }
-  WaveSystem& Cards() { return *m_cards; }
+  MessageQueue& Queue() { return m_environment->Queue(); }
+  DeviceEngine& Devices() { return m_environment->Devices(); }
+  WaveSystem& Cards() { return m_environment->Cards(); }
   // The configuration folder ($ZTLIVE_HOME while the host exists): settings.ini and presets.
   const std::string& HomeFolder() const { return m_home.Path(); }
   std::string PresetFilePath() const;
@@ -70,12 +71,7 @@ class RunTestHost : public FilterWindowHost, public RunView {
   SettingsStore m_settings;
   ScriptedPrompts m_prompts;
   RunState m_run;
-  MessageQueue m_queue;
-  std::unique_ptr<WaveSystem> m_cards;
-  WaveStream m_input;
-  WaveStream m_output;
-  std::unique_ptr<DeviceEngine> m_devices;
-  std::unique_ptr<FilterRun> m_filterRun;
+  std::unique_ptr<RunEnvironment> m_environment;
   std::unique_ptr<CZantoDoc> m_document;
   std::function<void()> m_pump;
   int64_t m_selectionFirst = 0;
