@@ -69,7 +69,7 @@ class LoopbackTest : public ::testing::Test {
     system = std::make_unique<PortAudioWaveSystem>();
     outputId = test::LoopbackDeviceId(system->OutputDeviceNames());
     inputId = test::LoopbackDeviceId(system->InputDeviceNames());
-    ASSERT_GE(outputId, 0) << "the JACK loopback device is not listed";
+    ASSERT_GE(outputId, 0) << "the JACK loopback device is not listed among: " << test::JoinedNames(system->OutputDeviceNames());
     ASSERT_GE(inputId, 0);
     target = queue.Register(&collector);
   }

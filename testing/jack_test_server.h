@@ -2,6 +2,7 @@
 // hardware, its own clock) with two loopback ports, so that what a test plays on the
 // "loopback" device can be recorded from it again one period later. The server gets a name
 // of its own and JACK_DEFAULT_SERVER points the test process at it until the object goes.
+// Test servers run one at a time, also across processes.
 #pragma once
 
 #include <sys/types.h>
@@ -35,6 +36,7 @@ class JackTestServer {
   int m_sampleRate;
   int m_periodFrames;
   pid_t m_pid = -1;
+  int m_lockFd = -1;  // held while the server runs: one test server at a time
   std::string m_failure;
   std::unique_ptr<ScopedEnvironment> m_environment;
 };
@@ -42,7 +44,13 @@ class JackTestServer {
 // The position of the "loopback" device in a device name list, or -1.
 int LoopbackDeviceId(const std::vector<std::string>& names);
 
+// The names separated by "; ", for failure messages.
+std::string JoinedNames(const std::vector<std::string>& names);
+
 // Runs a program with arguments; its exit status, or -1 when it could not run.
 int RunProgram(const std::vector<std::string>& arguments);
+
+// Runs a program and returns its standard output, or an empty text when it failed.
+std::string ProgramOutput(const std::vector<std::string>& arguments);
 
 }  // namespace ztlive::test
