@@ -6,9 +6,10 @@
 #include "app/main_frame.h"
 #include "app/progress_window.h"  // main_frame.h keeps it in a QPointer
 #include "filters/eq/filter_dialog.h"
-#include "filters/eq/filter_modes.h"
 #include "filters/restoration/continuous_noise_dialog.h"
+#include "filters/restoration/continuous_noise_filter.h"
 #include "filters/restoration/impulse_dialog.h"
+#include "filters/restoration/impulse_filter.h"
 
 namespace ztlive {
 
@@ -19,11 +20,13 @@ constexpr FilterTypeId kClassicWindow = 19;  // the low pass's type keys the sha
 std::vector<FilterWindowEntry> MakeEntries() {
   std::vector<FilterWindowEntry> entries;
   // The restoration filters, each with a window of its own.
-  entries.push_back({ImpulseDialog::kType, "&Impulse...", "Impulse Filter Parameters", "Impulse Filter Parameters"});
-  entries.push_back({ContinuousNoiseDialog::kType, "&Continuous Noise...", "Continuous Noise Filter",
-                     "Continuous Noise Filter"});
-  for (const FilterModeInfo& mode : FilterModes())
-    entries.push_back({mode.typeId, mode.menuCommand, mode.title, mode.title});
+  auto add = [&entries](const FilterDescriptor& descriptor) {
+    entries.push_back({descriptor.typeId, descriptor.menuCommand, descriptor.windowTitle, descriptor.windowTitle});
+  };
+  // The restoration filters, each with a window of its own, then the classic filters' one.
+  add(ImpulseProcessor::Descriptor());
+  add(NoiseReductionProcessor::Descriptor());
+  for (const FilterDescriptor* mode : FilterDialog::Modes()) add(*mode);
   return entries;
 }
 
@@ -35,11 +38,11 @@ std::span<const FilterWindowEntry> FilterWindowEntries() {
 }
 
 FilterTypeId SharedFilterWindowType(FilterTypeId type) {
-  return FindFilterMode(type) != nullptr ? kClassicWindow : type;
+  return FilterDialog::FindMode(type) != nullptr ? kClassicWindow : type;
 }
 
 QDialog* MakeFilterWindow(FilterTypeId type, FilterWindowHost& host, QWidget* parent) {
-  if (FindFilterMode(type) != nullptr) return new FilterDialog(host, parent);
+  if (FilterDialog::FindMode(type) != nullptr) return new FilterDialog(host, parent);
   if (type == ImpulseDialog::kType) return new ImpulseDialog(host, parent);
   if (type == ContinuousNoiseDialog::kType) {
     auto* window = new ContinuousNoiseDialog(host, parent);
@@ -55,7 +58,7 @@ QDialog* MakeFilterWindow(FilterTypeId type, FilterWindowHost& host, QWidget* pa
 }
 
 void SwitchFilterWindow(QDialog& window, FilterTypeId type) {
-  if (FindFilterMode(type) == nullptr) return;
+  if (FilterDialog::FindMode(type) == nullptr) return;
   if (auto* dialog = qobject_cast<FilterDialog*>(&window); dialog != nullptr) dialog->SetMode(type);
 }
 

@@ -5,7 +5,7 @@
 #include <span>
 #include <string_view>
 
-#include "document/filter_window_host.h"
+#include "filters/framework/filter_window_host.h"
 
 class QDialog;
 class QWidget;

@@ -20,7 +20,6 @@
 #include "app/save_destination_dialog.h"
 #include "app/window_placement.h"
 #include "document/destination_files.h"
-#include "filters/eq/filter_modes.h"
 #include "platform/file_ops.h"
 
 namespace ztlive {

@@ -9,7 +9,8 @@
 #include <memory>
 
 #include "app/recent_files.h"
-#include "document/filter_window_host.h"
+#include "document/progress_model.h"
+#include "filters/framework/filter_window_host.h"
 
 class QMdiArea;
 class QMenu;

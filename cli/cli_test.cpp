@@ -12,6 +12,7 @@
 #include <string>
 #include <vector>
 
+#include "filters/filter_registry.h"
 #include "testing/jack_test_server.h"
 #include "testing/test_folder.h"
 #include "testing/wave_bytes.h"
@@ -266,7 +267,8 @@ TEST(Cli, ProcessRefusesBadInputWithTheRunsMessage) {
   EXPECT_NE(unknown.err.find("low-pass"), std::string::npos) << "the known names are listed";
   const CliResult range = RunCli({"process", "--filter", "median", "--values", "0,50", source, files.File("o.wav")}, home.Path());
   EXPECT_EQ(range.exitCode, 2);
-  EXPECT_NE(range.err.find("Value 1 (Samples) must lie between 3 and 20"), std::string::npos) << range.err;
+  EXPECT_NE(range.err.find("Value 1 (Samples) is 50. Please enter an integer between 3 and 20."), std::string::npos)
+      << range.err;
   EXPECT_EQ(RunCli({"process", "--filter", "notch", source}, home.Path()).exitCode, 2) << "no destination";
 }
 
@@ -328,8 +330,9 @@ TEST(Cli, TheRestorationFiltersRunFromTheCommandLine) {
   EXPECT_EQ(missing.exitCode, 1);
   EXPECT_NE(missing.err.find("No noise sample has been stored yet."), std::string::npos) << missing.err;
 
-  const CliResult sampled = RunCli({"process", "--filter", "continuous-noise", "--noise-from", "0.1", "--noise-to", "0.9",
-                                    noisy, files.File("clean.wav")},
+  // Full attenuation, fast release, the smallest frames.
+  const CliResult sampled = RunCli({"process", "--filter", "continuous-noise", "--values", "20,100,100,0", "--noise-from",
+                                    "0.1", "--noise-to", "0.9", noisy, files.File("clean.wav")},
                                    home.Path());
   ASSERT_EQ(sampled.exitCode, 0) << sampled.err;
   const double hissBefore = std::stod(SoxStat(files.File("lead.wav"), "RMS lev dB").substr(10));
@@ -342,6 +345,86 @@ TEST(Cli, TheRestorationFiltersRunFromTheCommandLine) {
                                   home.Path());
   ASSERT_EQ(clicks.exitCode, 0) << clicks.err;
   EXPECT_NE(SoxStat(files.File("declicked.wav"), "Length s").find("4.000"), std::string::npos) << "every frame comes out";
+}
+
+}  // namespace
+}  // namespace ztlive::cli
+
+namespace ztlive::cli {
+namespace {
+
+// The command line reads every filter's values from its descriptor.
+TEST(CliFilters, ValuesAreCheckedAgainstEveryDescriptorAndUnbuiltFiltersWriteNothing) {
+  test::TestFolder home;
+  test::TestFolder files;
+  const std::string source = files.File("in.wav");
+  ASSERT_EQ(std::system(("sox -n -r 44100 -c 2 -b 16 " + source + " synth 0.3 sine 440 vol 0.5").c_str()), 0);
+  const std::string out = files.File("out.wav");
+  for (const FilterRegistryRow& row : FilterRegistry()) {
+    const FilterDescriptor& descriptor = row.descriptor();
+    if (descriptor.commandName.empty() || descriptor.typeId != row.typeId) continue;
+    const std::string name(descriptor.commandName);
+    SCOPED_TRACE(name);
+    const CliResult shown = RunCli({"filters", name}, home.Path());
+    EXPECT_EQ(shown.exitCode, 0);
+    if (!descriptor.Built()) {
+      const CliResult refused = RunCli({"process", "--filter", name, source, out}, home.Path());
+      EXPECT_EQ(refused.exitCode, 1);
+      EXPECT_NE(refused.err.find("is not available yet"), std::string::npos) << refused.err;
+      EXPECT_EQ(refused.err.find('\n'), refused.err.size() - 1) << "one message: " << refused.err;
+      EXPECT_FALSE(std::ifstream(out).good());
+      continue;
+    }
+    for (const ParameterRecord& parameter : descriptor.parameters) {
+      EXPECT_NE(shown.out.find(std::to_string(parameter.minimum) + " ... " + std::to_string(parameter.maximum)),
+                std::string::npos);
+      for (const int32_t bad : {parameter.minimum - 1, parameter.maximum + 1}) {
+        PresetValues values = descriptor.StartingValues();
+        values.p[static_cast<size_t>(parameter.index)] = bad;
+        std::string list;
+        for (const int32_t v : values.p) list += (list.empty() ? "" : ",") + std::to_string(v);
+        const CliResult refused = RunCli({"process", "--filter", name, "--values", list, source, out}, home.Path());
+        EXPECT_EQ(refused.exitCode, 2) << parameter.label << " " << bad;
+        EXPECT_NE(refused.err.find("Please enter an integer between " + std::to_string(parameter.minimum)),
+                  std::string::npos)
+            << refused.err;
+        EXPECT_FALSE(std::ifstream(out).good());
+      }
+    }
+  }
+}
+
+TEST(CliFilters, WithoutValuesARunTakesTheWindowsStartingValuesAndRefusesADamagedPreset) {
+  test::TestFolder home;
+  test::TestFolder files;
+  const std::string source = files.File("in.wav");
+  ASSERT_EQ(std::system(("sox -n -r 44100 -c 1 -b 16 " + source + " synth 1 pinknoise vol 0.3").c_str()), 0);
+  const CliResult plain = RunCli({"process", "--filter", "impulse", source, files.File("plain.wav")}, home.Path());
+  ASSERT_EQ(plain.exitCode, 0) << plain.err;
+  ASSERT_EQ(RunCli({"process", "--filter", "impulse", "--values", "8000,7,0,0,1,0", source, files.File("start.wav")},
+                   home.Path())
+                .exitCode,
+            0);
+  EXPECT_EQ(test::ReadBytes(files.File("plain.wav")), test::ReadBytes(files.File("start.wav")));
+
+  // Keep residue travels as p[3]: the output is the detector's residue, not the repair.
+  ASSERT_EQ(RunCli({"process", "--filter", "impulse", "--values", "8000,7,0,1,1,0", source, files.File("residue.wav")},
+                   home.Path())
+                .exitCode,
+            0);
+  EXPECT_NE(test::ReadBytes(files.File("residue.wav")), test::ReadBytes(files.File("start.wav")));
+
+  test::WriteFileText(home.File("ZTLiveDemoPresets.ini"), "[ImpulseSet]\nDamaged=-5,-99999,1,0,0,0,0,0,0,0,0\n"
+                                                          "Default=abc,1,1,1,1,1,1,1,1,1,1\n");
+  const CliResult damaged =
+      RunCli({"process", "--filter", "impulse", "--preset", "Damaged", source, files.File("d.wav")}, home.Path());
+  EXPECT_EQ(damaged.exitCode, 1);
+  EXPECT_NE(damaged.err.find("The preset Damaged cannot be used: Value 0 (Threshold) is -5."), std::string::npos)
+      << damaged.err;
+  EXPECT_FALSE(std::ifstream(files.File("d.wav")).good());
+  const CliResult badDefault = RunCli({"process", "--filter", "impulse", source, files.File("e.wav")}, home.Path());
+  EXPECT_EQ(badDefault.exitCode, 1) << "a Default that reads as 0 for the threshold is refused too";
+  EXPECT_FALSE(std::ifstream(files.File("e.wav")).good());
 }
 
 }  // namespace

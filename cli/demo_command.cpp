@@ -83,7 +83,8 @@ int RunDemo(const std::vector<std::string>& args, CommandContext& context) {
     job.values = step.values;
     NoisePrintHolder noisePrint;
     noisePrint.SetSampleRate(info.sampleRate);
-    if (step.type == 8) {
+    const FilterDescriptor& descriptor = *FindFilterDescriptor(step.type);
+    if (descriptor.traits.takesExtraParams) {  // the continuous noise filter samples its print first
       FilterJob sampling;
       sampling.source = source;
       sampling.type = 9;
@@ -95,8 +96,8 @@ int RunDemo(const std::vector<std::string>& args, CommandContext& context) {
     }
     if (session.Run(job, &noisePrint) != 1 || session.Interrupted()) return kExitFailure;
     std::string what = step.what;
-    if (step.type == 15) what += ", " + std::to_string(session.State().clickCount) + " repairs";
-    std::fprintf(context.out, "%s\n", FormatText(StringId::kCliDemoStep, {FilterCommandName(step.type), what}).c_str());
+    if (descriptor.traits.countsClicks) what += ", " + std::to_string(session.State().clickCount) + " repairs";
+    std::fprintf(context.out, "%s\n", FormatText(StringId::kCliDemoStep, {FilterCommandName(descriptor), what}).c_str());
     if (source != recording) {
       DeleteFile(source);
       DeleteFile(PeakFile::PeakFileName(source));

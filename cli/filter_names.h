@@ -1,18 +1,18 @@
-// Filter names on the command line: the lower-case, hyphenated names of the filter lists
-// ("low-pass", "continuous-noise", ...), or a type number.
+// Filter names on the command line: each descriptor's command name ("low-pass",
+// "continuous-noise", ...), or a type number.
 #pragma once
 
 #include <string>
 #include <vector>
 
-#include "filters/framework/filter_types.h"
+#include "filters/filter_registry.h"
 
 namespace ztlive::cli {
 
-// The type, or -1 for a name or number no list holds.
-FilterTypeId FilterTypeByName(const std::string& name);
-std::string FilterCommandName(FilterTypeId type);
-// Every name, in list order, for the usage text.
+// The descriptor named, or of the type number given; null for anything else.
+const FilterDescriptor* FilterByName(const std::string& name);
+std::string FilterCommandName(const FilterDescriptor& descriptor);
+// Every command name, in the registry's order, for the usage text.
 std::vector<std::string> FilterCommandNames();
 
 }  // namespace ztlive::cli

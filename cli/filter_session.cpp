@@ -3,11 +3,12 @@
 #include <unistd.h>
 
 #include <algorithm>
+#include <cerrno>
+#include <climits>
 #include <sstream>
 
 #include "cli/interrupts.h"
-#include "filters/eq/filter_modes.h"
-#include "filters/filter_factory.h"
+#include "filters/framework/preset_loading.h"
 #include "platform/file_ops.h"
 #include "platform/portaudio_wave_system.h"
 #include "platform/string_table.h"
@@ -79,61 +80,61 @@ int FilterSession::Run(const FilterJob& job, RunDialog* dialog) {
   return result;
 }
 
-bool ReadFilterValues(const ParsedArguments& parsed, FilterTypeId type, PresetValues& values, int& exitCode,
-                      CommandContext& context) {
-  const FilterModeInfo* mode = FindFilterMode(type);
-  if (const auto given = parsed.values.find("values"); given != parsed.values.end()) {
-    values = PresetValues();
-    std::stringstream list(given->second);
-    std::string item;
-    size_t index = 0;
-    while (std::getline(list, item, ',')) {
-      char* end = nullptr;
-      const long value = std::strtol(item.c_str(), &end, 10);
-      if (item.empty() || *end != '\0' || index >= values.p.size() || value < INT32_MIN || value > INT32_MAX) {
-        PrintError(context, FormatText(StringId::kCliBadValues, {given->second}));
-        exitCode = kExitUsage;
-        return false;
-      }
-      values.p[index++] = static_cast<int32_t>(value);
-    }
-    if (mode != nullptr) {
-      if (const std::optional<int> bad = FirstValueOutOfRange(*mode, values)) {
-        const ValueControl* control = *bad == 1 ? &mode->first : *bad == 2 ? &mode->second : nullptr;
-        const std::string low = control != nullptr ? std::to_string(control->minimum) : "0";
-        const std::string high = control != nullptr ? std::to_string(control->maximum) : (*bad == 0 ? "2" : "1");
-        const std::string label = control != nullptr ? std::string(control->label) : (*bad == 0 ? "slope" : "slot");
-        PrintError(context, FormatText(StringId::kCliValueOutOfRange, {std::to_string(*bad), label, low, high}));
-        exitCode = kExitUsage;
-        return false;
-      }
-    }
-    return true;
-  }
-  std::unique_ptr<FilterProcessor> engine;
-  CreateFilterProcessor(type, engine, context.prompts);
-  if (engine == nullptr) {
-    values = PresetValues();  // the run reports the missing engine
-    return true;
-  }
-  if (const auto preset = parsed.values.find("preset"); preset != parsed.values.end()) {
-    if (engine->LoadPreset(preset->second) != 0) {
-      PrintError(context, FormatText(StringId::kPresetNotFound, {preset->second}));
-      exitCode = kExitFailure;
+namespace {
+
+// --values: up to eleven integers, each inside its parameter's range.
+bool ParseGivenValues(const std::string& given, const FilterDescriptor& descriptor, PresetValues& values,
+                      int& exitCode, CommandContext& context) {
+  values = PresetValues();
+  std::stringstream list(given);
+  std::string item;
+  size_t index = 0;
+  while (std::getline(list, item, ',')) {
+    char* end = nullptr;
+    errno = 0;
+    const long long value = std::strtoll(item.c_str(), &end, 10);
+    if (item.empty() || *end != '\0' || errno != 0 || index >= values.p.size() || value < INT32_MIN ||
+        value > INT32_MAX) {
+      PrintError(context, FormatText(StringId::kCliBadValues, {given}));
+      exitCode = kExitUsage;
       return false;
     }
-    values = engine->values;
+    values.p[index++] = static_cast<int32_t>(value);
+  }
+  if (const std::string problem = DescribeValueOutOfRange(descriptor, values); !problem.empty()) {
+    PrintError(context, problem);
+    exitCode = kExitUsage;
+    return false;
+  }
+  return true;
+}
+
+}  // namespace
+
+bool ReadFilterValues(const ParsedArguments& parsed, FilterProcessor& engine, PresetValues& values, int& exitCode,
+                      CommandContext& context) {
+  const FilterDescriptor& descriptor = *engine.Descriptor();
+  if (const auto given = parsed.values.find("values"); given != parsed.values.end())
+    return ParseGivenValues(given->second, descriptor, values, exitCode, context);
+  const auto preset = parsed.values.find("preset");
+  // Without --preset, the preset "Default" when it is stored, as the settings window opens.
+  const std::string name = preset != parsed.values.end() ? preset->second : std::string("Default");
+  const PresetLoadOutcome loaded = LoadNamedPreset(engine, name);
+  if (loaded.result == PresetLoadResult::OutOfRange) {
+    PrintError(context, FormatText(StringId::kPresetUnusable, {name, loaded.problem}));
+    exitCode = kExitFailure;
+    return false;
+  }
+  if (loaded.Loaded()) {
+    values = engine.values;
     return true;
   }
-  // The settings window opens on the preset "Default", or on its own defaults.
-  if (engine->LoadPreset("Default") == 0)
-    values = engine->values;
-  else if (mode != nullptr)
-    values = DefaultModeValues(*mode);
-  else if (const FilterFactoryRow* row = FindFactoryRow(type); row != nullptr && row->defaults)
-    values = *row->defaults;
-  else
-    values = engine->values;
+  if (preset != parsed.values.end()) {
+    PrintError(context, FormatText(StringId::kPresetNotFound, {name}));
+    exitCode = kExitFailure;
+    return false;
+  }
+  values = descriptor.StartingValues();  // no "Default": the window's starting values
   return true;
 }
 

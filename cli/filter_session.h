@@ -47,9 +47,10 @@ class FilterSession {
   std::unique_ptr<RunEnvironment> m_environment;
 };
 
-// The values of a filter from --values, --preset or the defaults; false after a message,
-// with the exit code in exitCode.
-bool ReadFilterValues(const ParsedArguments& parsed, FilterTypeId type, PresetValues& values, int& exitCode,
+// The values of a filter from --values, --preset, the stored "Default" or the window's
+// starting values, each checked against the filter's ranges; a preset is loaded into the
+// engine (with what it keeps beside the values). False after a message, with the exit code.
+bool ReadFilterValues(const ParsedArguments& parsed, FilterProcessor& engine, PresetValues& values, int& exitCode,
                       CommandContext& context);
 
 }  // namespace ztlive::cli

@@ -7,6 +7,7 @@
 #include "cli/command.h"
 #include "cli/demo_command.h"
 #include "cli/device_commands.h"
+#include "cli/filters_command.h"
 #include "cli/info_command.h"
 #include "cli/peaks_command.h"
 #include "cli/process_command.h"
@@ -18,9 +19,9 @@ namespace ztlive::cli {
 
 namespace {
 
-const Command* const kCommands[] = {&kProcessCommand, &kDemoCommand,    &kConvertCommand, &kInfoCommand,
-                                    &kPeaksCommand,   &kMarkersCommand, &kSettingsCommand, &kDevicesCommand,
-                                    &kPlayCommand};
+const Command* const kCommands[] = {&kProcessCommand, &kFiltersCommand, &kDemoCommand,    &kConvertCommand,
+                                    &kInfoCommand,    &kPeaksCommand,   &kMarkersCommand, &kSettingsCommand,
+                                    &kDevicesCommand, &kPlayCommand};
 
 void PrintHelp(std::FILE* stream) {
   std::fprintf(stream,

@@ -32,37 +32,7 @@ std::string Seconds(double seconds, int decimals) {
   return text;
 }
 
-constexpr FilterTypeId kContinuousNoise = 8;
 constexpr FilterTypeId kNoiseSampling = 9;
-
-// The continuous noise filter's values and print: from --values, from a stored preset (its
-// print too), or from the preset "Default" when it holds a print, else the engine's own.
-bool ReadNoiseFilterValues(const ParsedArguments& parsed, PresetValues& values, NoisePrintHolder& holder,
-                           int& exitCode, CommandContext& context) {
-  NoiseReductionProcessor engine;
-  engine.prompts = &context.prompts;
-  values = engine.values;
-  if (const auto preset = parsed.values.find("preset"); preset != parsed.values.end()) {
-    if (engine.LoadPreset(preset->second) != 1) {
-      PresetValues stored;
-      if (engine.ReadPreset(preset->second, stored) != 0)
-        PrintError(context, FormatText(StringId::kPresetNotFound, {preset->second}));
-      exitCode = kExitFailure;
-      return false;
-    }
-    values = engine.values;
-    holder.SetPrint(engine.Print());
-  } else if (parsed.values.count("values")) {
-    return ReadFilterValues(parsed, kContinuousNoise, values, exitCode, context);
-  } else {
-    PresetValues stored;
-    if (engine.ReadPreset("Default", stored) == 0 && engine.LoadPreset("Default") == 1) {
-      values = engine.values;
-      holder.SetPrint(engine.Print());
-    }
-  }
-  return true;
-}
 
 std::string JoinedNames() {
   std::string joined;
@@ -95,11 +65,18 @@ int RunProcess(const std::vector<std::string>& args, CommandContext& context) {
     return kExitUsage;
   }
   const std::string& filterName = parsed.values.at("filter");
-  const FilterTypeId type = FilterTypeByName(filterName);
-  if (type < 0) {
+  const FilterDescriptor* descriptor = FilterByName(filterName);
+  if (descriptor == nullptr) {
     PrintError(context, FormatText(StringId::kCliUnknownFilter, {filterName, JoinedNames()}));
     return kExitUsage;
   }
+  // Refused before any file is opened or made.
+  if (!descriptor->Built() || descriptor->traits.analysisOnly) {
+    PrintError(context, FormatText(StringId::kFilterNotBuilt, {FilterCommandName(*descriptor),
+                                                                std::to_string(descriptor->typeId)}));
+    return kExitFailure;
+  }
+  const FilterTypeId type = descriptor->typeId;
   FilterJob job;
   job.source = parsed.positional[0];
   job.destination = preview ? std::string() : parsed.positional[1];
@@ -111,19 +88,20 @@ int RunProcess(const std::vector<std::string>& args, CommandContext& context) {
   const bool readable = ProbeWaveInfo(job.source, info);
   if (readable && !ReadRegion(parsed, info, job.region, context)) return kExitUsage;
 
-  // The continuous noise filter keeps a noise print beside its values.
+  const std::unique_ptr<FilterProcessor> engine = descriptor->create();
+  engine->prompts = &context.prompts;
+  int exitCode = kExitOk;
+  if (!ReadFilterValues(parsed, *engine, job.values, exitCode, context)) return exitCode;
+  // The continuous noise filter keeps a noise print beside its values: from its preset, or
+  // sampled below.
+  const auto* noiseFilter = dynamic_cast<const NoiseReductionProcessor*>(engine.get());
   NoisePrintHolder noisePrint;
   noisePrint.SetSampleRate(info.sampleRate);
-  int exitCode = kExitOk;
-  if (type == kContinuousNoise) {
-    if (!ReadNoiseFilterValues(parsed, job.values, noisePrint, exitCode, context)) return exitCode;
-  } else if (!ReadFilterValues(parsed, type, job.values, exitCode, context)) {
-    return exitCode;
-  }
+  if (noiseFilter != nullptr) noisePrint.SetPrint(noiseFilter->Print());
 
   const InterruptGuard interrupts;
   FilterSession session(context, preview);
-  if (type == kContinuousNoise && (parsed.Has("noise-from") || parsed.Has("noise-to"))) {
+  if (noiseFilter != nullptr && (parsed.Has("noise-from") || parsed.Has("noise-to"))) {
     // Sample the print from the noise-only stretch first, as the window's "Sample Noise" does.
     FilterJob sampling;
     sampling.source = job.source;
@@ -144,7 +122,7 @@ int RunProcess(const std::vector<std::string>& args, CommandContext& context) {
     PrintError(context, FormatText(StringId::kCliRunStopped, {job.destination}));
     return kExitFailure;
   }
-  const std::string name = FilterCommandName(type);
+  const std::string name = FilterCommandName(*descriptor);
   if (preview) {
     std::fprintf(context.out, "%s\n", FormatText(StringId::kCliPreviewDone, {name, Seconds(seconds, 3), job.source}).c_str());
   } else {

@@ -11,7 +11,17 @@ namespace ztlive {
 
 namespace {
 
-bool IsAnalysis(FilterTypeId type) { return type == 9 || type == 27; }
+// What a run must know of a type: its traits, or none for a type without a descriptor.
+FilterTraits TraitsOf(FilterTypeId type) {
+  const FilterDescriptor* descriptor = FindFilterDescriptor(type);
+  return descriptor != nullptr ? descriptor->traits : FilterTraits{};
+}
+
+// A run can start: the type has an engine, or is the chain.
+bool Runnable(FilterTypeId type) {
+  const FilterDescriptor* descriptor = FindFilterDescriptor(type);
+  return descriptor != nullptr && (descriptor->Built() || descriptor->traits.isChain);
+}
 
 
 // The source's channel count without any message (the run reports an unreadable source).
@@ -59,7 +69,12 @@ int FilterRun::RunFilter(RunView* view, FilterTypeId type, RunDialog* dialog, bo
                          const PresetValues& values) {
   const bool live = m_s.run.liveInput != 0;
   if (view == nullptr && !live) return 0;
-  const bool analysis = IsAnalysis(type);
+  if (!Runnable(type)) {  // refused before any file is named, opened or made
+    m_s.prompts.Show(std::string(StringText(StringId::kNoFilterSelected)), "", PromptIcon::Warning);
+    return kRunNoProcessor;
+  }
+  const FilterTraits traits = TraitsOf(type);
+  const bool analysis = traits.analysisOnly;
   if (m_s.run.engineState == kEnginePlaying || m_s.run.engineState == kEnginePaused) {
     RequestStop();
     m_s.devices.CloseOutput();
@@ -80,7 +95,7 @@ int FilterRun::RunFilter(RunView* view, FilterTypeId type, RunDialog* dialog, bo
   if (live) {
     destination = m_s.settings.Read(setting::kLogFileName);
     if (destination.empty() && document != nullptr) destination = MakeTempFileName(document->TempFolder(), m_s.prompts);
-  } else if (!preview && type != 9) {
+  } else if (!preview && !analysis) {
     destination = document->DestinationName();
     if (destination.empty()) {
       destination = MakeTempFileName(document->TempFolder(), m_s.prompts);
@@ -114,9 +129,9 @@ int FilterRun::RunFilter(RunView* view, FilterTypeId type, RunDialog* dialog, bo
   if (normal && FileExists(destination)) {
     view->ShowStatus(std::string(StringText(StringId::kBuildingPeaks)));
     PeakFile peaks(destination, m_s.run, m_s.prompts);
-    // A pitch change may change the length, and a run outside sync mode makes a new file:
-    // both rebuild the whole file; a sync-mode run rebuilds its region.
-    if (type == 21 || !m_runSyncMode)
+    // A filter that changes the length, and a run outside sync mode that makes a new file,
+    // rebuild the whole file; a sync-mode run rebuilds its region.
+    if (traits.changesLength || !m_runSyncMode)
       peaks.Build(0, 0);
     else
       peaks.Build(m_s.run.regionStart, m_s.run.regionEnd);
@@ -125,8 +140,9 @@ int FilterRun::RunFilter(RunView* view, FilterTypeId type, RunDialog* dialog, bo
   return 1;
 }
 
-int FilterRun::OpenDestination(const std::string& destination, bool analysis, int syncMode, FilterTypeId type,
+int FilterRun::OpenDestination(const std::string& destination, const FilterTraits& traits, int syncMode,
                                bool& sizesDirty, bool& declined) {
+  const bool analysis = traits.analysisOnly;
   RunState& run = m_s.run;
   WaveStream& in = m_s.input;
   WaveStream& out = m_s.output;
@@ -175,7 +191,7 @@ int FilterRun::OpenDestination(const std::string& destination, bool analysis, in
     seek = out.SeekData(run.regionStart, 0);
     if (run.regionEnd > destinationBytes) sizesDirty = true;
   }
-  if (type == 21 && syncMode) sizesDirty = true;
+  if (traits.changesLength && syncMode) sizesDirty = true;
   if (seek < 0) {
     m_s.prompts.Show(std::string(StringText(StringId::kRunSeekFailed)), "", PromptIcon::Error);
     return kRunSeekFailed;
@@ -192,7 +208,7 @@ void FilterRun::TickProgress(bool force) {
   if (m_progressListener) m_progressListener(*m_progress);
 }
 
-int FilterRun::RunProcessor(FilterTypeId type, RunDialog* dialog) {
+int FilterRun::RunProcessor(FilterTypeId type, const FilterTraits& traits, RunDialog* dialog) {
   WaveStream& in = m_s.input;
   WaveStream& out = m_s.output;
   std::unique_ptr<FilterProcessor> engine;
@@ -207,8 +223,7 @@ int FilterRun::RunProcessor(FilterTypeId type, RunDialog* dialog) {
   if (dialog != nullptr) {
     previous = dialog->AttachProcessor(m_processor.get());
     m_processor->SetDialogAttached(1);
-    // The paragraphic equalizer's bands and the continuous noise filter's noise print.
-    if (type == 26 || type == 8) dialog->PushExtraParams(*m_processor);
+    if (traits.takesExtraParams) dialog->PushExtraParams(*m_processor);
     dialog->EnableRunControls(false);
   }
   auto release = [&] {
@@ -241,7 +256,7 @@ int FilterRun::RunProcessor(FilterTypeId type, RunDialog* dialog) {
     TickProgress(false);
   }
   m_processor->Finish(in, out);
-  if (type == 9 && dialog != nullptr) dialog->TakeAnalysisResult(*m_processor);
+  if (traits.analysisOnly && dialog != nullptr) dialog->TakeAnalysisResult(*m_processor);
   release();
   return kRunDone;
 }
@@ -260,13 +275,99 @@ int FilterRun::CloseOutput(bool sizesDirty, bool analysis) {
   return kRunDone;
 }
 
+int FilterRun::OpenSource(const std::string& source) {
+  RunState& run = m_s.run;
+  if (run.liveInput != 0) {
+    run.regionStart = run.readPosition = 0;
+    run.regionEnd = 0xFFFFFFFC;
+    return kRunDone;
+  }
+  if (m_s.input.Open(source, kOpenRead) != kStreamOk) {
+    if (!run.stopRequested) m_s.prompts.Show(std::string(StringText(StringId::kRangeReadError)), "", PromptIcon::Error);
+    return kRunSourceUnreadable;
+  }
+  return kRunDone;
+}
+
+bool FilterRun::ConfirmOverwrite(const std::string& destination, bool preview, const FilterTraits& traits) {
+  if (m_s.run.liveInput != 0 || preview || m_runSyncMode || traits.analysisOnly || !FileExists(destination))
+    return true;
+  const std::string question = FormatText(StringId::kRunOverwrite, {destination});
+  return m_s.prompts.Ask(question, std::string(StringText(StringId::kCaptionFileExists)), PromptButtons::YesNo,
+                         PromptIcon::Question) == PromptAnswer::Yes;
+}
+
+int FilterRun::CheckChannels() {
+  const int sourceChannels = m_s.input.Format().channels;
+  if (sourceChannels == 2 && (m_channelMode == 0 || m_channelMode == 1)) {
+    m_s.prompts.Show(std::string(StringText(StringId::kRunSourceStereo)), "", PromptIcon::Error);
+    return kRunStereoSource;
+  }
+  if (sourceChannels != 2 && m_channelMode != 0 && m_channelMode != 1) {
+    m_s.prompts.Show(std::string(StringText(StringId::kRunSourceMono)), "", PromptIcon::Error);
+    return kRunMonoSource;
+  }
+  m_s.input.AlignPositions(&m_s.run.regionStart, &m_s.run.regionEnd);
+  return kRunDone;
+}
+
+int FilterRun::PrepareOutputBuffer() {
+  // A device stream has no file buffer.
+  if (m_s.output.IsFileOpen() && m_s.output.PrepareWriteBuffer() != 0) {
+    m_s.prompts.Show(std::string(StringText(StringId::kUnknownError)), std::string(StringText(StringId::kCaptionZAnto32)),
+                     PromptIcon::Error);
+    return kRunBufferFailed;
+  }
+  return kRunDone;
+}
+
+int FilterRun::SeekToRegion() {
+  RunState& run = m_s.run;
+  WaveStream& in = m_s.input;
+  if (run.liveInput != 0) return kRunDone;
+  const uint64_t dataBytes = in.DataBytes();
+  if (!in.IsFileOpen() || run.regionStart >= dataBytes || in.SeekData(run.regionStart, 0) < 0) {
+    m_s.prompts.Show(std::string(StringText(StringId::kRunSeekFailed)), "", PromptIcon::Error);
+    return kRunSeekFailed;
+  }
+  run.readPosition = run.regionStart;
+  if (run.regionEnd == 0 || run.regionEnd > dataBytes) run.regionEnd = static_cast<uint32_t>(dataBytes);
+  return kRunDone;
+}
+
+void FilterRun::StartProgress(const FilterTraits& traits) {
+  RunState& run = m_s.run;
+  m_progress = std::make_unique<ProgressModel>(run, run.regionEnd - run.regionStart, traits.countsClicks,
+                                               m_s.input.Format().sampleRate);
+  m_lastProgressTick = std::chrono::steady_clock::now();
+  if (m_progressWindow) m_progressWindow(m_progress.get());
+}
+
+bool FilterRun::OpenDevice(const FilterTraits& traits) {
+  RunState& run = m_s.run;
+  WaveStream& out = m_s.output;
+  const bool toDevice =
+      run.liveInput != 0 || (!out.IsFileOpen() && !traits.analysisOnly && run.engineState != kEnginePlaying);
+  if (!toDevice) return true;
+  m_s.devices.SetFilterRunActive(true);
+  // On failure the device engine has shown its message.
+  return m_s.devices.OpenOutputForStream(DeviceEngine::DeviceFormat(out.Format()), run.regionEnd - run.regionStart) == 0;
+}
+
+int FilterRun::DriveEngine(FilterTypeId type, const FilterTraits& traits, RunDialog* dialog) {
+  if (!traits.isChain) return RunProcessor(type, traits, dialog);
+  if (!m_chainRunner) {
+    m_s.prompts.Show(std::string(StringText(StringId::kNoFilterSelected)), "", PromptIcon::Warning);
+    return kRunNoProcessor;
+  }
+  return m_chainRunner(m_s.input, m_s.output);
+}
+
 int FilterRun::ExecuteFilterRun(const std::string& source, const std::string& destination, bool preview,
                                 FilterTypeId type, RunDialog* dialog) {
   RunState& run = m_s.run;
-  WaveStream& in = m_s.input;
-  WaveStream& out = m_s.output;
   const bool live = run.liveInput != 0;
-  const bool analysis = IsAnalysis(type);
+  const FilterTraits traits = TraitsOf(type);
   run.stopRequested.store(0);
   run.clipOccurred.store(0);
   run.clickCount = 0;
@@ -277,11 +378,12 @@ int FilterRun::ExecuteFilterRun(const std::string& source, const std::string& de
     RequestStop();  // a second request is a cancel
     return kRunBusy;
   }
+  if (!Runnable(type)) {
+    m_s.prompts.Show(std::string(StringText(StringId::kNoFilterSelected)), "", PromptIcon::Warning);
+    return kRunNoProcessor;
+  }
   m_runBusy = true;
 
-  int code = kRunDone;
-  bool sizesDirty = false;
-  bool declined = false;
   auto finish = [&](int result) {
     m_s.devices.CloseOutput();
     m_s.devices.SetFilterRunActive(false);
@@ -291,86 +393,35 @@ int FilterRun::ExecuteFilterRun(const std::string& source, const std::string& de
     }
     if (m_progress != nullptr && m_progressWindow) m_progressWindow(nullptr);
     m_progress.reset();
-    in.Close();
-    out.Close();
+    m_s.input.Close();
+    m_s.output.Close();
     m_runBusy = false;
     return result;
   };
 
-  // The source.
-  if (live) {
-    run.regionStart = run.readPosition = 0;
-    run.regionEnd = 0xFFFFFFFC;
-  } else if (in.Open(source, kOpenRead) != kStreamOk) {
-    if (!run.stopRequested) m_s.prompts.Show(std::string(StringText(StringId::kRangeReadError)), "", PromptIcon::Error);
-    return finish(kRunSourceUnreadable);
-  }
-  // The overwrite question.
-  if (!live && !preview && !m_runSyncMode && !analysis && FileExists(destination)) {
-    const std::string question = FormatText(StringId::kRunOverwrite, {destination});
-    if (m_s.prompts.Ask(question, std::string(StringText(StringId::kCaptionFileExists)), PromptButtons::YesNo,
-                        PromptIcon::Question) != PromptAnswer::Yes)
-      return finish(kRunDone);
-  }
-  // Channels.
-  const int sourceChannels = in.Format().channels;
-  if (sourceChannels == 2 && (m_channelMode == 0 || m_channelMode == 1)) {
-    m_s.prompts.Show(std::string(StringText(StringId::kRunSourceStereo)), "", PromptIcon::Error);
-    return finish(kRunStereoSource);
-  }
-  if (sourceChannels != 2 && m_channelMode != 0 && m_channelMode != 1) {
-    m_s.prompts.Show(std::string(StringText(StringId::kRunSourceMono)), "", PromptIcon::Error);
-    return finish(kRunMonoSource);
-  }
-  in.AlignPositions(&run.regionStart, &run.regionEnd);
-
-  // The destination, or the device.
-  if (code = OpenDestination(destination, analysis, m_runSyncMode, type, sizesDirty, declined);
+  if (const int code = OpenSource(source); code != kRunDone) return finish(code);
+  if (!ConfirmOverwrite(destination, preview, traits)) return finish(kRunDone);
+  if (const int code = CheckChannels(); code != kRunDone) return finish(code);
+  bool sizesDirty = false;
+  bool declined = false;
+  if (const int code = OpenDestination(destination, traits, m_runSyncMode, sizesDirty, declined);
       code != kRunDone || declined)
     return finish(code);
-  if (out.IsFileOpen() && out.PrepareWriteBuffer() != 0) {  // a device stream has no file buffer
-    m_s.prompts.Show(std::string(StringText(StringId::kUnknownError)), std::string(StringText(StringId::kCaptionZAnto32)),
-                     PromptIcon::Error);
-    return finish(kRunBufferFailed);
-  }
-  if (!live) {
-    const uint64_t dataBytes = in.DataBytes();
-    if (!in.IsFileOpen() || run.regionStart >= dataBytes || in.SeekData(run.regionStart, 0) < 0) {
-      m_s.prompts.Show(std::string(StringText(StringId::kRunSeekFailed)), "", PromptIcon::Error);
-      return finish(kRunSeekFailed);
-    }
-    run.readPosition = run.regionStart;
-    if (run.regionEnd == 0 || run.regionEnd > dataBytes) run.regionEnd = static_cast<uint32_t>(dataBytes);
-  }
-  m_progress = std::make_unique<ProgressModel>(run, run.regionEnd - run.regionStart, type, in.Format().sampleRate);
-  m_lastProgressTick = std::chrono::steady_clock::now();
-  if (m_progressWindow) m_progressWindow(m_progress.get());
-
-  const bool toDevice = live || (!out.IsFileOpen() && !analysis && run.engineState != kEnginePlaying);
-  if (toDevice) {
-    m_s.devices.SetFilterRunActive(true);
-    if (m_s.devices.OpenOutputForStream(DeviceEngine::DeviceFormat(out.Format()), run.regionEnd - run.regionStart) != 0)
-      return finish(kRunDone);  // the device engine has shown its message
-  }
+  if (const int code = PrepareOutputBuffer(); code != kRunDone) return finish(code);
+  if (const int code = SeekToRegion(); code != kRunDone) return finish(code);
+  StartProgress(traits);
+  if (!OpenDevice(traits)) return finish(kRunDeviceFailed);
   m_startTick = std::chrono::steady_clock::now();
 
-  if (type == kMultiFilter) {
-    if (!m_chainRunner) {
-      m_s.prompts.Show(std::string(StringText(StringId::kNoFilterSelected)), "", PromptIcon::Warning);
-      return finish(kRunNoProcessor);
-    }
-    code = m_chainRunner(in, out);
-  } else {
-    code = RunProcessor(type, dialog);
-  }
+  const int code = DriveEngine(type, traits, dialog);
   if (code == kRunWriteFailed) {
     m_s.prompts.Show(std::string(StringText(StringId::kCannotWriteWave)), "", PromptIcon::Error);
-    if (out.IsFileOpen()) out.FinishWrite(kFlagDirty, kFlagDirty);  // the file keeps what was written
+    if (m_s.output.IsFileOpen()) m_s.output.FinishWrite(kFlagDirty, kFlagDirty);  // the file keeps what was written
     return finish(code);
   }
   if (code != kRunDone) return finish(code);
   TickProgress(true);
-  return finish(CloseOutput(sizesDirty, analysis));
+  return finish(CloseOutput(sizesDirty, traits.analysisOnly));
 }
 
 }  // namespace ztlive

@@ -17,6 +17,7 @@
 #include "document/zanto_document.h"
 #include "filters/filter_factory.h"
 #include "filters/framework/filter_settings_logic.h"
+#include "filters/framework/run_dialog.h"
 #include "platform/message_queue.h"
 #include "platform/prompts.h"
 #include "platform/settings_store.h"
@@ -35,6 +36,7 @@ enum RunCode : int {
   kRunWriteFailed = 8,
   kRunSourceUnreadable = 9,
   kRunDestinationFailed = 10,
+  kRunDeviceFailed = 11,    // the output device of a preview or live run could not be opened
 };
 
 // What the run needs of the view that started it.
@@ -50,21 +52,6 @@ class RunView {
   virtual void ShowStatus(const std::string&) {}
   virtual void RefreshAll() {}
   virtual void SetWaitCursor(bool) {}
-};
-
-// What the run needs of the settings window that started it.
-class RunDialog {
- public:
-  virtual ~RunDialog() = default;
-  // Gives the window the running engine (or null); returns the one it had.
-  virtual FilterProcessor* AttachProcessor(FilterProcessor* processor) = 0;
-  // Disables (false) the controls that must not change during a run, or enables them again.
-  virtual void EnableRunControls(bool) {}
-  // Before Prepare: the window pushes what the engine keeps outside the preset integers (the
-  // paragraphic equalizer's bands, the continuous noise filter's noise print).
-  virtual void PushExtraParams(FilterProcessor&) {}
-  // After an analysis run (type 9): the engine's result.
-  virtual void TakeAnalysisResult(FilterProcessor&) {}
 };
 
 struct RunServices {
@@ -119,9 +106,20 @@ class FilterRun {
   void SetProgressWindowHook(ProgressWindowHook hook) { m_progressWindow = std::move(hook); }
 
  private:
-  int OpenDestination(const std::string& destination, bool analysis, int syncMode, FilterTypeId type,
-                      bool& sizesDirty, bool& declined);
-  int RunProcessor(FilterTypeId type, RunDialog* dialog);
+  // The steps of ExecuteFilterRun, in order; each shows its own message and returns a code.
+  int OpenSource(const std::string& source);
+  // The overwrite question for a new file over an existing one: false when declined.
+  bool ConfirmOverwrite(const std::string& destination, bool preview, const FilterTraits& traits);
+  int CheckChannels();
+  int OpenDestination(const std::string& destination, const FilterTraits& traits, int syncMode, bool& sizesDirty,
+                      bool& declined);
+  int PrepareOutputBuffer();
+  int SeekToRegion();
+  void StartProgress(const FilterTraits& traits);
+  // Opens the output device for a preview or live run: false when it could not.
+  bool OpenDevice(const FilterTraits& traits);
+  int DriveEngine(FilterTypeId type, const FilterTraits& traits, RunDialog* dialog);
+  int RunProcessor(FilterTypeId type, const FilterTraits& traits, RunDialog* dialog);
   int CloseOutput(bool sizesDirty, bool analysis);
   void TickProgress(bool force);
 

@@ -343,7 +343,7 @@ TEST(ProgressModel, PercentAndClickCounts) {
   RunState run;
   run.regionStart = run.readPosition = 1000;
   run.regionEnd = 3000;
-  ProgressModel clicks(run, 2000, 15, 44100);
+  ProgressModel clicks(run, 2000, true, 44100);
   EXPECT_TRUE(clicks.ShowsClicks());
   EXPECT_EQ(clicks.ClicksPerSecondText(), "Clicks/Sec 0");
   EXPECT_EQ(clicks.TotalClicksText(), "Total clicks: 0");
@@ -357,7 +357,7 @@ TEST(ProgressModel, PercentAndClickCounts) {
   clicks.Tick();
   EXPECT_EQ(clicks.Percent(), 100);
   EXPECT_EQ(clicks.ClicksPerSecondText(), "Click/Sec: 0");
-  EXPECT_FALSE(ProgressModel(run, 2000, 19, 44100).ShowsClicks());
+  EXPECT_FALSE(ProgressModel(run, 2000, false, 44100).ShowsClicks());
 }
 
 }  // namespace

@@ -6,10 +6,10 @@
 
 namespace ztlive {
 
-ProgressModel::ProgressModel(const RunState& run, uint32_t regionBytes, int filterType, uint32_t sampleRate)
+ProgressModel::ProgressModel(const RunState& run, uint32_t regionBytes, bool showsClicks, uint32_t sampleRate)
     : m_run(run),
       m_total(regionBytes),
-      m_showsClicks(filterType == 14 || filterType == 15),
+      m_showsClicks(showsClicks),
       m_sampleRate(sampleRate),
       m_previousPosition(run.readPosition) {}
 

@@ -14,8 +14,8 @@ class ProgressModel {
  public:
   static constexpr int kTickMs = 1200;
 
-  // regionBytes: the region's length; filterType decides whether click counts show.
-  ProgressModel(const RunState& run, uint32_t regionBytes, int filterType, uint32_t sampleRate);
+  // regionBytes: the region's length; showsClicks for the filters that count clicks.
+  ProgressModel(const RunState& run, uint32_t regionBytes, bool showsClicks, uint32_t sampleRate);
 
   void Tick();
 

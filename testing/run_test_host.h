@@ -11,7 +11,7 @@
 #include <string_view>
 
 #include "core/device_engine.h"
-#include "document/filter_window_host.h"
+#include "filters/framework/filter_window_host.h"
 #include "document/run_environment.h"
 #include "platform/scripted_prompts.h"
 #include "platform/wave_device.h"
@@ -31,6 +31,7 @@ class RunTestHost : public FilterWindowHost, public RunView {
 
   // FilterWindowHost: runs the filter over the selection of the source with its channels kept.
   int RunFilterFromWindow(FilterTypeId type, RunDialog* dialog, bool preview, const PresetValues& values) override;
+  std::string ActiveSourceName() override { return Document().SourceName(); }
   FileRunSettings& FileRun() override { return Runner().FileRun(); }
   RunState& Run() override { return m_run; }
   SettingsStore& Settings() override { return m_settings; }

@@ -1,17 +1,39 @@
 #include "filters/eq/averaging_filter.h"
 
 #include <algorithm>
+#include <array>
 
 #include "core/wave_stream.h"
 #include "filters/eq/block_loop.h"
+#include "filters/eq/classic_parameters.h"
 
 namespace ztlive {
 
-AveragingProcessor::AveragingProcessor() {
-  typeId = 2;
-  sectionBase = "AveragingSet";
-  displayName = "Average";
-}
+namespace {
+
+constexpr std::array<ParameterRecord, 1> kParameters{{
+    classic::Samples(2, 100),
+}};
+
+constexpr FilterDescriptor kDescriptor{
+    .typeId = 2,
+    .sectionBase = "AveragingSet",
+    .displayName = "Average",
+    .commandName = "averaging",
+    .windowTitle = "Averaging Filter",
+    .menuCommand = "&Average...",
+    .history = 256,
+    .lookAhead = 0,
+    .parameters = kParameters,
+    .presetRecord = kWholeRecord,
+    .create = &AveragingProcessor::Create,
+};
+
+}  // namespace
+
+const FilterDescriptor& AveragingProcessor::Descriptor() { return kDescriptor; }
+
+AveragingProcessor::AveragingProcessor() : FilterProcessor(Descriptor()) {}
 
 template <int Channels>
 int AveragingProcessor::Run(WaveStream& in, WaveStream& out, int window) {

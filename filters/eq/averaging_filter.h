@@ -12,12 +12,12 @@ class AveragingProcessor : public FilterProcessor {
   static constexpr int kMaxWindow = 100;  // the history holds 256 values: 128 stereo frames
 
   AveragingProcessor();
-  int32_t GetHistoryLength() override { return 256; }
   int Prepare(WaveStream&, WaveStream&) override { return 1; }
   int Process(WaveStream& in, WaveStream& out) override;
   int Finish(WaveStream&, WaveStream&) override { return 1; }
 
   static std::unique_ptr<FilterProcessor> Create() { return std::make_unique<AveragingProcessor>(); }
+  static const FilterDescriptor& Descriptor();
 
  private:
   template <int Channels>

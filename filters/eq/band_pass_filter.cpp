@@ -1,15 +1,40 @@
 #include "filters/eq/band_pass_filter.h"
 
+#include <array>
+
 #include "core/wave_stream.h"
 #include "filters/eq/block_loop.h"
+#include "filters/eq/classic_parameters.h"
 
 namespace ztlive {
 
-BandPassProcessor::BandPassProcessor() {
-  typeId = 11;
-  sectionBase = "BandPassSet";
-  displayName = "BandPass";
-}
+namespace {
+
+constexpr std::array<ParameterRecord, 3> kParameters{{
+    classic::kSlope,
+    classic::Frequency(1, "Low Freq", 20000),
+    classic::Frequency(2, "High Freq", 20000),
+}};
+
+constexpr FilterDescriptor kDescriptor{
+    .typeId = 11,
+    .sectionBase = "BandPassSet",
+    .displayName = "BandPass",
+    .commandName = "band-pass",
+    .windowTitle = "Bandpass Filter",
+    .menuCommand = "&BandPass...",
+    .history = 0,
+    .lookAhead = 0,
+    .parameters = kParameters,
+    .presetRecord = FirstValuesRecord(3),
+    .create = &BandPassProcessor::Create,
+};
+
+}  // namespace
+
+const FilterDescriptor& BandPassProcessor::Descriptor() { return kDescriptor; }
+
+BandPassProcessor::BandPassProcessor() : FilterProcessor(Descriptor()) {}
 
 int BandPassProcessor::Prepare(WaveStream&, WaveStream&) {
   for (int channel = 0; channel < 2; ++channel) m_highState[channel] = m_lowState[channel] = SectionState();

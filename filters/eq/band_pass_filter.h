@@ -14,9 +14,9 @@ class BandPassProcessor : public FilterProcessor {
   int Prepare(WaveStream& in, WaveStream& out) override;
   int Process(WaveStream& in, WaveStream& out) override;
   int Finish(WaveStream&, WaveStream&) override { return 1; }
-  int WritePreset(std::string_view name) override { return WriteFirstValues(*this, name, 3); }
 
   static std::unique_ptr<FilterProcessor> Create() { return std::make_unique<BandPassProcessor>(); }
+  static const FilterDescriptor& Descriptor();
 
  private:
   void Design(const WaveStream& in);

@@ -44,10 +44,4 @@ int CornerFilterProcessor::RunBlock(WaveStream& in, WaveStream& out) {
   }
 }
 
-int WriteFirstValues(FilterProcessor& processor, std::string_view name, int count) {
-  PresetValues stored;
-  for (int i = 0; i < count; ++i) stored.p[static_cast<size_t>(i)] = processor.values.p[static_cast<size_t>(i)];
-  return processor.WritePresetValues(name, stored);
-}
-
 }  // namespace ztlive

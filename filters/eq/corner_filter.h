@@ -2,7 +2,7 @@
 // from the slope p[0] and the cutoff p[1], with the cutoff limited below half the rate.
 #pragma once
 
-#include "filters/eq/filter_design.h"
+#include "filters/framework/filter_design.h"
 #include "filters/framework/filter_processor.h"
 
 namespace ztlive {
@@ -13,7 +13,8 @@ class CornerFilterProcessor : public FilterProcessor {
   double CutoffHz() const { return m_cutoffHz; }
 
  protected:
-  explicit CornerFilterProcessor(bool lowPass) : m_lowPass(lowPass) {}
+  CornerFilterProcessor(const FilterDescriptor& descriptor, bool lowPass)
+      : FilterProcessor(descriptor), m_lowPass(lowPass) {}
 
   // Limits the cutoff (at or above half the rate: 0.475 fs) and designs the section.
   void Design(const WaveStream& in);
@@ -31,7 +32,5 @@ class CornerFilterProcessor : public FilterProcessor {
   double m_cutoffHz = 0;
 };
 
-// Keeps p[0]..p[2] in presets; the other values are stored as 0.
-int WriteFirstValues(FilterProcessor& processor, std::string_view name, int count);
 
 }  // namespace ztlive

@@ -7,8 +7,14 @@
 #include <QRadioButton>
 #include <QVBoxLayout>
 #include <algorithm>
+#include <array>
 
-#include "filters/filter_factory.h"
+#include "filters/eq/averaging_filter.h"
+#include "filters/eq/band_pass_filter.h"
+#include "filters/eq/high_pass_filter.h"
+#include "filters/eq/low_pass_filter.h"
+#include "filters/eq/median_filter.h"
+#include "filters/eq/notch_filter.h"
 
 namespace ztlive {
 
@@ -19,22 +25,26 @@ constexpr const char* kSlopeTexts[] = {"6dB/Octave", "12dB/Octave", "18dB/Octave
 
 QString Text(std::string_view text) { return QString::fromUtf8(text.data(), static_cast<qsizetype>(text.size())); }
 
-SliderRange RangeOf(const ValueControl& control) {
-  return {control.minimum, control.maximum, control.logarithmic, control.scale};
+// Shows the pair for the value, or hides it when the filter has no such value.
+void ShowControl(SliderEditPair& pair, const ParameterRecord* parameter) {
+  pair.setVisible(parameter != nullptr);
+  if (parameter == nullptr) return;
+  pair.SetLabel(Text(parameter->label));
+  pair.SetRange(RangeOf(*parameter));
 }
 
-void ShowControl(SliderEditPair& pair, const ValueControl& control) {
-  pair.setVisible(!control.label.empty());
-  if (control.label.empty()) return;
-  pair.SetLabel(Text(control.label));
-  pair.SetRange(RangeOf(control));
+const std::array<const FilterDescriptor*, 6>& ModeList() {
+  static const std::array<const FilterDescriptor*, 6> modes{
+      &LowPassProcessor::Descriptor(), &HighPassProcessor::Descriptor(),  &BandPassProcessor::Descriptor(),
+      &NotchProcessor::Descriptor(),   &AveragingProcessor::Descriptor(), &MedianProcessor::Descriptor()};
+  return modes;
 }
 
 }  // namespace
 
 FilterDialog::FilterDialog(FilterWindowHost& host, QWidget* parent)
     : FilterSettingsDialog(host, parent),
-      m_mode(FindFilterMode(kLowPassType)),
+      m_mode(FindMode(kLowPassType)),
       m_typeId(kLowPassType),
       m_first(new SliderEditPair(&Content())),
       m_second(new SliderEditPair(&Content())),
@@ -71,17 +81,26 @@ FilterDialog::FilterDialog(FilterWindowHost& host, QWidget* parent)
   SetMode(kLowPassType);
 }
 
+const FilterDescriptor* FilterDialog::FindMode(FilterTypeId type) {
+  if (type == 7) type = 6;  // the second median type
+  for (const FilterDescriptor* mode : ModeList())
+    if (mode->typeId == type) return mode;
+  return nullptr;
+}
+
+std::span<const FilterDescriptor* const> FilterDialog::Modes() { return ModeList(); }
+
 bool FilterDialog::SetMode(FilterTypeId type) {
-  const FilterModeInfo* mode = FindFilterMode(type);
+  const FilterDescriptor* mode = FindMode(type);
   // The running engine must not receive the values of another filter.
   if (mode == nullptr || RunInProgress()) return false;
   m_mode = mode;
   m_typeId = type;
-  setWindowTitle(Text(mode->title));
-  ShowControl(*m_first, mode->first);
-  ShowControl(*m_second, mode->second);
-  m_slopeGroup->setVisible(mode->slopeShown);
-  m_slotBox->setVisible(mode->slotShown);
+  setWindowTitle(Text(mode->windowTitle));
+  ShowControl(*m_first, mode->Parameter(1));
+  ShowControl(*m_second, mode->Parameter(2));
+  m_slopeGroup->setVisible(mode->Parameter(0) != nullptr);
+  m_slotBox->setVisible(mode->Parameter(3) != nullptr);
   if (isVisible()) LoadPresetsOnOpening();  // a hidden window loads when it is shown
   return true;
 }
@@ -93,9 +112,9 @@ QRadioButton& FilterDialog::SlopeButton(int slope) {
 PresetValues FilterDialog::ShownValues() const {
   PresetValues values;
   values.p[0] = std::max(m_slopes->checkedId(), 0);
-  if (!m_mode->first.label.empty()) values.p[1] = m_first->Value();
-  if (!m_mode->second.label.empty()) values.p[2] = m_second->Value();
-  if (m_mode->slotShown) values.p[3] = m_slotBox->isChecked() ? 1 : 0;
+  if (m_mode->Parameter(1) != nullptr) values.p[1] = m_first->Value();
+  if (m_mode->Parameter(2) != nullptr) values.p[2] = m_second->Value();
+  if (m_mode->Parameter(3) != nullptr) values.p[3] = m_slotBox->isChecked() ? 1 : 0;
   return values;
 }
 
@@ -106,11 +125,6 @@ void FilterDialog::ShowValues(const PresetValues& values) {
   m_second->SetValue(values.p[2]);
   m_slotBox->setChecked(values.p[3] != 0);
   m_showing = false;
-}
-
-std::string_view FilterDialog::SectionBase() const {
-  const FilterFactoryRow* row = FindFactoryRow(m_typeId);
-  return row != nullptr ? row->sectionBase : std::string_view("None");
 }
 
 void FilterDialog::ControlChanged() {

@@ -1,6 +1,7 @@
 // The settings window of the classic filters, caption "Filter": one window for the low pass,
 // high pass, band pass, notch, averaging and median filters. Its mode decides the title,
-// which controls show and the ranges of its two value controls, all from the modes table:
+// which controls show and the ranges of its two value controls, all from the filter's
+// descriptor:
 //
 //   [p[1] pair] [p[2] pair]  +- Filter Slope -+
 //                            | o 6dB/Octave   |
@@ -12,7 +13,8 @@
 // Any change sends (p[0] slope, p[1], p[2], p[3] slot, the rest 0) to the engines at once.
 #pragma once
 
-#include "filters/eq/filter_modes.h"
+#include <span>
+
 #include "filters/framework/filter_settings_dialog.h"
 #include "filters/framework/slider_edit_pair.h"
 
@@ -34,7 +36,11 @@ class FilterDialog : public FilterSettingsDialog {
   // the new filter's "Default" at once. False, and nothing changes, for any other type and
   // while a run of the window is in progress.
   bool SetMode(FilterTypeId type);
-  const FilterModeInfo& Mode() const { return *m_mode; }
+  const FilterDescriptor& Mode() const { return *m_mode; }
+  // The descriptor of a filter this window serves (7 gives the median's), or null.
+  static const FilterDescriptor* FindMode(FilterTypeId type);
+  // The six filters, in menu order.
+  static std::span<const FilterDescriptor* const> Modes();
 
   SliderEditPair& FirstPair() { return *m_first; }    // p[1]
   SliderEditPair& SecondPair() { return *m_second; }  // p[2]
@@ -43,16 +49,15 @@ class FilterDialog : public FilterSettingsDialog {
   QCheckBox& SlotBox() { return *m_slotBox; }
 
  protected:
+  const FilterDescriptor& Descriptor() const override { return *m_mode; }
   FilterTypeId TypeId() const override { return m_typeId; }
   PresetValues ShownValues() const override;
   void ShowValues(const PresetValues& values) override;
-  std::string_view SectionBase() const override;
-  PresetValues InitialValues() const override { return DefaultModeValues(*m_mode); }
 
  private:
   void ControlChanged();
 
-  const FilterModeInfo* m_mode;
+  const FilterDescriptor* m_mode;
   FilterTypeId m_typeId;
   bool m_showing = false;  // ShowValues is setting the controls: no change to apply
   SliderEditPair* m_first;

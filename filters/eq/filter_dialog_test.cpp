@@ -167,19 +167,22 @@ TEST_F(FilterWindowTest, EachModeShowsItsTitleControlsAndRangesLaidOutCleanly) {
     SCOPED_TRACE(mode.screenshot);
     ASSERT_TRUE(dialog.SetMode(mode.type));
     QApplication::processEvents();
-    const FilterModeInfo& info = *FindFilterMode(mode.type);
-    EXPECT_EQ(dialog.windowTitle().toStdString(), info.title);
-    EXPECT_EQ(dialog.FirstPair().isVisible(), !info.first.label.empty());
-    EXPECT_EQ(dialog.FirstPair().Label().text().toStdString(), info.first.label);
-    EXPECT_EQ(dialog.SecondPair().isVisible(), !info.second.label.empty());
-    if (!info.second.label.empty()) {
-      EXPECT_EQ(dialog.SecondPair().Label().text().toStdString(), info.second.label);
+    const FilterDescriptor& info = *FilterDialog::FindMode(mode.type);
+    const ParameterRecord* first = info.Parameter(1);
+    const ParameterRecord* second = info.Parameter(2);
+    ASSERT_NE(first, nullptr);
+    EXPECT_EQ(dialog.windowTitle().toStdString(), info.windowTitle);
+    EXPECT_TRUE(dialog.FirstPair().isVisible());
+    EXPECT_EQ(dialog.FirstPair().Label().text().toStdString(), first->label);
+    EXPECT_EQ(dialog.SecondPair().isVisible(), second != nullptr);
+    if (second != nullptr) {
+      EXPECT_EQ(dialog.SecondPair().Label().text().toStdString(), second->label);
     }
-    EXPECT_EQ(dialog.SlopeGroup().isVisible(), info.slopeShown);
-    EXPECT_EQ(dialog.SlotBox().isVisible(), info.slotShown);
-    EXPECT_EQ(dialog.FirstPair().Range().minimum, info.first.minimum);
-    EXPECT_EQ(dialog.FirstPair().Range().maximum, info.first.maximum);
-    EXPECT_EQ(dialog.FirstPair().Range().logarithmic, info.first.logarithmic);
+    EXPECT_EQ(dialog.SlopeGroup().isVisible(), info.Parameter(0) != nullptr);
+    EXPECT_EQ(dialog.SlotBox().isVisible(), info.Parameter(3) != nullptr);
+    EXPECT_EQ(dialog.FirstPair().Range().minimum, first->minimum);
+    EXPECT_EQ(dialog.FirstPair().Range().maximum, first->maximum);
+    EXPECT_EQ(dialog.FirstPair().Range().logarithmic, first->kind == ControlKind::LogSlider);
     for (QPushButton* button : {&dialog.SaveButton(), &dialog.DeleteButton(), &dialog.PreviewButton(),
                                 &dialog.RunButton(), &dialog.CloseButton()})
       EXPECT_TRUE(button->isVisible()) << button->text().toStdString();

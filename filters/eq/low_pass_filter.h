@@ -13,9 +13,9 @@ class LowPassProcessor : public CornerFilterProcessor {
   int Prepare(WaveStream& in, WaveStream& out) override;
   int Process(WaveStream& in, WaveStream& out) override;
   int Finish(WaveStream&, WaveStream&) override { return 1; }
-  int WritePreset(std::string_view name) override { return WriteFirstValues(*this, name, 3); }
 
   static std::unique_ptr<FilterProcessor> Create() { return std::make_unique<LowPassProcessor>(); }
+  static const FilterDescriptor& Descriptor();
 };
 
 }  // namespace ztlive

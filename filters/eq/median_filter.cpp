@@ -1,17 +1,40 @@
 #include "filters/eq/median_filter.h"
 
 #include <algorithm>
+#include <array>
 #include <functional>
 
 #include "core/wave_stream.h"
 #include "filters/eq/block_loop.h"
+#include "filters/eq/classic_parameters.h"
 
 namespace ztlive {
 
-MedianProcessor::MedianProcessor() {
-  typeId = 6;
-  sectionBase = "MedianSet";
-  displayName = "Median";
+namespace {
+
+constexpr std::array<ParameterRecord, 1> kParameters{{
+    classic::Samples(3, 20),
+}};
+
+constexpr FilterDescriptor kDescriptor{
+    .typeId = 6,
+    .sectionBase = "MedianSet",
+    .displayName = "Median",
+    .commandName = "median",
+    .windowTitle = "Median Filter",
+    .menuCommand = "&Median...",
+    .history = 1000,
+    .lookAhead = 0,
+    .parameters = kParameters,
+    .presetRecord = FirstValuesRecord(3),
+    .create = &MedianProcessor::Create,
+};
+
+}  // namespace
+
+const FilterDescriptor& MedianProcessor::Descriptor() { return kDescriptor; }
+
+MedianProcessor::MedianProcessor() : FilterProcessor(Descriptor()) {
   for (auto& work : m_work) work = std::make_unique<SampleValue[]>(kMaxWindow);
 }
 

@@ -12,13 +12,12 @@ class MedianProcessor : public FilterProcessor {
   static constexpr int kMaxWindow = 100;
 
   MedianProcessor();
-  int32_t GetHistoryLength() override { return 1000; }
   int Prepare(WaveStream& in, WaveStream& out) override;
   int Process(WaveStream& in, WaveStream& out) override;
   int Finish(WaveStream&, WaveStream&) override { return 1; }
-  int WritePreset(std::string_view name) override { return WriteFirstValues(*this, name, 3); }
 
   static std::unique_ptr<FilterProcessor> Create() { return std::make_unique<MedianProcessor>(); }
+  static const FilterDescriptor& Descriptor();
 
   int Window() const { return m_window; }
 

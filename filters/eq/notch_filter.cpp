@@ -1,17 +1,48 @@
 #include "filters/eq/notch_filter.h"
 
+#include <array>
 #include <cmath>
 
 #include "core/wave_stream.h"
 #include "filters/eq/block_loop.h"
+#include "filters/eq/classic_parameters.h"
 
 namespace ztlive {
 
-NotchProcessor::NotchProcessor() {
-  typeId = 13;
-  sectionBase = "NotchSet";
-  displayName = "Notch";
-}
+namespace {
+
+constexpr std::array<ParameterRecord, 3> kParameters{{
+    classic::Frequency(1, "Center Freq", 19000),
+    {.index = 2,
+     .label = "Bandwidth (Oct)",
+     .unit = "oct/100",
+     .minimum = 1,
+     .maximum = 200,
+     .start = 200,
+     .kind = ControlKind::LogSlider,
+     .scale = 100},
+    {.index = 3, .label = "Slot Filter", .minimum = 0, .maximum = 1, .start = 0, .kind = ControlKind::Check},
+}};
+
+constexpr FilterDescriptor kDescriptor{
+    .typeId = 13,
+    .sectionBase = "NotchSet",
+    .displayName = "Notch",
+    .commandName = "notch",
+    .windowTitle = "Notch Filter",
+    .menuCommand = "&Notch...",
+    .history = 32,
+    .lookAhead = 0,
+    .parameters = kParameters,
+    .presetRecord = FirstValuesRecord(4),
+    .create = &NotchProcessor::Create,
+};
+
+}  // namespace
+
+const FilterDescriptor& NotchProcessor::Descriptor() { return kDescriptor; }
+
+NotchProcessor::NotchProcessor() : FilterProcessor(Descriptor()) {}
 
 int NotchProcessor::Prepare(WaveStream&, WaveStream&) {
   m_slot = values.p[3];

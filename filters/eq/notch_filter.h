@@ -11,13 +11,12 @@ namespace ztlive {
 class NotchProcessor : public FilterProcessor {
  public:
   NotchProcessor();
-  int32_t GetHistoryLength() override { return 32; }
   int Prepare(WaveStream& in, WaveStream& out) override;
   int Process(WaveStream& in, WaveStream& out) override;
   int Finish(WaveStream&, WaveStream&) override { return 1; }
-  int WritePreset(std::string_view name) override { return WriteFirstValues(*this, name, 4); }
 
   static std::unique_ptr<FilterProcessor> Create() { return std::make_unique<NotchProcessor>(); }
+  static const FilterDescriptor& Descriptor();
 
   // The band edges of the last design, in Hz.
   double LowerEdgeHz() const { return m_lowerHz; }

@@ -4,6 +4,21 @@
 
 namespace ztlive {
 
+FilterProcessor::FilterProcessor(const FilterDescriptor& descriptor)
+    : typeId(descriptor.typeId),
+      values(descriptor.EngineValues()),
+      sectionBase(descriptor.sectionBase),
+      displayName(descriptor.displayName),
+      m_descriptor(&descriptor) {}
+
+int32_t FilterProcessor::GetLookahead() {
+  return m_descriptor != nullptr ? m_descriptor->lookAhead.value_or(0) : 0;
+}
+
+int32_t FilterProcessor::GetHistoryLength() {
+  return m_descriptor != nullptr ? m_descriptor->history.value_or(0) : 0;
+}
+
 void FilterProcessor::SetExtraParams(double*, double*, double*, double*) {}
 
 void FilterProcessor::GetExtraParams(double*, double*, double*, double*) {}
@@ -17,7 +32,10 @@ int FilterProcessor::ReadPreset(std::string_view name, PresetValues& out) {
   return 0;
 }
 
-int FilterProcessor::WritePreset(std::string_view name) { return WritePresetValues(name, values); }
+int FilterProcessor::WritePreset(std::string_view name) {
+  const PresetRecordRule& rule = m_descriptor != nullptr ? m_descriptor->presetRecord : kWholeRecord;
+  return WritePresetValues(name, rule.Store(values));
+}
 
 int FilterProcessor::WritePresetValues(std::string_view name, const PresetValues& stored) {
   return WritePresetValuesTo(PresetSectionName(), name, stored, PresetTextForm::Plain);
@@ -26,8 +44,9 @@ int FilterProcessor::WritePresetValues(std::string_view name, const PresetValues
 int FilterProcessor::LoadPreset(std::string_view name) {
   PresetValues read;
   if (ReadPreset(name, read) != 0) return 1;
-  // p[9], p[10] and needsPrepare stay as they were; engines that use them override this.
-  for (size_t i = 0; i < 9; ++i) values.p[i] = read.p[i];
+  // needsPrepare stays as it was; so do p[9] and p[10] under the whole-record rule.
+  const PresetRecordRule& rule = m_descriptor != nullptr ? m_descriptor->presetRecord : kWholeRecord;
+  rule.Load(read, values);
   return 0;
 }
 

@@ -13,6 +13,7 @@
 #include <string>
 #include <string_view>
 
+#include "filters/framework/filter_descriptor.h"
 #include "filters/framework/preset_values.h"
 
 namespace ztlive {
@@ -23,22 +24,27 @@ class WaveStream;
 class FilterProcessor {
  public:
   FilterProcessor() = default;
+  // Takes the type, section, names and starting values from the filter's descriptor.
+  explicit FilterProcessor(const FilterDescriptor& descriptor);
   virtual ~FilterProcessor() = default;
   FilterProcessor(const FilterProcessor&) = delete;
   FilterProcessor& operator=(const FilterProcessor&) = delete;
 
-  // Values after the current block that must be readable (counted in values).
-  virtual int32_t GetLookahead() { return 0; }
-  // Values before the current block that must stay readable.
-  virtual int32_t GetHistoryLength() { return 0; }
+  // Values after the current block that must be readable (counted in values); the
+  // descriptor's, unless the engine works it out itself.
+  virtual int32_t GetLookahead();
+  // Values before the current block that must stay readable; as above.
+  virtual int32_t GetHistoryLength();
   // a, b, c: arrays of 11 doubles, d: one double; each engine reads what it needs.
   virtual void SetExtraParams(double* a, double* b, double* c, double* d);
   virtual void GetExtraParams(double* a, double* b, double* c, double* d);
   // 0 when the stored preset was read into out, 1 when not.
   virtual int ReadPreset(std::string_view name, PresetValues& out);
-  // Stores values under name: 1 when written, 0 for an empty name.
+  // Stores values under name in the descriptor's stored order: 1 when written, 0 for an
+  // empty name.
   virtual int WritePreset(std::string_view name);
-  // ReadPreset, then p[0]..p[8] into values: 0 when loaded, 1 when not.
+  // ReadPreset, then the stored record back into values as the descriptor says (without one,
+  // p[0]..p[8]): 0 when loaded, 1 when not.
   virtual int LoadPreset(std::string_view name);
   // 1: ready; 0: cannot run.
   virtual int Prepare(WaveStream& in, WaveStream& out) = 0;
@@ -61,6 +67,8 @@ class FilterProcessor {
   int WritePresetValues(std::string_view name, const PresetValues& stored);
   // The preset section: sectionBase + "Set".
   std::string PresetSectionName() const;
+  // The filter's descriptor; null for an engine made without one.
+  const FilterDescriptor* Descriptor() const { return m_descriptor; }
 
   // The fields every engine shares; the owners and the engines read and write them directly.
   int32_t typeId = 0;             // the engine's FilterTypeId
@@ -72,6 +80,9 @@ class FilterProcessor {
   std::string displayName = "None";
   int32_t dialogAttached = 0;     // this engine's settings window is open
   Prompts* prompts = nullptr;     // where an engine's own messages go (set by the factory)
+
+ private:
+  const FilterDescriptor* m_descriptor = nullptr;
 };
 
 }  // namespace ztlive

@@ -22,7 +22,7 @@
 #include <string>
 #include <string_view>
 
-#include "document/filter_window_host.h"
+#include "filters/framework/filter_window_host.h"
 #include "filters/framework/filter_settings_logic.h"
 #include "filters/framework/preset_combo_box.h"
 #include "filters/framework/preset_name_dialog.h"
@@ -63,14 +63,16 @@ class FilterSettingsDialog : public QDialog, public RunDialog {
   QCheckBox& BypassBox() { return *m_bypassBox; }
 
  protected:
-  virtual FilterTypeId TypeId() const = 0;
+  // The filter the window sets: its type, section, ranges and stored order.
+  virtual const FilterDescriptor& Descriptor() const = 0;
+  virtual FilterTypeId TypeId() const { return Descriptor().typeId; }
   // The eleven values the controls show, in the engine's order.
   virtual PresetValues ShownValues() const = 0;
   // Sets the controls from a preset record (StoredValues' order); they hold values outside
   // their ranges at the nearest end.
   virtual void ShowValues(const PresetValues& values) = 0;
-  // The record a preset stores: the engine's order unless the filter stores another.
-  virtual PresetValues StoredValues() const { return ShownValues(); }
+  // The record a preset stores, in the filter's stored order.
+  virtual PresetValues StoredValues() const { return Descriptor().presetRecord.Store(ShownValues()); }
   // After a preset was written under a name (also the automatic "Default"), or read and
   // shown: for what a filter keeps beside its integers (a noise print).
   virtual void PresetSaved(const std::string&) {}
@@ -80,9 +82,10 @@ class FilterSettingsDialog : public QDialog, public RunDialog {
   virtual bool RunStarting(bool /*preview*/) { return true; }
   virtual void RunEnded(bool /*preview*/) {}
   // The engine's preset section base, e.g. "LowPassSet".
-  virtual std::string_view SectionBase() const = 0;
-  // What the controls start at when the window opens and no "Default" can be loaded.
-  virtual PresetValues InitialValues() const { return ShownValues(); }
+  std::string_view SectionBase() const { return Descriptor().sectionBase; }
+  // What the controls start at when the window opens and no "Default" can be loaded, as a
+  // preset record: the descriptor's starting values in the stored order.
+  PresetValues InitialValues() const { return Descriptor().presetRecord.Store(Descriptor().StartingValues()); }
 
   // The area the subclass puts its own controls in.
   QWidget& Content() { return *m_content; }

@@ -1,5 +1,5 @@
-// Filter type ids and the two lists that offer them to the user (the batch editor's and the
-// filter chain's).
+// Filter type ids and the entries of the two lists that offer them to the user (the batch
+// editor's and the filter chain's; the registry makes both).
 #pragma once
 
 #include <cstdint>
@@ -21,9 +21,6 @@ struct FilterTypeEntry {
   std::string_view name;
 };
 
-// The batch editor's 23 types and the filter chain's 20 filters with its two ends, in order.
-std::span<const FilterTypeEntry> BatchFilterList();
-std::span<const FilterTypeEntry> ChainFilterList();
 // The index of a type in a list, from the first entry; -1 when it is not there.
 int FindFilterType(std::span<const FilterTypeEntry> list, FilterTypeId typeId);
 

@@ -96,4 +96,15 @@ void SliderEditPair::ShowPosition() {
   m_slider->setValue(kSliderBottom - SliderPosition(m_range, m_value));
 }
 
+SliderRange RangeOf(const ParameterRecord& parameter) {
+  return {parameter.minimum, parameter.maximum, parameter.kind == ControlKind::LogSlider, parameter.scale};
+}
+
+SliderEditPair* MakeSliderEditPair(const ParameterRecord& parameter, QWidget* parent) {
+  auto* pair = new SliderEditPair(parent);
+  pair->SetLabel(QString::fromUtf8(parameter.label.data(), static_cast<qsizetype>(parameter.label.size())));
+  pair->SetRange(RangeOf(parameter));
+  return pair;
+}
+
 }  // namespace ztlive

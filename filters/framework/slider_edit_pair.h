@@ -6,6 +6,7 @@
 #include <QWidget>
 #include <cstdint>
 
+#include "filters/framework/filter_descriptor.h"
 #include "filters/framework/slider_mapping.h"
 
 class QLabel;
@@ -52,5 +53,10 @@ class SliderEditPair : public QWidget {
   QLabel* m_unit;
   QSlider* m_slider;
 };
+
+// The trackbar range of a value's parameter record.
+SliderRange RangeOf(const ParameterRecord& parameter);
+// A pair for a value: labelled and ranged from its parameter record.
+SliderEditPair* MakeSliderEditPair(const ParameterRecord& parameter, QWidget* parent);
 
 }  // namespace ztlive

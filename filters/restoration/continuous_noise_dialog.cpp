@@ -15,6 +15,7 @@
 
 #include "core/wave_stream.h"
 #include "filters/framework/preset_store.h"
+#include "filters/restoration/continuous_noise_filter.h"
 #include "filters/restoration/noise_print_graph.h"
 #include "platform/string_table.h"
 
@@ -27,21 +28,10 @@ constexpr int kSizeCount = 6;
 constexpr int kUnknownSizeIndex = 3;  // shown for an index outside the list
 constexpr int kShiftMiddle = 50;      // the scroll bar's thumb rests here between steps
 
-constexpr SliderRange kAttackRange{10, 200, false, 1};
-constexpr SliderRange kReleaseRange{10, 500, false, 1};
-constexpr SliderRange kAttenuationRange{0, 100, false, 1};
-constexpr int32_t kInitialAttackMs = 20;
-constexpr int32_t kInitialReleaseMs = 200;
-constexpr int32_t kInitialAttenuation = 50;
 
 int32_t BinsOfIndex(int index) { return int32_t{1} << (std::clamp(index, 0, kSizeCount - 1) + 8); }
 
-SliderEditPair* MakePair(const char* label, const SliderRange& range, QWidget* parent) {
-  auto* pair = new SliderEditPair(parent);
-  pair->SetLabel(QString::fromUtf8(label));
-  pair->SetRange(range);
-  return pair;
-}
+const ParameterRecord& Value(int index) { return *NoiseReductionProcessor::Descriptor().Parameter(index); }
 
 QPushButton* MakeButton(const char* text, QWidget* parent) {
   auto* button = new QPushButton(QString::fromUtf8(text), parent);
@@ -59,9 +49,9 @@ bool HoldsPrint(const NoisePrint& print) {
 ContinuousNoiseDialog::ContinuousNoiseDialog(FilterWindowHost& host, QWidget* parent)
     : FilterSettingsDialog(host, parent),
       m_host(host),
-      m_attack(MakePair("Attack (ms)", kAttackRange, &Content())),
-      m_attenuation(MakePair("Attenuation", kAttenuationRange, &Content())),
-      m_release(MakePair("Release (ms)", kReleaseRange, &Content())),
+      m_attack(MakeSliderEditPair(Value(0), &Content())),
+      m_attenuation(MakeSliderEditPair(Value(2), &Content())),
+      m_release(MakeSliderEditPair(Value(1), &Content())),
       m_sizeBox(new QComboBox(&Content())),
       m_graph(new NoisePrintGraph(&Content())),
       m_shiftBar(new QScrollBar(Qt::Vertical, &Content())),
@@ -69,8 +59,7 @@ ContinuousNoiseDialog::ContinuousNoiseDialog(FilterWindowHost& host, QWidget* pa
       m_resetButton(MakeButton("R&eset", &Content())),
       m_keepResidue(new QCheckBox(QStringLiteral("Keep Residue"), &Content())) {
   setWindowTitle(QStringLiteral("Continuous Noise Filter"));
-  if (auto* view = dynamic_cast<RunView*>(&host); view != nullptr)
-    m_sourceName = [view] { return view->Document().SourceName(); };
+  m_sourceName = [&host] { return host.ActiveSourceName(); };
 
   for (const char* text : kSizeTexts) m_sizeBox->addItem(QString::fromUtf8(text));
   m_shiftBar->setRange(0, 2 * kShiftMiddle);
@@ -150,14 +139,7 @@ void ContinuousNoiseDialog::ShowValues(const PresetValues& values) {
   }
 }
 
-PresetValues ContinuousNoiseDialog::InitialValues() const {
-  PresetValues values;
-  values.p[0] = kInitialAttackMs;
-  values.p[1] = kInitialReleaseMs;
-  values.p[2] = kInitialAttenuation;
-  values.p[3] = kUnknownSizeIndex;
-  return values;
-}
+const FilterDescriptor& ContinuousNoiseDialog::Descriptor() const { return NoiseReductionProcessor::Descriptor(); }
 
 void ContinuousNoiseDialog::PushExtraParams(FilterProcessor& processor) { m_keeper.PushTo(processor); }
 

@@ -72,11 +72,9 @@ class ContinuousNoiseDialog : public FilterSettingsDialog {
   QCheckBox& KeepResidueBox() { return *m_keepResidue; }
 
  protected:
-  FilterTypeId TypeId() const override { return kType; }
+  const FilterDescriptor& Descriptor() const override;
   PresetValues ShownValues() const override;
   void ShowValues(const PresetValues& values) override;
-  std::string_view SectionBase() const override { return "Hissfilter"; }
-  PresetValues InitialValues() const override;
 
   // Presets carry the print in their own records.
   void PresetSaved(const std::string& name) override;

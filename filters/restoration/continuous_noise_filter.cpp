@@ -1,11 +1,12 @@
 #include "filters/restoration/continuous_noise_filter.h"
 
 #include <algorithm>
+#include <array>
 #include <cmath>
 
 #include "core/wave_stream.h"
 #include "filters/framework/analysis_windows.h"
-#include "filters/eq/filter_design.h"
+#include "filters/framework/filter_design.h"
 #include "platform/prompts.h"
 #include "platform/string_table.h"
 
@@ -15,16 +16,42 @@ namespace {
 
 int32_t BinsOfIndex(int32_t index) { return int32_t{1} << (std::clamp(index, 0, 5) + 8); }
 
+constexpr std::array<std::string_view, 6> kFrameSizes{"256", "512", "1024", "2048", "4096", "8192"};
+
+constexpr std::array<ParameterRecord, 4> kParameters{{
+    {.index = 0, .label = "Attack (ms)", .unit = "ms", .minimum = 10, .maximum = 200, .start = 20},
+    {.index = 1, .label = "Release (ms)", .unit = "ms", .minimum = 10, .maximum = 500, .start = 200},
+    {.index = 2, .label = "Attenuation", .unit = "dB", .minimum = 0, .maximum = 100, .start = 50},
+    {.index = 3,
+     .label = "FFT Size",
+     .minimum = 0,
+     .maximum = 5,
+     .start = 3,
+     .kind = ControlKind::ListChoice,
+     .choices = kFrameSizes},
+}};
+
+constexpr FilterDescriptor kDescriptor{
+    .typeId = 8,
+    .sectionBase = "Hissfilter",
+    .displayName = "Continuous Noise",
+    .commandName = "continuous-noise",
+    .windowTitle = "Continuous Noise Filter",
+    .menuCommand = "&Continuous Noise...",
+    .history = std::nullopt,  // two frames of the current size
+    .lookAhead = 0,
+    .parameters = kParameters,
+    .presetRecord = FirstValuesRecord(4),
+    .traits = {.takesExtraParams = true},
+    .constructorValues = PresetValues{{20, 100, 100}},
+    .create = &NoiseReductionProcessor::Create,
+};
+
 }  // namespace
 
-NoiseReductionProcessor::NoiseReductionProcessor() {
-  typeId = 8;
-  sectionBase = "Hissfilter";
-  displayName = "Continuous Noise";
-  values.p[0] = 20;
-  values.p[1] = 100;
-  values.p[2] = 100;
-  values.p[3] = 0;
+const FilterDescriptor& NoiseReductionProcessor::Descriptor() { return kDescriptor; }
+
+NoiseReductionProcessor::NoiseReductionProcessor() : FilterProcessor(Descriptor()) {
   // Every buffer for the largest frame now, so that runs with any frame size allocate nothing.
   for (size_t k = 0; k < m_ffts.size(); ++k) m_ffts[k].Init(2 * BinsOfIndex(static_cast<int32_t>(k)));
   m_window.reserve(2 * kMaxBins);
@@ -47,25 +74,24 @@ void NoiseReductionProcessor::SetNoisePrint(const NoisePrint& print) {
 }
 
 int NoiseReductionProcessor::WritePreset(std::string_view name) {
-  PresetValues stored;
-  for (size_t i = 0; i < 4; ++i) stored.p[i] = values.p[i];
-  if (WritePresetValues(name, stored) != 1) return 0;
+  if (FilterProcessor::WritePreset(name) != 1) return 0;
   return WriteNoisePrintRecords(PresetSectionName(), name, m_print);
 }
 
 int NoiseReductionProcessor::LoadPreset(std::string_view name) {
   PresetValues stored;
-  if (ReadPreset(name, stored) != 0) return 0;
-  for (size_t i = 0; i < 4; ++i) values.p[i] = stored.p[i];
+  if (ReadPreset(name, stored) != 0) return 1;
+  Descriptor().presetRecord.Load(stored, values);
   NoisePrint print = m_print;
   if (!ReadNoisePrintRecords(PresetSectionName(), name, print)) {
+    // The values are read; the print stays as it was, so the preset is not loaded whole.
     if (prompts != nullptr)
       prompts->Show(std::string(StringText(StringId::kPresetLoadFailed)), "", PromptIcon::Error);
-    return 0;
+    return 1;
   }
   print.bins = BinsOfIndex(values.p[3]);
   m_print = print;
-  return 1;
+  return 0;
 }
 
 void NoiseReductionProcessor::Derive(double fs) {

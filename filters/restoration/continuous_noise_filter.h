@@ -22,13 +22,15 @@ class NoiseReductionProcessor : public FilterProcessor {
   NoiseReductionProcessor();
   int32_t GetHistoryLength() override;
   int WritePreset(std::string_view name) override;
-  // 1 when the print was loaded with the values, 0 otherwise.
+  // The values with their noise print: 0 when both were loaded, 1 when not. A preset whose
+  // print records are missing gives its values, keeps the print and says so (1).
   int LoadPreset(std::string_view name) override;
   int Prepare(WaveStream& in, WaveStream& out) override;
   int Process(WaveStream& in, WaveStream& out) override;
   int Finish(WaveStream& in, WaveStream& out) override;
 
   static std::unique_ptr<FilterProcessor> Create() { return std::make_unique<NoiseReductionProcessor>(); }
+  static const FilterDescriptor& Descriptor();
 
   // The print the engine compares with; sets p[3] from its frame size.
   void SetNoisePrint(const NoisePrint& print);

@@ -10,6 +10,8 @@
 #include <QVBoxLayout>
 #include <algorithm>
 
+#include "filters/restoration/impulse_filter.h"
+
 namespace ztlive {
 
 namespace {
@@ -17,22 +19,9 @@ namespace {
 constexpr const char* kTypeTexts[] = {"78's", "Vinyl LP", "HQ Mode"};
 constexpr const char* kQualityTexts[] = {"&Speed", "&Accuracy"};
 
-// The controls' ranges and the values the window starts at.
-constexpr SliderRange kThresholdRange{1, 12000, false, 1};
-constexpr SliderRange kSizeRange{2, 30, false, 1};
-constexpr SliderRange kTrackingRange{0, 100, false, 1};
-constexpr int32_t kInitialThreshold = 8000;
-constexpr int32_t kInitialSize = 7;
-constexpr int32_t kInitialTracking = 1;
-
 bool IsHighPass(int type) { return type != ImpulseDialog::k78s; }
 
-SliderEditPair* MakePair(const char* label, const SliderRange& range, QWidget* parent) {
-  auto* pair = new SliderEditPair(parent);
-  pair->SetLabel(QString::fromUtf8(label));
-  pair->SetRange(range);
-  return pair;
-}
+const ParameterRecord& Value(int index) { return *ImpulseProcessor::Descriptor().Parameter(index); }
 
 QGroupBox* MakeRadioGroup(const char* title, const char* const* texts, int count, QButtonGroup* group,
                           QWidget* parent) {
@@ -52,9 +41,9 @@ QGroupBox* MakeRadioGroup(const char* title, const char* const* texts, int count
 ImpulseDialog::ImpulseDialog(FilterWindowHost& host, QWidget* parent)
     : FilterSettingsDialog(host, parent),
       m_host(host),
-      m_threshold(MakePair("Threshold", kThresholdRange, &Content())),
-      m_size(MakePair("Size", kSizeRange, &Content())),
-      m_tracking(MakePair("Tracking", kTrackingRange, &Content())),
+      m_threshold(MakeSliderEditPair(Value(0), &Content())),
+      m_size(MakeSliderEditPair(Value(1), &Content())),
+      m_tracking(MakeSliderEditPair(Value(4), &Content())),
       m_types(new QButtonGroup(this)),
       m_qualities(new QButtonGroup(this)),
       m_keepResidue(new QCheckBox(QStringLiteral("&Keep Residue"), &Content())) {
@@ -100,15 +89,7 @@ QRadioButton& ImpulseDialog::QualityButton(int quality) {
   return *static_cast<QRadioButton*>(m_qualities->button(std::clamp(quality, 0, 1)));
 }
 
-PresetValues ImpulseDialog::StoredValues() const {
-  PresetValues stored;
-  stored.p[0] = m_threshold->Value();
-  stored.p[1] = m_size->Value();
-  stored.p[2] = m_tracking->Value();
-  stored.p[3] = std::max(m_types->checkedId(), 0);
-  stored.p[4] = std::max(m_qualities->checkedId(), 0);
-  return stored;
-}
+const FilterDescriptor& ImpulseDialog::Descriptor() const { return ImpulseProcessor::Descriptor(); }
 
 PresetValues ImpulseDialog::ShownValues() const {
   PresetValues values;
@@ -131,16 +112,6 @@ void ImpulseDialog::ShowValues(const PresetValues& stored) {
   m_qualities->button(std::clamp(stored.p[4], 0, 1))->setChecked(true);
   if (m_opening) ClearUnusedControl(m_type);
   m_showing = false;
-}
-
-PresetValues ImpulseDialog::InitialValues() const {
-  PresetValues stored;
-  stored.p[0] = kInitialThreshold;
-  stored.p[1] = kInitialSize;
-  stored.p[2] = kInitialTracking;
-  stored.p[3] = k78s;
-  stored.p[4] = kSpeed;
-  return stored;
 }
 
 void ImpulseDialog::ClearUnusedControl(int type) {

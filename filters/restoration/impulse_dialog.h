@@ -44,17 +44,13 @@ class ImpulseDialog : public FilterSettingsDialog {
   QRadioButton& QualityButton(int quality);
   QCheckBox& KeepResidueBox() { return *m_keepResidue; }
 
-  // The preset record of the shown values: threshold, size, tracking, type, quality.
-  PresetValues StoredValues() const override;
 
  protected:
-  FilterTypeId TypeId() const override { return kType; }
+  const FilterDescriptor& Descriptor() const override;
   // The engine's order; p[3] is set only for a run started with "Run Filter".
   PresetValues ShownValues() const override;
   // Takes a preset record (the stored order).
   void ShowValues(const PresetValues& stored) override;
-  std::string_view SectionBase() const override { return "Impulse"; }
-  PresetValues InitialValues() const override;
 
   // Keep residue goes with a "Run Filter" run only, and is cleared when the run ends.
   bool RunStarting(bool preview) override;

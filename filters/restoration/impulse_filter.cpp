@@ -1,6 +1,7 @@
 #include "filters/restoration/impulse_filter.h"
 
 #include <algorithm>
+#include <array>
 #include <cmath>
 #include <functional>
 #include <new>
@@ -16,7 +17,54 @@ SampleValue Limit24(double value) { return static_cast<SampleValue>(std::clamp(v
 
 int32_t ToInt(double value) { return static_cast<int32_t>(std::clamp(value, -2147483648.0, 2147483647.0)); }
 
+constexpr std::array<std::string_view, 3> kRecordingTypes{"78's", "Vinyl LP", "HQ Mode"};
+constexpr std::array<std::string_view, 2> kQualities{"&Speed", "&Accuracy"};
+
+constexpr std::array<ParameterRecord, 6> kParameters{{
+    {.index = 0, .label = "Threshold", .unit = "x256", .minimum = 1, .maximum = 12000, .start = 8000},
+    {.index = 1, .label = "Size", .unit = "samples", .minimum = 2, .maximum = 30, .start = 7},
+    {.index = 2,
+     .label = "Recording Type",
+     .minimum = 0,
+     .maximum = 2,
+     .start = 0,
+     .kind = ControlKind::RadioChoice,
+     .choices = kRecordingTypes,
+     .group = "Recording Type"},
+    {.index = 3, .label = "&Keep Residue", .minimum = 0, .maximum = 1, .start = 0, .kind = ControlKind::Check},
+    {.index = 4, .label = "Tracking", .minimum = 0, .maximum = 100, .start = 1},
+    {.index = 5,
+     .label = "Optimization",
+     .minimum = 0,
+     .maximum = 1,
+     .start = 0,
+     .kind = ControlKind::RadioChoice,
+     .choices = kQualities,
+     .group = "Optimization"},
+}};
+
+// Presets store threshold, size, tracking, recording type and quality; keep residue is never
+// stored and is off after a load.
+constexpr PresetRecordRule kStoredOrder{{0, 1, 4, 2, 5, -1, -1, -1, -1, -1, -1}, 5, 5, {3, -1}};
+
+constexpr FilterDescriptor kDescriptor{
+    .typeId = 15,
+    .sectionBase = "Impulse",
+    .displayName = "Impulse",
+    .commandName = "impulse",
+    .windowTitle = "Impulse Filter Parameters",
+    .menuCommand = "&Impulse...",
+    .history = 1024,
+    .lookAhead = 1024,
+    .parameters = kParameters,
+    .presetRecord = kStoredOrder,
+    .traits = {.countsClicks = true},
+    .create = &ImpulseProcessor::Create,
+};
+
 }  // namespace
+
+const FilterDescriptor& ImpulseProcessor::Descriptor() { return kDescriptor; }
 
 // Mono output goes straight to the stream; each stereo channel into its lane of the ring.
 struct ImpulseProcessor::Sink {
@@ -34,38 +82,7 @@ struct ImpulseProcessor::Sink {
   }
 };
 
-ImpulseProcessor::ImpulseProcessor() {
-  typeId = 15;
-  sectionBase = "Impulse";
-  displayName = "Impulse";
-  // The settings window's initial values: threshold 8000, size 7, tracking 1.
-  values.p[0] = 8000;
-  values.p[1] = 7;
-  values.p[4] = 1;
-}
-
-int ImpulseProcessor::WritePreset(std::string_view name) {
-  // The stored order: threshold, size, tracking, recording type, quality.
-  PresetValues stored;
-  stored.p[0] = values.p[0];
-  stored.p[1] = values.p[1];
-  stored.p[2] = values.p[4];
-  stored.p[3] = values.p[2];
-  stored.p[4] = values.p[5];
-  return WritePresetValues(name, stored);
-}
-
-int ImpulseProcessor::LoadPreset(std::string_view name) {
-  PresetValues stored;
-  if (ReadPreset(name, stored) != 0) return 1;
-  values.p[0] = stored.p[0];
-  values.p[1] = stored.p[1];
-  values.p[4] = stored.p[2];
-  values.p[2] = stored.p[3];
-  values.p[5] = stored.p[4];
-  values.p[3] = 0;
-  return 0;
-}
+ImpulseProcessor::ImpulseProcessor() : FilterProcessor(Descriptor()) {}
 
 int ImpulseProcessor::Prepare(WaveStream&, WaveStream&) {
   m_channels = {};
@@ -139,7 +156,7 @@ bool ImpulseProcessor::Step(int channel, const SampleValue* value, int stride, c
                                                          : int64_t{m_minimumThreshold};
   const int64_t magnitude = c < 0 ? -c : c;
 
-  if (keepResidue && mono) return sink.Put(magnitude > threshold ? static_cast<SampleValue>(c) : 0);
+  if (m_keepResidue && mono) return sink.Put(magnitude > threshold ? static_cast<SampleValue>(c) : 0);
   if (bypass) {
     if (s.offset < 0) {
       // A click held when the bypass began is given up: the output goes on, unrepaired, from
@@ -262,6 +279,8 @@ bool ImpulseProcessor::FlushRing(WaveStream& out) {
 }
 
 int ImpulseProcessor::Process(WaveStream& in, WaveStream& out) {
+  // Keep residue arrives as p[3] (a preset or the command line) or as the owner's flag.
+  m_keepResidue = keepResidue != 0 || values.p[3] != 0;
   if (needsPrepare) {
     needsPrepare = 0;
     Derive(in.Format().sampleRate);

@@ -8,7 +8,7 @@
 #include <memory>
 #include <vector>
 
-#include "filters/eq/filter_design.h"
+#include "filters/framework/filter_design.h"
 #include "filters/framework/filter_processor.h"
 #include "filters/restoration/gap_prediction.h"
 
@@ -21,16 +21,13 @@ class ImpulseProcessor : public FilterProcessor {
   static constexpr int kSmoothingHalf = 16;   // Savitzky-Golay window: 16 each side
 
   ImpulseProcessor();
-  int32_t GetLookahead() override { return 1024; }
-  int32_t GetHistoryLength() override { return 1024; }
-  int WritePreset(std::string_view name) override;
-  int LoadPreset(std::string_view name) override;
   int Prepare(WaveStream& in, WaveStream& out) override;
   int Process(WaveStream& in, WaveStream& out) override;
   int Finish(WaveStream& in, WaveStream& out) override;
   int64_t ClickCount() const override { return m_clicks; }
 
   static std::unique_ptr<FilterProcessor> Create() { return std::make_unique<ImpulseProcessor>(); }
+  static const FilterDescriptor& Descriptor();
 
  private:
   struct Channel {
@@ -68,6 +65,7 @@ class ImpulseProcessor : public FilterProcessor {
   int32_t m_half = 3;     // u
   int32_t m_quietTarget = 7;
   bool m_medianMode = false;
+  bool m_keepResidue = false;  // this block outputs the clicks instead of the repair
   int32_t m_quality = 0;
 
   std::array<Channel, 2> m_channels;

@@ -1,6 +1,7 @@
 #include "filters/restoration/noise_sampler.h"
 
 #include <algorithm>
+#include <array>
 #include <cmath>
 
 #include "core/wave_stream.h"
@@ -8,11 +9,30 @@
 
 namespace ztlive {
 
-NoiseSampler::NoiseSampler() {
-  typeId = 9;
-  displayName = "None";
-  values.p[0] = 1024;
-}
+namespace {
+
+// p[0]: N, the pairs per frame. The continuous noise filter's window and the command line
+// make sampling runs; no one picks this filter from a list.
+constexpr std::array<ParameterRecord, 1> kParameters{{
+    {.index = 0, .label = "Pairs", .minimum = 1, .maximum = 8192, .start = 1024, .kind = ControlKind::Spin},
+}};
+
+constexpr FilterDescriptor kDescriptor{
+    .typeId = 9,
+    .sectionBase = "None",
+    .displayName = "None",
+    .history = 0,
+    .lookAhead = 0,
+    .parameters = kParameters,
+    .traits = {.analysisOnly = true},
+    .create = &NoiseSampler::Create,
+};
+
+}  // namespace
+
+const FilterDescriptor& NoiseSampler::Descriptor() { return kDescriptor; }
+
+NoiseSampler::NoiseSampler() : FilterProcessor(Descriptor()) {}
 
 int NoiseSampler::Prepare(WaveStream& in, WaveStream&) {
   m_bins = std::clamp<int32_t>(values.p[0], 1, 8192);

@@ -19,6 +19,7 @@ class NoiseSampler : public FilterProcessor {
   int Finish(WaveStream& in, WaveStream& out) override;
 
   static std::unique_ptr<FilterProcessor> Create() { return std::make_unique<NoiseSampler>(); }
+  static const FilterDescriptor& Descriptor();
 
   int32_t Bins() const { return m_bins; }
   int Channels() const { return m_channels; }

@@ -521,7 +521,7 @@ TEST_F(NoiseWindow, PresetsKeepThePrintAcrossWindows) {
   }
   // The engine reads what the window saved: four integers and the print.
   NoiseReductionProcessor engine;
-  ASSERT_EQ(engine.LoadPreset("Tape hiss"), 1);
+  ASSERT_EQ(engine.LoadPreset("Tape hiss"), 0);
   EXPECT_EQ(engine.values, Values({60, 200, 50, 2}));
   ASSERT_EQ(engine.Print().bins, 1024);
   for (size_t i = 0; i < NoisePrint::kPoints; ++i) {

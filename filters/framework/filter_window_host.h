@@ -4,9 +4,11 @@
 // tests implement it over a document of their own.
 #pragma once
 
+#include <string>
+
 #include "core/run_state.h"
-#include "document/filter_run.h"
 #include "filters/framework/filter_settings_logic.h"
+#include "filters/framework/run_dialog.h"
 #include "platform/prompts.h"
 #include "platform/settings_store.h"
 
@@ -20,6 +22,9 @@ class FilterWindowHost {
   // run's code (its message has been shown).
   virtual int RunFilterFromWindow(FilterTypeId type, RunDialog* dialog, bool preview, const PresetValues& values) = 0;
   virtual FileRunSettings& FileRun() = 0;
+  // The source file of the active document (a window that samples it needs its rate);
+  // empty when there is none.
+  virtual std::string ActiveSourceName() { return {}; }
   virtual RunState& Run() = 0;
   virtual SettingsStore& Settings() = 0;
   virtual Prompts& WindowPrompts() = 0;

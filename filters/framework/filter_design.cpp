@@ -1,4 +1,4 @@
-#include "filters/eq/filter_design.h"
+#include "filters/framework/filter_design.h"
 
 #include <cmath>
 

@@ -1,0 +1,59 @@
+#include "filters/unbuilt_filters.h"
+
+namespace ztlive::unbuilt {
+
+namespace {
+
+constexpr FilterTraits kOwnerDoesWork{.ownerDoesWork = true};
+
+}  // namespace
+
+#define ZTLIVE_DESCRIPTOR(Name, ...)                  \
+  const FilterDescriptor& Name() {                    \
+    static constexpr FilterDescriptor kDescriptor{__VA_ARGS__}; \
+    return kDescriptor;                               \
+  }
+
+ZTLIVE_DESCRIPTOR(FileConversion, .typeId = 0, .sectionBase = "FileConversions", .displayName = "File Conversion",
+                  .commandName = "file-conversion", .history = 2016, .lookAhead = 0)
+ZTLIVE_DESCRIPTOR(DynamicNoise, .typeId = 18, .sectionBase = "AnalogNoiseFilter", .displayName = "Dynamic Noise",
+                  .commandName = "dynamic-noise", .history = 0, .lookAhead = 0)
+ZTLIVE_DESCRIPTOR(GraphicEqualizer, .typeId = 20, .sectionBase = "Eq", .displayName = "Graphic Equalizer",
+                  .commandName = "graphic-eq", .history = 32, .lookAhead = 0,
+                  .traits = {.takesExtraParams = true})
+ZTLIVE_DESCRIPTOR(PitchChange, .typeId = 21, .sectionBase = "Pitch", .displayName = "Pitch",
+                  .commandName = "pitch-change", .history = 64, .lookAhead = 0, .traits = {.changesLength = true})
+ZTLIVE_DESCRIPTOR(HarmonicReject, .typeId = 22, .sectionBase = "HarmReject", .displayName = "Harmonic Reject",
+                  .commandName = "harmonic-noise", .history = std::nullopt, .lookAhead = 0)
+ZTLIVE_DESCRIPTOR(Reverb, .typeId = 23, .sectionBase = "ReverbSet", .displayName = "Reverb", .commandName = "reverb",
+                  .history = std::nullopt, .lookAhead = 0)
+ZTLIVE_DESCRIPTOR(VirtualValve, .typeId = 24, .sectionBase = "TubeSound", .displayName = "Virtual Valve",
+                  .commandName = "virtual-valve", .history = 0, .lookAhead = 0,
+                  .constructorValues = PresetValues{{80, 100, 50, 50}})
+ZTLIVE_DESCRIPTOR(Dynamics, .typeId = 25, .sectionBase = "Compressor", .displayName = "Dynamics",
+                  .commandName = "dynamics-processor", .history = 0, .lookAhead = 0,
+                  .constructorValues = PresetValues{{-330, 20, 100, 200, 60, 0, 0, -200, 50}})
+ZTLIVE_DESCRIPTOR(Paragraphic, .typeId = 26, .sectionBase = "Parametric", .displayName = "Paragraphic",
+                  .commandName = "paragraphic-eq", .history = 64, .lookAhead = 0,
+                  .traits = {.takesExtraParams = true})
+ZTLIVE_DESCRIPTOR(MarkSilence, .typeId = 27, .sectionBase = "None", .displayName = "MarkSilence", .history = 0,
+                  .lookAhead = 0, .traits = {.analysisOnly = true})
+ZTLIVE_DESCRIPTOR(MultiFilter, .typeId = kMultiFilter, .sectionBase = "FilterGraph", .displayName = "MultiFilter",
+                  .commandName = "multifilter", .traits = {.isChain = true})
+ZTLIVE_DESCRIPTOR(ChannelBlender, .typeId = 29, .sectionBase = "Blender", .displayName = "Channel Blender",
+                  .commandName = "channel-blender", .history = 0, .lookAhead = 0)
+ZTLIVE_DESCRIPTOR(AdaptiveSpeech, .typeId = 30, .sectionBase = "AdaptiveFilter", .displayName = "Adaptive Speech",
+                  .commandName = "adaptive", .history = 4095, .lookAhead = 0)
+ZTLIVE_DESCRIPTOR(BrickWall, .typeId = 31, .sectionBase = "Forensic", .displayName = "Brick Wall",
+                  .commandName = "brick-wall", .history = 4095, .lookAhead = 0)
+ZTLIVE_DESCRIPTOR(Normalize, .typeId = 32, .sectionBase = "None", .displayName = "Normalize",
+                  .commandName = "normalize", .traits = kOwnerDoesWork)
+ZTLIVE_DESCRIPTOR(PunchAndCrunch, .typeId = 33, .sectionBase = "Enhancer", .displayName = "Punch and Crunch",
+                  .commandName = "punch-and-crunch", .history = 0, .lookAhead = 0)
+ZTLIVE_DESCRIPTOR(Empty3, .typeId = 3, .sectionBase = "None", .displayName = "None", .traits = kOwnerDoesWork)
+ZTLIVE_DESCRIPTOR(Empty5, .typeId = 5, .sectionBase = "None", .displayName = "None", .traits = kOwnerDoesWork)
+ZTLIVE_DESCRIPTOR(Empty16, .typeId = 16, .sectionBase = "None", .displayName = "None", .traits = kOwnerDoesWork)
+
+#undef ZTLIVE_DESCRIPTOR
+
+}  // namespace ztlive::unbuilt
