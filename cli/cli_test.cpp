@@ -115,6 +115,37 @@ TEST(Cli, SettingsRefuseWhatCannotBeStoredOrRead) {
   EXPECT_NE(blocked.err.find("cannot be used"), std::string::npos) << blocked.err;
 }
 
+// Three programs setting keys in one configuration folder at once keep every key, and a
+// settings file whose lock name is taken by a foreign file is reported, not lost silently.
+// Uses threads, each running the program as a process.
+TEST(Cli, SettingsSetByProgramsRunningAtOnceKeepEveryKey) {
+  TestFolder home;
+  constexpr int kRuns = 3;
+  constexpr int kKeysEach = 12;
+  std::vector<std::thread> runs;
+  std::vector<int> failures(kRuns, 0);
+  for (int r = 0; r < kRuns; ++r)
+    runs.emplace_back([&, r] {
+      for (int k = 0; k < kKeysEach; ++k)
+        if (RunCli({"settings", "set", "Run" + std::to_string(r), "Key" + std::to_string(k), std::to_string(k)},
+                   home.Path())
+                .exitCode != 0)
+          ++failures[static_cast<size_t>(r)];
+    });
+  for (std::thread& run : runs) run.join();
+  EXPECT_EQ(failures, std::vector<int>(kRuns, 0));
+  for (int r = 0; r < kRuns; ++r)
+    for (int k = 0; k < kKeysEach; ++k)
+      EXPECT_EQ(RunCli({"settings", "get", "Run" + std::to_string(r), "Key" + std::to_string(k)}, home.Path()).out,
+                std::to_string(k) + "\n");
+
+  test::WriteFileText(home.File("settings.ini.lock"), "someone else's file\n");
+  const CliResult blocked = RunCli({"settings", "set", "Run0", "Key0", "99"}, home.Path());
+  EXPECT_EQ(blocked.exitCode, 1);
+  EXPECT_EQ(blocked.err, "The setting could not be written to " + home.File("settings.ini") + ": File exists\n");
+  EXPECT_EQ(RunCli({"settings", "get", "Run0", "Key0"}, home.Path()).out, "0\n");
+}
+
 TEST(Cli, InfoShowsFormatLengthAndChunksAndRefusesWhatItCannotOpen) {
   TestFolder home;
   const std::string path = home.File("take.wav");

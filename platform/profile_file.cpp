@@ -9,6 +9,7 @@
 #include <cstdlib>
 #include <cstring>
 
+#include "platform/file_lock.h"
 #include "platform/folders.h"
 
 namespace ztlive {
@@ -150,24 +151,31 @@ std::vector<std::string> ProfileFile::SectionNames(size_t bufferBytes) const {
   return FitNames(text.SectionNames(), bufferBytes);
 }
 
-int ProfileFile::WriteString(std::string_view section, std::string_view key,
-                             std::string_view value) {
+int ProfileFile::Update(const std::function<int(ProfileText&)>& change) {
+  const std::string target = ResolvedTarget(m_path);
+  if (const int created = EnsureFolder(ParentFolder(target)); created != 0) return created;
+  int error = 0;
+  const std::optional<FileLock> lock = FileLock::Acquire(LockFilePath(target), kLockWait, error);
+  if (!lock) return error;
   ProfileText text;
   if (const int result = Load(text); result != 0) return result;
-  if (!text.Write(section, key, value)) return EINVAL;
+  const int changed = change(text);
+  if (changed == kProfileUnchanged) return 0;
+  if (changed != 0) return changed;
   return Store(text);
 }
 
+int ProfileFile::WriteString(std::string_view section, std::string_view key,
+                             std::string_view value) {
+  return Update([&](ProfileText& text) { return text.Write(section, key, value) ? 0 : EINVAL; });
+}
+
 int ProfileFile::DeleteKey(std::string_view section, std::string_view key) {
-  ProfileText text;
-  if (const int result = Load(text); result != 0) return result;
-  return text.DeleteKey(section, key) ? Store(text) : 0;
+  return Update([&](ProfileText& text) { return text.DeleteKey(section, key) ? 0 : kProfileUnchanged; });
 }
 
 int ProfileFile::DeleteSection(std::string_view section) {
-  ProfileText text;
-  if (const int result = Load(text); result != 0) return result;
-  return text.DeleteSection(section) ? Store(text) : 0;
+  return Update([&](ProfileText& text) { return text.DeleteSection(section) ? 0 : kProfileUnchanged; });
 }
 
 }  // namespace ztlive

@@ -2,10 +2,15 @@
 // profile_text.h for the reading rules). There is no cache: every read parses the file anew
 // and every write is on disk when it returns, so all readers see a change at once. A write
 // replaces the file atomically (a temporary beside it, then a rename), so a crash never
-// leaves a torn file. Results are 0 or an errno value.
+// leaves a torn file and a reader sees the old or the new file, never a part. Writers, in
+// this process or in others, take turns on the file's lock (see file_lock.h) and read the
+// file afresh under it, so no writer loses another's keys. Readers take no lock. Results are
+// 0 or an errno value; EWOULDBLOCK when another writer keeps the lock for too long.
 #pragma once
 
+#include <chrono>
 #include <cstddef>
+#include <functional>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -13,6 +18,8 @@
 #include "platform/profile_text.h"
 
 namespace ztlive {
+
+inline constexpr int kProfileUnchanged = -1;
 
 class ProfileFile {
  public:
@@ -39,6 +46,14 @@ class ProfileFile {
   // Removes a key; 0 also when it was not there.
   int DeleteKey(std::string_view section, std::string_view key);
   int DeleteSection(std::string_view section);
+
+  // Several changes in one turn: change gets the current text, read under the lock, and
+  // returns 0 to have it written, kProfileUnchanged to write nothing, or an errno value that
+  // is returned without writing.
+  int Update(const std::function<int(ProfileText&)>& change);
+
+  // How long a writer waits for another writer's turn to end.
+  static constexpr std::chrono::milliseconds kLockWait{10000};
 
   // The whole text; a missing file reads as empty.
   int Load(ProfileText& text) const;

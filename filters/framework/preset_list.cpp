@@ -84,7 +84,10 @@ int PresetList::DeleteSelected(PresetComboBox& combo) {
                                             StringText(StringId::kCaptionDeletePreset), PromptButtons::YesNo,
                                             PromptIcon::Question);
   if (answer != PromptAnswer::Yes) return 1;
-  PresetFile().DeleteKey(m_section, name);
+  if (const int deleted = PresetFile().DeleteKey(m_section, name); deleted != 0) {
+    m_prompts.Show(FormatText(StringId::kPresetNotDeleted, {name, SystemErrorText(deleted)}), "", PromptIcon::Warning);
+    return 1;
+  }
   combo.Remove(index);
   if (combo.Count() > 0) combo.Select(0);
   m_currentName = combo.EditText();
@@ -93,7 +96,10 @@ int PresetList::DeleteSelected(PresetComboBox& combo) {
 
 void PresetList::SaveDefault(PresetComboBox& combo, const PresetValues& values) {
   SelectDefault(combo);
-  WritePresetValuesTo(m_section, kDefault, values, PresetTextForm::BlankBeforeLast);
+  const int written =
+      PresetFile().WriteString(m_section, kDefault, FormatPresetValues(values, PresetTextForm::BlankBeforeLast));
+  if (written != 0)
+    m_prompts.Show(FormatText(StringId::kPresetNotSaved, {kDefault, SystemErrorText(written)}), "", PromptIcon::Warning);
   SelectDefault(combo);
 }
 

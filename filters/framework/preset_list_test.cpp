@@ -180,6 +180,31 @@ TEST_F(PresetListTest, DeletingRefusesDefaultAndUnknownNamesAndAsksFirst) {
       << "the hidden key stays";
 }
 
+// A preset file that cannot be changed (here another file stands where its lock goes): the
+// delete and the automatic save say so, and the list keeps the entry that was not deleted.
+TEST_F(PresetListTest, DeletingOrSavingDefaultThatFailsIsReported) {
+  ProfileFile file = PresetFile();
+  for (const char* name : {"Default", "A"}) file.WriteString("AveragingSetSet", name, "1,1,1,1,1,1,1,1,1,1,1");
+  list.FillList(combo);
+  test::WriteFileText(folder.File("ZTLiveDemoPresets.ini.lock"), "not a lock\n");
+
+  combo.Select(combo.Find("A"));
+  prompts.Script(PromptAnswer::Yes);
+  EXPECT_EQ(list.DeleteSelected(combo), 1);
+  EXPECT_EQ(prompts.Entries().back().text, "The preset A could not be deleted: File exists");
+  EXPECT_EQ(prompts.Entries().back().icon, PromptIcon::Warning);
+  EXPECT_EQ(combo.items, (std::vector<std::string>{"Default", "A"}));
+
+  list.SaveDefault(combo, Values(7));
+  EXPECT_EQ(prompts.Entries().back().text, "The preset Default could not be saved: File exists");
+  EXPECT_EQ(combo.EditText(), "Default");
+  PresetValues values;
+  EXPECT_EQ(ReadPresetValues("AveragingSetSet", "Default", values), 0);
+  PresetValues ones;
+  ones.p.fill(1);
+  EXPECT_EQ(values, ones);
+}
+
 TEST_F(PresetListTest, ClosingSavesDefaultOnlyWithAutoSaveAndNeverDuringARun) {
   FileRunSettings fileRun;
   RunState run;

@@ -1,6 +1,7 @@
 #include "filters/restoration/noise_print.h"
 
 #include <algorithm>
+#include <cerrno>
 #include <cmath>
 #include <cstdio>
 
@@ -74,20 +75,28 @@ int WriteNoisePrintRecords(std::string_view section, std::string_view name, cons
     std::snprintf(number, sizeof number, "%g,", point.right / 256);
     right += number;
   }
-  ProfileFile file = PresetFile();
+  // The three records change in one turn, so no reader or other writer sees them mixed.
   const std::string base(section);
-  return file.WriteString(base + "_bin", name, bins) == 0 && file.WriteString(base + "_amp", name, left) == 0 &&
-                 file.WriteString(base + "_amp2", name, right) == 0
-             ? 1
-             : 0;
+  const int written = PresetFile().Update([&](ProfileText& text) {
+    return text.Write(base + "_bin", name, bins) && text.Write(base + "_amp", name, left) &&
+                   text.Write(base + "_amp2", name, right)
+               ? 0
+               : EINVAL;
+  });
+  return written == 0 ? 1 : 0;
 }
 
 bool ReadNoisePrintRecords(std::string_view section, std::string_view name, NoisePrint& print) {
-  const ProfileFile file = PresetFile();
+  // One reading of the file for all three records, so they belong together.
+  ProfileText text;
+  if (PresetFile().Load(text) != 0) return false;
   const std::string base(section);
-  const std::string bins = file.ReadString(base + "_bin", name, "", 1024);
-  const std::string left = file.ReadString(base + "_amp", name, "", 1024);
-  const std::string right = file.ReadString(base + "_amp2", name, "", 1024);
+  const auto record = [&](const std::string& recordSection) {
+    return std::string(text.Find(recordSection, name).value_or("").substr(0, 1024));
+  };
+  const std::string bins = record(base + "_bin");
+  const std::string left = record(base + "_amp");
+  const std::string right = record(base + "_amp2");
   int b[11];
   double l[11];
   double r[11];
