@@ -586,6 +586,28 @@ TEST_F(AppWindowTest, TheTemporaryFilesOfAnotherRunningInstanceAreLeftAlone) {
   EXPECT_FALSE(FileExists(itsFile));
 }
 
+TEST_F(AppWindowTest, TheClickFiltersProgressShowsItsCountsUnderTheirHeading) {
+  StartWith(std::make_unique<VirtualSoundCard>(0, 0));
+  for (const int type : {14, 6}) {
+    const bool clicks = type == 14;
+    SCOPED_TRACE(type);
+    ProgressModel model(core->Run(), 4 * kRate, type, kRate);
+    ProgressWindow window(model, core->Run(), frame.get());
+    window.show();
+    auto* heading = window.findChild<QGroupBox*>("clicksDetected");
+    ASSERT_NE(heading, nullptr);
+    EXPECT_EQ(heading->title().toStdString(), "Total Clicks Detected");
+    EXPECT_EQ(heading->isVisible(), clicks);
+    QStringList texts;
+    for (QLabel* label : heading->findChildren<QLabel*>()) texts.push_back(label->text());
+    if (clicks) {
+      EXPECT_TRUE(texts.contains("Total clicks: 0")) << texts.join(" | ").toStdString();
+      EXPECT_TRUE(texts.contains("Clicks/Sec 0")) << texts.join(" | ").toStdString();
+      EXPECT_FALSE(test::SaveScreenshot(window, "progress_window_clicks").isEmpty());
+    }
+  }
+}
+
 TEST(AppProgram, TheScreenshotOptionSavesAPictureOfTheWindowOnAFile) {
   TestFolder folder;
   const std::string wave = folder.File("tones.wav");
