@@ -7,6 +7,7 @@
 
 #include "app/qt_message_pump.h"
 #include "document/run_environment.h"
+#include "platform/instance_lock.h"
 
 namespace ztlive {
 
@@ -23,6 +24,9 @@ class AppCore {
   DeviceEngine& Engine() { return m_environment.Devices(); }
   FilterRun& Filters() { return m_environment.Runner(); }
 
+  // This instance's hold on the temporary folder, taken at start-up.
+  InstanceLock& TempFolderLock() { return m_tempFolderLock; }
+
   // Reads "DevOut", "DevIn" and "PreRollBuffs" again into the device engine.
   void ApplyDeviceSettings() { m_environment.ApplyDeviceSettings(); }
 
@@ -32,6 +36,7 @@ class AppCore {
   Prompts& m_prompts;
   RunEnvironment m_environment;
   QtMessagePump m_pump;  // goes first, while the queue still exists
+  InstanceLock m_tempFolderLock;
 };
 
 }  // namespace ztlive

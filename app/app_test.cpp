@@ -11,9 +11,16 @@
 #include <QUrl>
 #include <QtTest/QTest>
 #include <QRadioButton>
+#include <QGroupBox>
+#include <QLabel>
+#include <QMdiSubWindow>
+#include <csignal>
 #include <cmath>
 #include <filesystem>
 #include <numbers>
+#include <fcntl.h>
+#include <spawn.h>
+#include <sys/wait.h>
 
 #include "app/app_core.h"
 #include "app/child_frame.h"
@@ -22,9 +29,13 @@
 #include "app/save_destination_dialog.h"
 #include "app/start_up.h"
 #include "app/window_placement.h"
+#include "core/peak_file.h"
+#include "core/temp_files.h"
 #include "core/wave_stream.h"
 #include "document/demo_recording.h"
 #include "platform/file_ops.h"
+#include "platform/folders.h"
+#include "platform/instance_lock.h"
 #include "platform/portaudio_wave_system.h"
 #include "platform/scripted_prompts.h"
 #include "platform/string_table.h"
@@ -80,6 +91,51 @@ QPushButton* ButtonNamed(QWidget& window, const QString& text) {
   return nullptr;
 }
 
+// Answers the next save dialog with path, or cancels it when path is empty.
+void AnswerSaveDialog(const std::string& path) {
+  test::WhenModalOpens([path](QDialog& dialog) {
+    auto* save = qobject_cast<SaveDestinationDialog*>(&dialog);
+    auto* name = save != nullptr ? save->findChild<QLineEdit*>("fileNameEdit") : nullptr;
+    if (path.empty() || name == nullptr) return dialog.reject();
+    name->setText(QString::fromStdString(path));
+    static_cast<QDialog&>(*save).accept();
+  });
+}
+
+// Closes a document window as its close box does; true when it closed.
+bool CloseWindowOf(CChildFrame& child) {
+  auto* window = qobject_cast<QMdiSubWindow*>(child.parentWidget());
+  const bool closed = window != nullptr && window->close();
+  QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+  return closed;
+}
+
+// The ztlive program running on its own, as a second instance; killed at the end like a crash.
+class RunningInstance {
+ public:
+  RunningInstance() {
+    char program[] = ZTLIVE_APP_BINARY;
+    char* argv[] = {program, nullptr};
+    posix_spawn_file_actions_t actions;
+    posix_spawn_file_actions_init(&actions);
+    posix_spawn_file_actions_addopen(&actions, STDOUT_FILENO, "/dev/null", O_WRONLY, 0);
+    posix_spawn_file_actions_addopen(&actions, STDERR_FILENO, "/dev/null", O_WRONLY, 0);
+    if (posix_spawn(&m_pid, program, &actions, nullptr, argv, environ) != 0) m_pid = -1;
+    posix_spawn_file_actions_destroy(&actions);
+  }
+  ~RunningInstance() { Kill(); }
+  bool Started() const { return m_pid > 0; }
+  void Kill() {
+    if (m_pid <= 0) return;
+    kill(m_pid, SIGKILL);
+    waitpid(m_pid, nullptr, 0);
+    m_pid = -1;
+  }
+
+ private:
+  pid_t m_pid = -1;
+};
+
 // Every test gets its own configuration and cache folders, so settings and presets written by
 // one window never reach another test.
 class AppWindowTest : public ::testing::Test {
@@ -100,6 +156,22 @@ class AppWindowTest : public ::testing::Test {
     frame.reset();
     core.reset();
     server.reset();
+  }
+
+  std::string TempFolder() const { return core->Settings().Read(setting::kTempPath); }
+
+  // A document on a short two-tone file, filtered by the median into a temporary destination.
+  CChildFrame& OpenFiltered(const std::string& name) {
+    const std::string wave = folder.File(name);
+    WriteTwoTones(wave, 0.3, 1);
+    EXPECT_TRUE(frame->OpenDocument(QString::fromStdString(wave)));
+    CChildFrame& child = *frame->ActiveChild();
+    QDialog* window = frame->OpenFilterWindow(6, QString());
+    if (QPushButton* run = window != nullptr ? ButtonNamed(*window, "Run &Filter") : nullptr; run != nullptr) run->click();
+    window->close();
+    EXPECT_TRUE(child.Document().DestinationIsTemporary());
+    EXPECT_TRUE(FileExists(child.Document().DestinationName()));
+    return child;
   }
 
   TestFolder folder;
@@ -335,6 +407,205 @@ TEST_F(AppWindowTest, TheMainJobWorksEndToEndOnTheSoundCard) {
   EXPECT_EQ(frame->ActiveChild()->Document().SourceName(), saved);
   EXPECT_TRUE(child.Document().DestinationName().empty());
   EXPECT_EQ(prompts.UnscriptedQuestions(), 0u);
+}
+
+TEST_F(AppWindowTest, DiscardDeletesATemporaryDestinationButOnlyClosesASavedOne) {
+  StartWith(std::make_unique<VirtualSoundCard>(0, 0));
+  for (const bool saveFirst : {false, true}) {
+    SCOPED_TRACE(saveFirst ? "saved" : "temporary");
+    CChildFrame& child = OpenFiltered(saveFirst ? "saved.wav" : "temporary.wav");
+    const std::string temporary = child.Document().DestinationName();
+    ASSERT_TRUE(FileExists(PeakFile::PeakFileName(temporary))) << "the destination pane made its peak file";
+    std::string kept = temporary;
+    if (saveFirst) {
+      kept = folder.File("kept.wav");
+      AnswerSaveDialog(kept);
+      frame->Command("saveDestinationAs")->trigger();
+      ASSERT_EQ(child.Document().DestinationName(), kept);
+      ASSERT_TRUE(FileExists(PeakFile::PeakFileName(kept)));
+    }
+    frame->Command("discardDestination")->trigger();
+    EXPECT_TRUE(child.Document().DestinationName().empty());
+    EXPECT_TRUE(child.View().State().Pane(PaneId::Destination).FileName().empty());
+    EXPECT_FALSE(FileExists(temporary));
+    EXPECT_FALSE(FileExists(PeakFile::PeakFileName(temporary)));
+    EXPECT_EQ(FileExists(kept), saveFirst) << "the user's saved file is never deleted";
+    EXPECT_EQ(FileExists(PeakFile::PeakFileName(kept)), saveFirst);
+  }
+  EXPECT_EQ(prompts.UnscriptedQuestions(), 0u);
+}
+
+TEST_F(AppWindowTest, ClosingADocumentWithAnUnsavedFilteredDestinationAsksToSaveIt) {
+  StartWith(std::make_unique<VirtualSoundCard>(0, 0));
+  const struct {
+    const char* name;
+    PromptAnswer answer;
+    bool saveInDialog;  // for Yes: the save dialog is given a name, else cancelled
+    bool closes;
+    bool temporaryStays;
+  } cases[] = {
+      {"yes-saved", PromptAnswer::Yes, true, true, false},
+      {"yes-dialog-cancelled", PromptAnswer::Yes, false, false, true},
+      {"no", PromptAnswer::No, false, true, false},
+      {"cancel", PromptAnswer::Cancel, false, false, true},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.name);
+    CChildFrame& child = OpenFiltered(std::string(c.name) + ".wav");
+    const std::string source = child.Document().SourceName();
+    const std::string temporary = child.Document().DestinationName();
+    const std::string saved = folder.File(std::string(c.name) + "-filtered.wav");
+    prompts.Clear();
+    prompts.Script(c.answer);
+    if (c.answer == PromptAnswer::Yes) AnswerSaveDialog(c.saveInDialog ? saved : "");
+    const QPointer<CChildFrame> watched(&child);
+    EXPECT_EQ(CloseWindowOf(child), c.closes);
+    EXPECT_EQ(watched.isNull(), c.closes);
+    ASSERT_EQ(prompts.Entries().size(), 1u);
+    EXPECT_EQ(prompts.Entries()[0].text, FormatText(StringId::kCloseSaveDestination, {source}));
+    EXPECT_EQ(prompts.Entries()[0].buttons, PromptButtons::YesNoCancel);
+    EXPECT_EQ(FileExists(temporary), c.temporaryStays);
+    EXPECT_EQ(FileExists(PeakFile::PeakFileName(temporary)), c.temporaryStays);
+    EXPECT_EQ(FileExists(saved), c.saveInDialog);
+    if (!c.closes) {
+      // Kept open: the destination is still there to be saved; now let it go.
+      EXPECT_EQ(watched->Document().DestinationName(), temporary);
+      prompts.Script(PromptAnswer::No);
+      EXPECT_TRUE(CloseWindowOf(*watched));
+      EXPECT_FALSE(FileExists(temporary));
+    }
+  }
+  // A document whose destination is saved, or that has none, closes without a question.
+  ASSERT_TRUE(frame->OpenDocument(QString::fromStdString(folder.File("no.wav"))));
+  prompts.Clear();
+  EXPECT_TRUE(CloseWindowOf(*frame->ActiveChild()));
+  EXPECT_TRUE(prompts.Entries().empty());
+  EXPECT_TRUE(FileExists(folder.File("yes-saved-filtered.wav")));
+}
+
+TEST_F(AppWindowTest, QuittingAsksTheSameAndCancelKeepsTheProgramRunning) {
+  StartWith(std::make_unique<VirtualSoundCard>(0, 0));
+  CChildFrame& child = OpenFiltered("tones.wav");
+  const std::string temporary = child.Document().DestinationName();
+  prompts.Script(PromptAnswer::Cancel);
+  EXPECT_FALSE(frame->close()) << "Cancel stops the quit";
+  EXPECT_TRUE(frame->isVisible());
+  ASSERT_EQ(frame->Children().size(), 1);
+  EXPECT_TRUE(FileExists(temporary));
+
+  prompts.Script(PromptAnswer::No);
+  EXPECT_TRUE(frame->close());
+  QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+  EXPECT_TRUE(frame->Children().isEmpty());
+  EXPECT_FALSE(FileExists(temporary)) << "nothing is left orphaned in the temporary folder";
+  EXPECT_FALSE(FileExists(PeakFile::PeakFileName(temporary)));
+  EXPECT_EQ(prompts.Entries().size(), 2u);
+  EXPECT_EQ(prompts.UnscriptedQuestions(), 0u);
+}
+
+TEST_F(AppWindowTest, AnEndedSessionsTemporaryFilesAreOfferedOnceAndOpenedOrRemoved) {
+  for (const PromptAnswer answer : {PromptAnswer::Yes, PromptAnswer::No}) {
+    SCOPED_TRACE(Prompts::AnswerName(answer));
+    StartWith(std::make_unique<VirtualSoundCard>(0, 0));
+    const std::string temp = TempFolder();
+    ASSERT_EQ(EnsureFolder(temp), 0);
+    const std::vector<std::string> leftovers = {JoinPath(temp, "zttmp2.wav"), JoinPath(temp, "zttmp10.wav")};
+    for (const std::string& path : leftovers) {
+      WriteTwoTones(path, 0.2, 1);
+      test::WriteFileText(PeakFile::PeakFileName(path), "old peaks");
+    }
+    const std::string other = JoinPath(temp, "notes.wav");
+    WriteTwoTones(other, 0.1, 1);
+    prompts.Clear();
+    prompts.Script(answer);
+    EXPECT_FALSE(StartUp(*frame, *core, StartOptions{}).has_value());
+    ASSERT_EQ(prompts.Entries().size(), 1u);
+    EXPECT_EQ(prompts.Entries()[0].text, FormatText(StringId::kRecoverTempFiles, {"2", temp}));
+    EXPECT_TRUE(FileExists(other)) << "only temporary names are ours";
+    if (answer == PromptAnswer::Yes) {
+      ASSERT_EQ(frame->Children().size(), 2);
+      for (size_t i = 0; i < leftovers.size(); ++i) {
+        CZantoDoc& document = frame->Children()[static_cast<qsizetype>(i)]->Document();
+        EXPECT_EQ(document.SourceName(), leftovers[i]);
+        EXPECT_TRUE(document.SourceIsTemporary());
+        EXPECT_TRUE(FileExists(leftovers[i]));
+      }
+      EXPECT_TRUE(frame->Recent().Files().empty()) << "temporary files do not join the recent list";
+      // Saved: the file moves to the user's name. Not saved: it goes with its window.
+      const std::string saved = folder.File("recovered.wav");
+      prompts.Script(PromptAnswer::Yes);
+      AnswerSaveDialog(saved);
+      EXPECT_TRUE(CloseWindowOf(*frame->Children()[0]));
+      EXPECT_TRUE(FileExists(saved));
+      EXPECT_FALSE(FileExists(leftovers[0]));
+      prompts.Script(PromptAnswer::No);
+      EXPECT_TRUE(CloseWindowOf(*frame->Children()[0]));
+      EXPECT_FALSE(FileExists(leftovers[1]));
+      EXPECT_FALSE(FileExists(PeakFile::PeakFileName(leftovers[1])));
+    } else {
+      EXPECT_TRUE(frame->Children().isEmpty());
+      for (const std::string& path : leftovers) {
+        EXPECT_FALSE(FileExists(path));
+        EXPECT_FALSE(FileExists(PeakFile::PeakFileName(path)));
+      }
+    }
+    EXPECT_EQ(prompts.UnscriptedQuestions(), 0u);
+    frame.reset();
+    core.reset();
+    DeleteFile(other);
+  }
+}
+
+// A second program running on the same temporary folder keeps its files from being offered
+// or deleted; once it has crashed, they are leftovers like any other.
+TEST_F(AppWindowTest, TheTemporaryFilesOfAnotherRunningInstanceAreLeftAlone) {
+  const std::string temp = DefaultTempFolder();
+  ASSERT_EQ(EnsureFolder(temp), 0);
+  RunningInstance other;
+  ASSERT_TRUE(other.Started());
+  ASSERT_TRUE(WaitFor([&] { return InstanceLockHeld(temp); }, 20000)) << "the other instance holds the folder";
+  const std::string itsFile = JoinPath(temp, "zttmp1.wav");
+  WriteTwoTones(itsFile, 0.2, 1);
+
+  StartWith(std::make_unique<VirtualSoundCard>(0, 0));
+  ASSERT_EQ(TempFolder(), temp);
+  EXPECT_FALSE(StartUp(*frame, *core, StartOptions{}).has_value());
+  EXPECT_TRUE(prompts.Entries().empty()) << "nothing is offered while another instance runs";
+  EXPECT_TRUE(FileExists(itsFile));
+  EXPECT_EQ(core->TempFolderLock().Held(), InstanceLock::State::kShared);
+  frame.reset();
+  core.reset();
+
+  other.Kill();
+  EXPECT_FALSE(InstanceLockHeld(temp)) << "a crashed instance holds nothing";
+  StartWith(std::make_unique<VirtualSoundCard>(0, 0));
+  prompts.Script(PromptAnswer::No);
+  StartUp(*frame, *core, StartOptions{});
+  ASSERT_EQ(prompts.Entries().size(), 1u);
+  EXPECT_EQ(prompts.Entries()[0].text, FormatText(StringId::kRecoverTempFiles, {"1", temp}));
+  EXPECT_FALSE(FileExists(itsFile));
+}
+
+TEST_F(AppWindowTest, TheClickFiltersProgressShowsItsCountsUnderTheirHeading) {
+  StartWith(std::make_unique<VirtualSoundCard>(0, 0));
+  for (const int type : {14, 6}) {
+    const bool clicks = type == 14;
+    SCOPED_TRACE(type);
+    ProgressModel model(core->Run(), 4 * kRate, type, kRate);
+    ProgressWindow window(model, core->Run(), frame.get());
+    window.show();
+    auto* heading = window.findChild<QGroupBox*>("clicksDetected");
+    ASSERT_NE(heading, nullptr);
+    EXPECT_EQ(heading->title().toStdString(), "Total Clicks Detected");
+    EXPECT_EQ(heading->isVisible(), clicks);
+    QStringList texts;
+    for (QLabel* label : heading->findChildren<QLabel*>()) texts.push_back(label->text());
+    if (clicks) {
+      EXPECT_TRUE(texts.contains("Total clicks: 0")) << texts.join(" | ").toStdString();
+      EXPECT_TRUE(texts.contains("Clicks/Sec 0")) << texts.join(" | ").toStdString();
+      EXPECT_FALSE(test::SaveScreenshot(window, "progress_window_clicks").isEmpty());
+    }
+  }
 }
 
 TEST(AppProgram, TheScreenshotOptionSavesAPictureOfTheWindowOnAFile) {

@@ -1,10 +1,12 @@
 #include "app/child_frame.h"
 
 #include <QApplication>
+#include <QCloseEvent>
 #include <QFileInfo>
 #include <QVBoxLayout>
 
 #include "app/app_core.h"
+#include "document/destination_files.h"
 #include "platform/string_table.h"
 
 namespace ztlive {
@@ -25,6 +27,15 @@ CChildFrame::CChildFrame(AppCore& core, const std::string& sourcePath, QWidget* 
 }
 
 CChildFrame::~CChildFrame() = default;
+
+void CChildFrame::closeEvent(QCloseEvent* event) {
+  if (m_closeGuard && !m_closeGuard(*this)) {
+    event->ignore();
+    return;
+  }
+  DeleteTemporaryFiles(*m_document);
+  event->accept();
+}
 
 void CChildFrame::Selection(int64_t& first, int64_t& last) {
   const WavePane& source = m_view->State().Pane(PaneId::Source);

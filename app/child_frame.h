@@ -4,6 +4,7 @@
 #pragma once
 
 #include <QWidget>
+#include <functional>
 #include <memory>
 
 #include "app/document_view.h"
@@ -35,6 +36,10 @@ class CChildFrame : public QWidget, public RunView {
   void RefreshAll() override;
   void SetWaitCursor(bool on) override;
 
+  // Asked before the window closes (the user may keep it open, or save what is unsaved);
+  // false keeps the window open.
+  void SetCloseGuard(std::function<bool(CChildFrame&)> guard) { m_closeGuard = std::move(guard); }
+
   // Shows the document's current source and destination again (after the destination
   // commands) and updates the caption.
   void ShowDocumentFiles();
@@ -43,6 +48,10 @@ class CChildFrame : public QWidget, public RunView {
   void statusText(const QString& text);
   void documentChanged();
 
+ protected:
+  // Once the guard agrees, the document's unsaved temporary files are deleted.
+  void closeEvent(QCloseEvent* event) override;
+
  private:
   void UpdateCaption();
 
@@ -50,6 +59,7 @@ class CChildFrame : public QWidget, public RunView {
   std::unique_ptr<CZantoDoc> m_document;
   DocumentView* m_view = nullptr;
   bool m_opened = false;
+  std::function<bool(CChildFrame&)> m_closeGuard;
 };
 
 }  // namespace ztlive

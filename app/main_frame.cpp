@@ -3,6 +3,7 @@
 #include <QAction>
 #include <QApplication>
 #include <QCloseEvent>
+#include <QDir>
 #include <QFileDialog>
 #include <QFileInfo>
 #include <QMdiArea>
@@ -19,8 +20,11 @@
 #include "app/progress_window.h"
 #include "app/save_destination_dialog.h"
 #include "app/window_placement.h"
+#include "core/temp_files.h"
 #include "document/destination_files.h"
 #include "platform/file_ops.h"
+#include "platform/folders.h"
+#include "platform/string_table.h"
 
 namespace ztlive {
 
@@ -86,7 +90,8 @@ void CMainFrame::BuildMenus() {
   connect(AddCommand(file, "makeDestinationTheSource", "&Make Destination the Source",
                      "Open the destination as a document of its own"),
           &QAction::triggered, this, &CMainFrame::MakeDestinationTheSource);
-  connect(AddCommand(file, "discardDestination", "&Discard Destination", "Delete the destination file"),
+  connect(AddCommand(file, "discardDestination", "&Discard Destination",
+                     "Close the destination; a temporary one is deleted"),
           &QAction::triggered, this, &CMainFrame::DiscardDestination);
   file->addSeparator();
   m_recentMenu = file->addMenu(QStringLiteral("Recent &Files"));
@@ -158,7 +163,11 @@ void CMainFrame::BuildTransport() {
   }
 }
 
-bool CMainFrame::OpenDocument(const QString& path) {
+bool CMainFrame::OpenDocument(const QString& path) { return OpenDocumentWindow(path, false); }
+
+bool CMainFrame::OpenRecoveredDocument(const QString& path) { return OpenDocumentWindow(path, true); }
+
+bool CMainFrame::OpenDocumentWindow(const QString& path, bool recovered) {
   const QString absolute = QFileInfo(path).absoluteFilePath();
   for (CChildFrame* child : Children()) {
     if (Qs(child->Document().SourceName()) == absolute) {
@@ -169,9 +178,11 @@ bool CMainFrame::OpenDocument(const QString& path) {
   auto* child = new CChildFrame(m_core, absolute.toStdString());
   if (!child->Opened()) {
     delete child;
-    m_recent.Remove(absolute.toStdString());
+    if (!recovered) m_recent.Remove(absolute.toStdString());
     return false;
   }
+  child->Document().SetSourceIsTemporary(recovered);
+  child->SetCloseGuard([this](CChildFrame& closing) { return m_closing || ConfirmClose(closing); });
   QMdiSubWindow* window = m_area->addSubWindow(child);
   connect(child, &CChildFrame::statusText, this, [this](const QString& text) {
     if (text.isEmpty())
@@ -185,8 +196,10 @@ bool CMainFrame::OpenDocument(const QString& path) {
   window->resize(m_area->size() * 0.9);
   window->show();
   window->showMaximized();
-  m_recent.Add(absolute.toStdString());
-  RememberPath(absolute);
+  if (!recovered) {
+    m_recent.Add(absolute.toStdString());
+    RememberPath(absolute);
+  }
   UpdateCommands();
   return true;
 }
@@ -381,18 +394,56 @@ void CMainFrame::UpdateCommands() {
 }
 
 void CMainFrame::SaveDestinationAs() {
-  CChildFrame* child = ActiveChild();
-  if (child == nullptr || child->Document().DestinationName().empty()) return;
-  CZantoDoc& document = child->Document();
-  const WavePane& destination = child->View().State().Pane(PaneId::Destination);
+  if (CChildFrame* child = ActiveChild(); child != nullptr) SaveDestinationOf(*child);
+}
+
+bool CMainFrame::SaveDestinationOf(CChildFrame& child) {
+  CZantoDoc& document = child.Document();
+  if (document.DestinationName().empty()) return false;
+  const WavePane& destination = child.View().State().Pane(PaneId::Destination);
   int bits = destination.Channels() > 0 ? 8 * destination.BlockAlign() / destination.Channels() : 16;
   const QString path =
       AskFileName(QStringLiteral("Save Destination As"), Qs(SuggestDestinationName(document)), true, &bits);
-  if (path.isEmpty()) return;
+  if (path.isEmpty()) return false;
   RememberPath(path);
-  ztlive::SaveDestinationAs(document, path.toStdString(), bits, m_core.Run());
-  child->ShowDocumentFiles();
+  const bool saved = ztlive::SaveDestinationAs(document, path.toStdString(), bits, m_core.Run()) == 1;
+  child.ShowDocumentFiles();
   UpdateCommands();
+  return saved;
+}
+
+bool CMainFrame::SaveRecoveredSource(CChildFrame& child) {
+  CZantoDoc& document = child.Document();
+  const QString last = Qs(m_core.Settings().Read(setting::kLastPath));
+  const QString folder = last.isEmpty() ? QDir::homePath() : QFileInfo(last).path();
+  const std::string suggestion = MakeNumberedName(JoinPath(folder.toStdString(), "recovered.wav"), 1);
+  const QString path = AskFileName(Qs(std::string(StringText(StringId::kSaveRecoveredCaption))), Qs(suggestion),
+                                   true, nullptr);
+  if (path.isEmpty()) return false;
+  const bool saved = SaveTemporarySource(document, path.toStdString()) == 1;
+  child.ShowDocumentFiles();
+  UpdateCommands();
+  return saved;
+}
+
+bool CMainFrame::ConfirmClose(CChildFrame& child) {
+  CZantoDoc& document = child.Document();
+  const auto ask = [this](StringId question, const std::string& name) {
+    return m_core.GetPrompts().Ask(FormatText(question, {name}),
+                                   std::string(StringText(StringId::kCaptionUnsavedAudio)),
+                                   PromptButtons::YesNoCancel, PromptIcon::Question);
+  };
+  if (document.SourceIsTemporary() && FileExists(document.SourceName())) {
+    const PromptAnswer answer = ask(StringId::kCloseSaveRecovered, document.SourceName());
+    if (answer == PromptAnswer::Cancel) return false;
+    if (answer == PromptAnswer::Yes && !SaveRecoveredSource(child)) return false;
+  }
+  if (document.DestinationIsTemporary() && FileExists(document.DestinationName())) {
+    const PromptAnswer answer = ask(StringId::kCloseSaveDestination, document.SourceName());
+    if (answer == PromptAnswer::Cancel) return false;
+    if (answer == PromptAnswer::Yes && !SaveDestinationOf(child)) return false;
+  }
+  return true;  // what is still temporary goes with the window
 }
 
 void CMainFrame::MakeDestinationTheSource() {
@@ -457,6 +508,11 @@ void CMainFrame::closeEvent(QCloseEvent* event) {
   m_core.Run().stopRequested.store(1);
   m_core.Engine().CloseOutput();
   m_area->closeAllSubWindows();
+  // A document whose unsaved audio the user kept stops the quit.
+  if (!m_area->subWindowList().isEmpty()) {
+    event->ignore();
+    return;
+  }
   event->accept();
 }
 

@@ -31,6 +31,9 @@ class CMainFrame : public QMainWindow, public FilterWindowHost {
   // Opens a wave file as a new document; false when it cannot be read (the message has been
   // shown and the file leaves the recent list).
   bool OpenDocument(const QString& path);
+  // Opens a temporary file left by an ended session as a document whose source is temporary:
+  // closing it asks whether to save it. It does not join the recent list.
+  bool OpenRecoveredDocument(const QString& path);
   // The document window the commands act on (the last active one), or null.
   CChildFrame* ActiveChild() const;
   QList<CChildFrame*> Children() const;
@@ -53,6 +56,11 @@ class CMainFrame : public QMainWindow, public FilterWindowHost {
   void MakeDestinationTheSource();
   void DiscardDestination();
 
+  // Before a document window closes: for a temporary source or a filtered temporary
+  // destination not yet saved, asks whether to save it (Yes runs the save, No lets it be
+  // deleted, Cancel keeps the window). False keeps the window open.
+  bool ConfirmClose(CChildFrame& child);
+
   // Placement from "Settings"/"WindowPos" and the tool bar from "ToolbarPosition".
   void RestorePlacement();
 
@@ -72,6 +80,10 @@ class CMainFrame : public QMainWindow, public FilterWindowHost {
   void BuildMenus();
   void BuildTransport();
   QAction* AddCommand(QMenu* menu, const QString& name, const QString& text, const QString& statusTip);
+  bool OpenDocumentWindow(const QString& path, bool recovered);
+  // The save flows for one document; false when cancelled or failed.
+  bool SaveDestinationOf(CChildFrame& child);
+  bool SaveRecoveredSource(CChildFrame& child);
   void OpenFileCommand();
   void FillRecentMenu();
   void FillUndoMenu();

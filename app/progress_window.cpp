@@ -1,9 +1,12 @@
 #include "app/progress_window.h"
 
 #include <QGridLayout>
+#include <QGroupBox>
 #include <QLabel>
 #include <QProgressBar>
 #include <QPushButton>
+
+#include "platform/string_table.h"
 
 namespace ztlive {
 
@@ -22,12 +25,16 @@ ProgressWindow::ProgressWindow(ProgressModel& model, RunState& run, QWidget* par
   m_bar->setTextVisible(false);
   m_bar->setMinimumWidth(280);
   layout->addWidget(m_bar, 2, 0, 1, 2);
-  m_clicksPerSecond = new QLabel(this);
-  m_totalClicks = new QLabel(this);
-  layout->addWidget(m_clicksPerSecond, 3, 0);
-  layout->addWidget(m_totalClicks, 3, 1);
-  m_clicksPerSecond->setVisible(m_model.ShowsClicks());
-  m_totalClicks->setVisible(m_model.ShowsClicks());
+  // The click filters' counts, under their heading; other filters have none.
+  m_clicks = new QGroupBox(QString::fromStdString(std::string(StringText(StringId::kProgressClicksHeading))), this);
+  m_clicks->setObjectName(QStringLiteral("clicksDetected"));
+  auto* clicksLayout = new QGridLayout(m_clicks);
+  m_totalClicks = new QLabel(m_clicks);
+  m_clicksPerSecond = new QLabel(m_clicks);
+  clicksLayout->addWidget(m_totalClicks, 0, 0);
+  clicksLayout->addWidget(m_clicksPerSecond, 0, 1);
+  layout->addWidget(m_clicks, 3, 0, 1, 2);
+  m_clicks->setVisible(m_model.ShowsClicks());
   m_cancel = new QPushButton(QStringLiteral("Cancel"), this);
   layout->addWidget(m_cancel, 4, 0, 1, 2, Qt::AlignHCenter);
   connect(m_cancel, &QPushButton::clicked, this, [this] {

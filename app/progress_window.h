@@ -1,5 +1,6 @@
 // The modeless progress window of a filter run ("ZA-nto Progress"): the total to process, the
-// percent done with a bar, and for the click filters the clicks per second and the total.
+// percent done with a bar, and for the click filters, under the heading "Total Clicks
+// Detected", the total and the clicks per second.
 // It ticks its model every 1200 ms; Cancel asks the run to stop and closes the window.
 #pragma once
 
@@ -9,6 +10,7 @@
 #include "core/run_state.h"
 #include "document/progress_model.h"
 
+class QGroupBox;
 class QLabel;
 class QProgressBar;
 class QPushButton;
@@ -36,6 +38,7 @@ class ProgressWindow : public QDialog {
   QTimer m_timer;
   QLabel* m_percent = nullptr;
   QProgressBar* m_bar = nullptr;
+  QGroupBox* m_clicks = nullptr;  // "Total Clicks Detected"
   QLabel* m_clicksPerSecond = nullptr;
   QLabel* m_totalClicks = nullptr;
   QPushButton* m_cancel = nullptr;

@@ -7,6 +7,7 @@
 
 #include "app/app_core.h"
 #include "app/main_frame.h"
+#include "core/temp_files.h"
 #include "platform/folders.h"
 #include "platform/string_table.h"
 
@@ -40,11 +41,37 @@ bool CheckTempFolder(AppCore& core) {
   return false;
 }
 
+std::vector<std::string> HoldTempFolder(AppCore& core) {
+  const std::string folder = core.Settings().Read(setting::kTempPath);
+  InstanceLock& lock = core.TempFolderLock();
+  std::vector<std::string> leftovers;
+  if (lock.Acquire(folder) == InstanceLock::State::kAlone) leftovers = FindTempFiles(folder);
+  lock.Share();
+  return leftovers;
+}
+
+void OfferLeftovers(CMainFrame& frame, AppCore& core, const std::vector<std::string>& leftovers) {
+  if (leftovers.empty()) return;
+  const std::string folder = core.Settings().Read(setting::kTempPath);
+  const std::string question = FormatText(StringId::kRecoverTempFiles, {std::to_string(leftovers.size()), folder});
+  const PromptAnswer answer = core.GetPrompts().Ask(question, std::string(StringText(StringId::kCaptionRecoverFiles)),
+                                                    PromptButtons::YesNo, PromptIcon::Question);
+  for (const std::string& path : leftovers) {
+    if (answer == PromptAnswer::Yes)
+      frame.OpenRecoveredDocument(QString::fromStdString(path));  // one that cannot be read stays for later
+    else
+      DeleteTempFile(path);
+  }
+}
+
 std::optional<int> StartUp(CMainFrame& frame, AppCore& core, const StartOptions& options) {
   frame.RestorePlacement();
   frame.show();
+  if (CheckTempFolder(core)) {
+    const std::vector<std::string> leftovers = HoldTempFolder(core);
+    if (!options.screenshot.has_value()) OfferLeftovers(frame, core, leftovers);
+  }
   for (const QString& file : options.files) frame.OpenDocument(file);
-  CheckTempFolder(core);
   if (!options.screenshot.has_value()) return std::nullopt;
   // Let the window lay itself out and paint before the picture is taken.
   QElapsedTimer settle;

@@ -1,9 +1,12 @@
 #include "core/temp_files.h"
 
+#include <dirent.h>
 #include <sys/stat.h>
+#include <unistd.h>
 
 #include <algorithm>
 
+#include "core/peak_file.h"
 #include "platform/folders.h"
 #include "platform/string_table.h"
 
@@ -16,7 +19,51 @@ bool Exists(const std::string& path) {
   return stat(path.c_str(), &info) == 0;
 }
 
+constexpr std::string_view kTempPrefix = "zttmp";
+constexpr std::string_view kTempExtension = ".wav";
+
+// The number of a temporary file's name, or 0 when it is not one.
+int TempNumber(const std::string& name) {
+  if (name.size() <= kTempPrefix.size() + kTempExtension.size() || !name.starts_with(kTempPrefix) ||
+      !name.ends_with(kTempExtension))
+    return 0;
+  const std::string digits = name.substr(kTempPrefix.size(), name.size() - kTempPrefix.size() - kTempExtension.size());
+  if (digits.size() > 3 || digits[0] == '0') return 0;
+  int number = 0;
+  for (const char digit : digits) {
+    if (digit < '0' || digit > '9') return 0;
+    number = number * 10 + (digit - '0');
+  }
+  return number;
+}
+
 }  // namespace
+
+bool IsTempFileName(const std::string& name) { return TempNumber(name) != 0; }
+
+std::vector<std::string> FindTempFiles(const std::string& folder) {
+  std::vector<std::pair<int, std::string>> found;
+  if (DIR* listing = opendir(folder.c_str()); listing != nullptr) {
+    while (const dirent* entry = readdir(listing)) {
+      const std::string name = entry->d_name;
+      const int number = TempNumber(name);
+      if (number == 0) continue;
+      const std::string path = JoinPath(folder, name);
+      struct stat info {};
+      if (lstat(path.c_str(), &info) == 0 && S_ISREG(info.st_mode)) found.emplace_back(number, path);
+    }
+    closedir(listing);
+  }
+  std::sort(found.begin(), found.end());
+  std::vector<std::string> paths;
+  for (auto& [number, path] : found) paths.push_back(std::move(path));
+  return paths;
+}
+
+void DeleteTempFile(const std::string& path) {
+  unlink(PeakFile::PeakFileName(path).c_str());
+  unlink(path.c_str());
+}
 
 std::string MakeTempFileName(const std::string& folder, Prompts& prompts) {
   for (int number = 1; number <= 999; ++number) {

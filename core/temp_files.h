@@ -2,6 +2,7 @@
 #pragma once
 
 #include <string>
+#include <vector>
 
 #include "platform/prompts.h"
 
@@ -15,5 +16,17 @@ std::string MakeTempFileName(const std::string& folder, Prompts& prompts);
 // digits that end the name, when larger) whose file does not exist; the number stops at 999.
 // The name part is cut to 249 characters first.
 std::string MakeNumberedName(const std::string& path, int startNumber);
+
+// True for the bare names MakeTempFileName gives: "zttmp1.wav" ... "zttmp999.wav".
+bool IsTempFileName(const std::string& name);
+
+// The temporary wave files in folder, sorted by number: regular files (never links) with the
+// names MakeTempFileName gives. Called while no other instance holds the folder, they are
+// what an ended session left behind.
+std::vector<std::string> FindTempFiles(const std::string& folder);
+
+// Deletes a temporary wave file and its peak file (the peak file first, so a name freed for
+// reuse never finds an old peak file beside it).
+void DeleteTempFile(const std::string& path);
 
 }  // namespace ztlive

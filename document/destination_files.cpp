@@ -1,5 +1,7 @@
 #include "document/destination_files.h"
 
+#include <sys/stat.h>
+
 #include <vector>
 
 #include "core/peak_file.h"
@@ -18,6 +20,14 @@ constexpr size_t kPieceSamples = 4096;
 void DeleteWithPeaks(const std::string& path) {
   DeleteFile(path);
   DeleteFile(PeakFile::PeakFileName(path));
+}
+
+// The same file by any spelling (links, "..", another path to it).
+bool SameFile(const std::string& a, const std::string& b) {
+  struct stat first {};
+  struct stat second {};
+  if (stat(a.c_str(), &first) != 0 || stat(b.c_str(), &second) != 0) return a == b;
+  return first.st_dev == second.st_dev && first.st_ino == second.st_ino;
 }
 
 // Confirms replacing an existing file and deletes it with its peak file; false when declined.
@@ -135,8 +145,40 @@ std::string MakeDestinationTheSource(CZantoDoc& document, const std::string& pat
 
 void DiscardDestination(CZantoDoc& document) {
   if (document.DestinationName().empty()) return;
-  DeleteWithPeaks(document.DestinationName());
+  if (document.DestinationIsTemporary()) DeleteTempFile(document.DestinationName());
   document.ClearDestination();
+}
+
+int SaveTemporarySource(CZantoDoc& document, const std::string& path) {
+  Prompts& prompts = document.GetPrompts();
+  const std::string source = document.SourceName();
+  if (!document.SourceIsTemporary() || path.empty()) return 0;
+  if (SameFile(path, source)) return 0;
+  if (!document.DestinationName().empty() && SameFile(path, document.DestinationName())) {
+    prompts.Show(std::string(StringText(StringId::kSaveSameAsSource)), "", PromptIcon::Error);
+    return 0;
+  }
+  if (!ReplaceExisting(path, FormatText(StringId::kMoveReplaceQuestion, {path}), prompts)) return 0;
+  if (const int error = MoveFile(source, path, false); error != 0) {
+    prompts.Show(SystemErrorText(error), std::string(StringText(StringId::kCaptionFileMoveError)), PromptIcon::Error);
+    return 0;
+  }
+  MoveFile(PeakFile::PeakFileName(source), PeakFile::PeakFileName(path), false);
+  document.Settings().Write(setting::kLastPath, path);
+  document.SetSourceName(path);
+  document.SetSourceIsTemporary(false);
+  return 1;
+}
+
+void DeleteTemporaryFiles(CZantoDoc& document) {
+  if (document.DestinationIsTemporary()) {
+    DeleteTempFile(document.DestinationName());
+    document.ClearDestination();
+  }
+  if (document.SourceIsTemporary()) {
+    DeleteTempFile(document.SourceName());
+    document.SetSourceIsTemporary(false);
+  }
 }
 
 }  // namespace ztlive

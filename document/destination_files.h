@@ -26,7 +26,16 @@ int SaveDestinationAs(CZantoDoc& document, const std::string& path, int bitsPerS
 // when nothing was done; this document's destination is cleared.
 std::string MakeDestinationTheSource(CZantoDoc& document, const std::string& path);
 
-// Deletes the destination and its peak file.
+// Closes the destination. Only a temporary destination is deleted (with its peak file); one
+// saved under a name of the user's stays where it is.
 void DiscardDestination(CZantoDoc& document);
+
+// Moves a temporary source (a recovered file) to path with its peak file; the document's
+// source becomes path. 1 moved, 0 refused, declined or failed (reported).
+int SaveTemporarySource(CZantoDoc& document, const std::string& path);
+
+// Deletes what of the document lives in the temporary folder and was not saved: a temporary
+// destination and a temporary source, each with its peak file. For a document being closed.
+void DeleteTemporaryFiles(CZantoDoc& document);
 
 }  // namespace ztlive

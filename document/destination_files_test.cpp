@@ -120,9 +120,56 @@ TEST_F(DestinationFilesTest, MakingTheDestinationTheSourceMovesATemporaryAndDisc
 
   document.SetDestinationName(opened, false);
   DiscardDestination(document);
-  EXPECT_FALSE(FileExists(opened));
-  EXPECT_FALSE(FileExists(PeakFile::PeakFileName(opened)));
+  EXPECT_TRUE(FileExists(opened)) << "a destination saved under the user's name is closed, not deleted";
+  EXPECT_TRUE(FileExists(PeakFile::PeakFileName(opened)));
   EXPECT_TRUE(document.DestinationName().empty());
+
+  const std::string temporary = temp.File("zttmp2.wav");
+  test::WriteFileText(temporary, "audio");
+  test::WriteFileText(PeakFile::PeakFileName(temporary), "peaks");
+  document.SetDestinationName(temporary, true);
+  DiscardDestination(document);
+  EXPECT_FALSE(FileExists(temporary));
+  EXPECT_FALSE(FileExists(PeakFile::PeakFileName(temporary)));
+  EXPECT_TRUE(document.DestinationName().empty());
+}
+
+TEST_F(DestinationFilesTest, ATemporarySourceIsSavedByMovingItAndClosingDeletesOnlyWhatIsTemporary) {
+  const std::string recovered = temp.File("zttmp7.wav");
+  test::WriteFileText(recovered, "recovered audio");
+  test::WriteFileText(PeakFile::PeakFileName(recovered), "its peaks");
+  CZantoDoc restored(recovered, settings, prompts);
+  restored.SetSourceIsTemporary(true);
+  EXPECT_EQ(SaveTemporarySource(restored, recovered), 0) << "the file itself is no place to save it";
+  EXPECT_TRUE(FileExists(recovered));
+
+  const std::string kept = folder.File("kept.wav");
+  EXPECT_EQ(SaveTemporarySource(restored, kept), 1);
+  EXPECT_EQ(restored.SourceName(), kept);
+  EXPECT_FALSE(restored.SourceIsTemporary());
+  EXPECT_EQ(test::ReadFileText(kept), "recovered audio");
+  EXPECT_EQ(test::ReadFileText(PeakFile::PeakFileName(kept)), "its peaks");
+  EXPECT_FALSE(FileExists(recovered));
+
+  // Closing: a temporary destination goes with its peak file; the saved source stays.
+  const std::string filtered = temp.File("zttmp8.wav");
+  test::WriteFileText(filtered, "filtered");
+  test::WriteFileText(PeakFile::PeakFileName(filtered), "peaks");
+  restored.SetDestinationName(filtered, true);
+  DeleteTemporaryFiles(restored);
+  EXPECT_FALSE(FileExists(filtered));
+  EXPECT_FALSE(FileExists(PeakFile::PeakFileName(filtered)));
+  EXPECT_TRUE(FileExists(kept));
+
+  // An unsaved temporary source goes too; a named destination stays.
+  const std::string other = temp.File("zttmp9.wav");
+  test::WriteFileText(other, "left over");
+  CZantoDoc discarded(other, settings, prompts);
+  discarded.SetSourceIsTemporary(true);
+  discarded.SetDestinationName(kept, false);
+  DeleteTemporaryFiles(discarded);
+  EXPECT_FALSE(FileExists(other));
+  EXPECT_TRUE(FileExists(kept));
 }
 
 }  // namespace

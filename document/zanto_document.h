@@ -17,6 +17,9 @@ class CZantoDoc {
 
   const std::string& SourceName() const { return m_sourceName; }
   void SetSourceName(std::string name) { m_sourceName = std::move(name); }
+  // The source is a temporary file recovered from an ended session, not yet saved by the user.
+  bool SourceIsTemporary() const { return m_sourceIsTemporary; }
+  void SetSourceIsTemporary(bool temporary) { m_sourceIsTemporary = temporary; }
 
   const std::string& DestinationName() const { return m_destinationName; }
   // A destination the user has named, or (temporary = true) one made in the temporary folder.
@@ -41,6 +44,7 @@ class CZantoDoc {
 
  private:
   std::string m_sourceName;
+  bool m_sourceIsTemporary = false;
   std::string m_destinationName;
   bool m_destinationIsTemporary = false;
   int m_syncMode = 1;
