@@ -72,6 +72,7 @@ void WaveStream::Close() {
     if (m_sizesDirty) CloseChunks(0);
   }
   m_file.Close();
+  m_nextSizesAt = UINT64_MAX;
   m_ioNext = m_ioEnd = nullptr;
   m_cursor = m_end = m_begin;
   UpdateWritePath();
@@ -103,6 +104,7 @@ int WaveStream::Open(const std::string& path, int openFlags) {
   UpdateWritePath();
   m_format = m_layout.format;
   AfterFormatChange();
+  ScheduleSizes();
   std::memset(m_base, 0, m_valueCount * sizeof(SampleValue));
   m_cursor = m_end = m_begin;
   m_lastBlock = 0;
@@ -149,6 +151,7 @@ int WaveStream::Create(const std::string& path, WaveFormat& format, int createMo
   }
   m_format = format;
   AfterFormatChange();
+  ScheduleSizes();
   m_cursor = m_end = m_begin;
   UpdateWritePath();
   return kStreamOk;
@@ -172,7 +175,29 @@ bool WaveStream::FlushIoBuffer() {
   m_position = m_ioFileOffset;
   m_dataEnd = std::max(m_dataEnd, m_ioFileOffset);
   m_ioNext = m_ioBuffer.get();
+  AfterDataGrew();
   return true;
+}
+
+void WaveStream::ScheduleSizes() {
+  // Memory files cannot be left behind half-written; only real files need the sizes early.
+  if (!m_file.IsOpen() || m_file.IsMemory() || !m_file.IsWritable()) {
+    m_nextSizesAt = UINT64_MAX;
+    return;
+  }
+  const uint64_t frame = std::max<uint64_t>(m_format.blockAlign, 1);
+  const uint64_t halfSecond = std::max<uint64_t>(m_format.avgBytesPerSecond / 2 / frame, 1) * frame;
+  m_nextSizesAt = m_dataEnd + halfSecond;
+}
+
+void WaveStream::WriteGrowingSizes() {
+  // The sizes claim only data already in the file (written before them), never more. No pad
+  // byte and no cutting here: CloseChunks does that when the writer finishes.
+  const uint64_t dataBytes = std::min<uint64_t>(m_dataEnd - m_dataOffset, 0xFFFFFFFEull);
+  const uint64_t riffEnd = std::max(m_riffEnd, m_dataOffset + dataBytes);
+  m_sizesDirty = true;
+  WriteChunkSizes(m_file, riffEnd, m_dataOffset, static_cast<uint32_t>(dataBytes));
+  ScheduleSizes();
 }
 
 bool WaveStream::AdvanceIoBuffer() {
@@ -209,6 +234,7 @@ int WaveStream::CloseChunks(int flags) {
   m_riffEnd = std::max(m_riffEnd, chunkEnd);
   if (!WriteChunkSizes(m_file, m_riffEnd, m_dataOffset, static_cast<uint32_t>(dataBytes))) return 1;
   m_sizesDirty = false;
+  ScheduleSizes();
   return 0;
 }
 
@@ -334,6 +360,7 @@ int64_t WaveStream::WriteBytes(int byteCount) {
   if (!m_file.WriteAt(m_position, m_byteBuffer.get(), bytes)) return -1;
   m_position += bytes;
   m_dataEnd = std::max(m_dataEnd, m_position);
+  AfterDataGrew();
   return static_cast<int64_t>(bytes);
 }
 
@@ -389,6 +416,7 @@ bool WaveStream::WriteRaw(const uint8_t* bytes, size_t count) {
   if (!m_file.IsOpen() || !m_file.WriteAt(m_position, bytes, count)) return false;
   m_position += count;
   m_dataEnd = std::max(m_dataEnd, m_position);
+  AfterDataGrew();
   return true;
 }
 
