@@ -175,4 +175,10 @@ bool WriteChunkSizes(FileIo& io, uint64_t riffEnd, uint64_t dataOffset, uint32_t
   return io.WriteAt(dataOffset - 4, bytes, 4);
 }
 
+bool WriteChunkSizesInHead(FileIo& io, uint8_t* head, uint64_t riffEnd, uint64_t dataOffset, uint32_t dataBytes) {
+  Put32(head + 4, static_cast<uint32_t>(std::min<uint64_t>(riffEnd - 8, 0xFFFFFFFF)));
+  Put32(head + dataOffset - 4, dataBytes);
+  return io.WriteAt(4, head + 4, static_cast<size_t>(dataOffset - 4));
+}
+
 }  // namespace ztlive

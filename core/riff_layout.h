@@ -45,5 +45,8 @@ int ReadWaveLayout(FileIo& io, WaveLayout& layout);
 bool WriteWaveHeader(FileIo& io, const WaveFormat& format);
 // Rewrites the RIFF size (riffEnd - 8) and the data chunk's size.
 bool WriteChunkSizes(FileIo& io, uint64_t riffEnd, uint64_t dataOffset, uint32_t dataBytes);
+// The same with one write: head holds the file's first dataOffset bytes as they are; the sizes
+// are set in it and bytes 4 ... dataOffset - 1 are written back together.
+bool WriteChunkSizesInHead(FileIo& io, uint8_t* head, uint64_t riffEnd, uint64_t dataOffset, uint32_t dataBytes);
 
 }  // namespace ztlive

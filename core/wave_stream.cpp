@@ -73,6 +73,7 @@ void WaveStream::Close() {
   }
   m_file.Close();
   m_nextSizesAt = UINT64_MAX;
+  m_haveHead = false;
   m_ioNext = m_ioEnd = nullptr;
   m_cursor = m_end = m_begin;
   UpdateWritePath();
@@ -183,11 +184,18 @@ void WaveStream::ScheduleSizes() {
   // Memory files cannot be left behind half-written; only real files need the sizes early.
   if (!m_file.IsOpen() || m_file.IsMemory() || !m_file.IsWritable()) {
     m_nextSizesAt = UINT64_MAX;
+    m_haveHead = false;
     return;
   }
+  // Read once per file (or after CloseChunks), never per update.
+  if (!m_haveHead && m_dataOffset >= 12 && m_dataOffset <= kHeadRoom)
+    m_haveHead = m_file.ReadAt(0, m_head, m_dataOffset) == static_cast<int64_t>(m_dataOffset);
+  // Data reaches the file one I/O buffer at a time, so the sizes follow after a second less
+  // one buffer: the header never lags a second behind (where a buffer holds less than that).
   const uint64_t frame = std::max<uint64_t>(m_format.blockAlign, 1);
-  const uint64_t halfSecond = std::max<uint64_t>(m_format.avgBytesPerSecond / 2 / frame, 1) * frame;
-  m_nextSizesAt = m_dataEnd + halfSecond;
+  const uint64_t second = m_format.avgBytesPerSecond;
+  const uint64_t interval = second > kIoBufferTarget ? (second - kIoBufferTarget) / frame * frame : 0;
+  m_nextSizesAt = m_dataEnd + std::max(interval, frame);
 }
 
 void WaveStream::WriteGrowingSizes() {
@@ -196,7 +204,10 @@ void WaveStream::WriteGrowingSizes() {
   const uint64_t dataBytes = std::min<uint64_t>(m_dataEnd - m_dataOffset, 0xFFFFFFFEull);
   const uint64_t riffEnd = std::max(m_riffEnd, m_dataOffset + dataBytes);
   m_sizesDirty = true;
-  WriteChunkSizes(m_file, riffEnd, m_dataOffset, static_cast<uint32_t>(dataBytes));
+  if (m_haveHead)
+    WriteChunkSizesInHead(m_file, m_head, riffEnd, m_dataOffset, static_cast<uint32_t>(dataBytes));
+  else
+    WriteChunkSizes(m_file, riffEnd, m_dataOffset, static_cast<uint32_t>(dataBytes));
   ScheduleSizes();
 }
 
@@ -234,6 +245,7 @@ int WaveStream::CloseChunks(int flags) {
   m_riffEnd = std::max(m_riffEnd, chunkEnd);
   if (!WriteChunkSizes(m_file, m_riffEnd, m_dataOffset, static_cast<uint32_t>(dataBytes))) return 1;
   m_sizesDirty = false;
+  m_haveHead = false;  // the head is read again: what CloseChunks wrote is in it then
   ScheduleSizes();
   return 0;
 }

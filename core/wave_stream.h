@@ -178,7 +178,7 @@ class WaveStream {
     return true;
   }
   void UpdateWritePath() { m_writesToFile = m_file.IsOpen() && m_mode == kModeFile; }
-  // While the data grows, the header's sizes follow at least twice a second of audio, so a
+  // While the data grows, the header's sizes follow at least once a second of audio, so a
   // writer killed at any moment leaves a header short by less than a second.
   void AfterDataGrew() {
     if (m_dataEnd >= m_nextSizesAt) WriteGrowingSizes();
@@ -232,6 +232,11 @@ class WaveStream {
   bool m_sizesDirty = false;    // a created file's chunk sizes must be written
   uint64_t m_openedFileSize = 0; // the file's length when it was opened or created
   uint64_t m_nextSizesAt = UINT64_MAX;  // the data end at which the header's sizes are rewritten
+  // The file's bytes in front of the data when there are few of them (always for the files we
+  // create): the growing sizes are then written back with one write instead of two.
+  static constexpr size_t kHeadRoom = 128;
+  uint8_t m_head[kHeadRoom] = {};
+  bool m_haveHead = false;
 
   DeviceHandOver m_handOver = nullptr;
   void* m_handOverContext = nullptr;
