@@ -171,6 +171,7 @@ int PeakFile::Build(uint64_t from, uint64_t to) {
   to = std::min<uint64_t>(to + kFramesPerRecord * static_cast<uint64_t>(wave.BytesPerSample()), length);
   to -= to % frame;
   from = from > recordBytes ? from - recordBytes : 0;
+  if (from > to) from = 0;  // a range past the end says nothing of what changed: all of it
   from -= from % recordBytes;  // records are rebuilt whole
 
   FileIo peaks;
@@ -181,6 +182,8 @@ int PeakFile::Build(uint64_t from, uint64_t to) {
     to = length;
   }
   auto writeFailed = [this] { return Failed(StringId::kPeakFileNotWritten, ErrorText(errno)); };
+  // A short read is no system error: the wave file changed under us.
+  auto readFailed = [this](int64_t got) { return Failed(StringId::kPeakFileNotWritten, ErrorText(got < 0 ? errno : EIO)); };
   const std::vector<uint8_t> header = HeaderBytes();
   if (!peaks.WriteAt(0, header.data(), header.size())) return writeFailed();
 
@@ -192,7 +195,7 @@ int PeakFile::Build(uint64_t from, uint64_t to) {
   if (record > 0) {
     // The frame that closed the previous record opens this one.
     wave.SeekData(static_cast<int64_t>(from - frame), 0);
-    if (wave.ReadRaw(bytes.data(), frame) != static_cast<int64_t>(frame)) return writeFailed();
+    if (const int64_t got = wave.ReadRaw(bytes.data(), frame); got != static_cast<int64_t>(frame)) return readFailed(got);
     UnpackSamples(bytes.data(), static_cast<size_t>(channels), wave.BytesPerSample(), values.data());
     for (int c = 0; c < channels; ++c) maxima[static_cast<size_t>(c)] = Magnitude(values[static_cast<size_t>(c)]);
   }
@@ -208,7 +211,7 @@ int PeakFile::Build(uint64_t from, uint64_t to) {
   wave.SeekData(static_cast<int64_t>(from), 0);
   for (uint64_t position = from; position < to;) {
     const size_t wanted = static_cast<size_t>(std::min<uint64_t>(pieceBytes, to - position));
-    if (wave.ReadRaw(piece, wanted) != static_cast<int64_t>(wanted)) return writeFailed();
+    if (const int64_t got = wave.ReadRaw(piece, wanted); got != static_cast<int64_t>(wanted)) return readFailed(got);
     const size_t count = wanted / static_cast<size_t>(wave.BytesPerSample());
     UnpackSamples(piece, count, wave.BytesPerSample(), samples);
     for (size_t i = 0; i < count; i += static_cast<size_t>(channels)) {

@@ -264,6 +264,24 @@ TEST_F(PeakFileTest, ShortFilesAndTheTailAfterTheLastWholeRecordHaveTheirPeaks) 
   }
 }
 
+TEST_F(PeakFileTest, ARangeAtOrBeyondTheEndOfAGrownFileRebuildsWhatChanged) {
+  std::mt19937 random(3);
+  const std::string wave = folder.File("take.wav");
+  const std::vector<uint8_t> data = RandomBytes(2 * 1203, random);
+  // The file grows from 1001 to 1203 frames; the range given is where it grew, or lies past
+  // its end (which tells nothing of what changed).
+  for (const auto& [from, to] : std::vector<std::pair<uint64_t, uint64_t>>{{2002, 2406}, {3000, 3400}, {9000, 9500}}) {
+    test::WriteBytes(wave, WaveBytes().Format(1, 1, 8000, 16).Data({data.begin(), data.begin() + 2 * 1001}).Build());
+    PeakFile peaks(wave, run, prompts);
+    ASSERT_EQ(peaks.Build(0, 0), 0);
+    test::WriteBytes(wave, WaveBytes().Format(1, 1, 8000, 16).Data(data).Build());
+    ASSERT_EQ(peaks.Build(from, to), 0) << from;
+    int channels = 0;
+    EXPECT_EQ(StoredRecords(peaks.PeakPath()), ReferenceRecords(AllValues(wave, channels), 1)) << from;
+  }
+  EXPECT_TRUE(prompts.Entries().empty());
+}
+
 // Whatever else carries the peak file's name is left exactly as it was, and every operation
 // that would write it fails with the message.
 TEST_F(PeakFileTest, LinksFoldersAndOtherFilesUnderThePeakNameAreRefusedAndLeftAlone) {
