@@ -3,6 +3,7 @@
 #include <fcntl.h>
 #include <spawn.h>
 #include <sys/wait.h>
+#include <unistd.h>
 
 #include <signal.h>
 
@@ -376,6 +377,73 @@ TEST(Cli, TheRestorationFiltersRunFromTheCommandLine) {
                                   home.Path());
   ASSERT_EQ(clicks.exitCode, 0) << clicks.err;
   EXPECT_NE(SoxStat(files.File("declicked.wav"), "Length s").find("4.000"), std::string::npos) << "every frame comes out";
+}
+
+TEST(Cli, InfoSaysWhenItRecoveredALengthAndLeavesTheFileAsItIs) {
+  TestFolder home;
+  const std::string path = home.File("killed.wav");
+  std::vector<uint8_t> bytes = test::WaveBytes().Format(1, 2, 8000, 16).Data(std::vector<uint8_t>(8000 * 4 * 2, 1)).Build();
+  bytes.insert(bytes.end(), {1, 1, 1});  // and a part of a frame
+  for (size_t at : {4u, 40u}) bytes[at] = bytes[at + 1] = bytes[at + 2] = bytes[at + 3] = 0;
+  bytes[4] = 36;  // a writer that died before it wrote any size
+  test::WriteBytes(path, bytes);
+  const CliResult info = RunCli({"info", path}, home.Path());
+  EXPECT_EQ(info.exitCode, 0);
+  EXPECT_NE(info.out.find("Data:     64000 bytes, 16000 frames\n"), std::string::npos) << info.out;
+  EXPECT_NE(info.out.find("\nNotice:   The header of this wave file was incomplete; its length was recovered from the "
+                          "file size in reading. The file itself is unchanged.\n"),
+            std::string::npos)
+      << info.out;
+  EXPECT_EQ(test::ReadBytes(path), bytes);
+}
+
+TEST(Cli, PeaksOfAShortFileShowItsRealPeak) {
+  TestFolder home;
+  const std::string path = home.File("short.wav");
+  std::vector<int16_t> samples(150, 0);
+  samples[77] = 20000;
+  test::WriteBytes(path, test::WaveBytes().Format(1, 1, 8000, 16).Data(test::Samples16(samples)).Build());
+  const CliResult peaks = RunCli({"peaks", path}, home.Path());
+  EXPECT_EQ(peaks.exitCode, 0);
+  EXPECT_EQ(peaks.out, "Peak file:    " + home.File("short.pkf") + "\nLargest peak: 20000 (-4.29 dBFS)\n");
+}
+
+// Links and their targets stay inside the test's own folder.
+TEST(Cli, PeaksAndMarkersNeverWriteThroughALinkNorIntoAFileThatIsNotAPeakFile) {
+  TestFolder home;
+  const std::string wave = home.File("a.wav");
+  const std::vector<uint8_t> waveBytes =
+      test::WaveBytes().Format(1, 1, 8000, 16).Data(test::Samples16(std::vector<int16_t>(4000, 5))).Build();
+  test::WriteBytes(wave, waveBytes);
+  test::WriteFileText(home.File("victim.txt"), "precious");
+  ASSERT_EQ(symlink(home.File("victim.txt").c_str(), home.File("a.pkf").c_str()), 0);
+  const std::string notOurs = "warning: File Error: " + home.File("a.pkf") +
+                              " is not a peak file (it is a link, a folder or another file) and was left as it is; "
+                              "no peak data was written.\n";
+  const std::vector<std::vector<std::string>> commands = {{"peaks", wave}, {"markers", wave, "add", "8"},
+                                                          {"markers", wave, "remove", "all"}};
+  for (const auto& command : commands) {
+    const CliResult result = RunCli(command, home.Path());
+    EXPECT_EQ(result.exitCode, 1) << command[0];
+    EXPECT_EQ(result.err, notOurs) << command[0];
+    EXPECT_EQ(result.out, "") << command[0];
+    EXPECT_EQ(ReadFileText(home.File("victim.txt")), "precious") << command[0];
+  }
+
+  // A wave file named like a peak file would be its own peak file.
+  for (const std::string name : {"x.pkf", "X.PKF"}) {
+    test::WriteBytes(home.File(name), waveBytes);
+    for (const auto& command : std::vector<std::vector<std::string>>{{"peaks", home.File(name)},
+                                                                       {"markers", home.File(name), "add", "8"}}) {
+      const CliResult result = RunCli(command, home.Path());
+      EXPECT_EQ(result.exitCode, 1) << name;
+      EXPECT_EQ(result.err, home.File(name) +
+                                " has the peak file extension .pkf and cannot be used as a wave file: it would be its "
+                                "own peak file.\n")
+          << name;
+      EXPECT_EQ(test::ReadBytes(home.File(name)), waveBytes) << name;
+    }
+  }
 }
 
 }  // namespace

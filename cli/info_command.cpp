@@ -54,6 +54,7 @@ int RunInfo(const std::vector<std::string>& args, CommandContext& context) {
     std::fprintf(out, " %s (%u bytes)%s", ChunkName(layout.chunks[i]).c_str(), layout.chunks[i].size,
                  i + 1 < layout.chunkCount ? "," : "");
   std::fprintf(out, "\n");
+  if (stream.LengthRecovered()) std::fprintf(out, "Notice:   %s\n", std::string(StringText(StringId::kLengthRecovered)).c_str());
   return kExitOk;
 }
 

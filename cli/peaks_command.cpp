@@ -2,7 +2,6 @@
 
 #include <cmath>
 #include <cstdlib>
-#include <fstream>
 
 #include "core/peak_file.h"
 #include "core/run_state.h"
@@ -26,6 +25,13 @@ int Usage(CommandContext& context, std::string_view name, std::string_view argum
   return kExitUsage;
 }
 
+// A wave file named like a peak file would be its own peak file: refused before anything opens.
+bool RefusePeakFileName(const std::string& wavePath, CommandContext& context) {
+  if (!IsPeakFileName(wavePath)) return false;
+  PrintError(context, FormatText(StringId::kPeakFileNameForWave, {wavePath}));
+  return true;
+}
+
 int RunPeaks(const std::vector<std::string>& args, CommandContext& context) {
   const ParsedArguments parsed = ParseArguments(args, {}, "peaks");
   if (!parsed.error.empty()) {
@@ -33,13 +39,11 @@ int RunPeaks(const std::vector<std::string>& args, CommandContext& context) {
     return kExitUsage;
   }
   if (parsed.positional.size() != 1) return Usage(context, "peaks", kPeaksArguments);
+  if (RefusePeakFileName(parsed.positional[0], context)) return kExitFailure;
   RunState run;
   PeakFile peaks(parsed.positional[0], run, context.prompts);
-  const int result = peaks.Build(0, 0);
-  if (result != 0) {
-    if (result < 0) PrintError(context, FormatText(StringId::kCliPeaksFailed, {peaks.PeakPath()}));
-    return kExitFailure;
-  }
+  // Every failure has been reported by the build itself.
+  if (peaks.Build(0, 0) != 0) return kExitFailure;
   const int largest = peaks.LargestPeak();
   const double dbfs = largest > 0 ? 20.0 * std::log10(largest / 32768.0) : -INFINITY;
   std::fprintf(context.out, "Peak file:    %s\nLargest peak: %d (%.2f dBFS)\n", peaks.PeakPath().c_str(), largest, dbfs);
@@ -59,6 +63,7 @@ int RunMarkers(const std::vector<std::string>& args, CommandContext& context) {
   }
   const std::vector<std::string>& words = parsed.positional;
   if (words.empty() || words.size() > 3) return Usage(context, "markers", kMarkersArguments);
+  if (RefusePeakFileName(words[0], context)) return kExitFailure;
   RunState run;
   PeakFile peaks(words[0], run, context.prompts);
   const std::string action = words.size() > 1 ? words[1] : "list";
@@ -89,10 +94,8 @@ int RunMarkers(const std::vector<std::string>& args, CommandContext& context) {
   } else {
     return Usage(context, "markers", kMarkersArguments);
   }
-  if (!peaks.IsValid() && !std::ifstream(peaks.PeakPath()).good()) {
-    PrintError(context, FormatText(StringId::kCliPeaksFailed, {peaks.PeakPath()}));
-    return kExitFailure;
-  }
+  // The save reported why it failed; the markers are listed only once they are kept.
+  if (peaks.SaveFailed()) return kExitFailure;
   ListMarkers(peaks, context);
   return kExitOk;
 }

@@ -10,9 +10,11 @@
 
 namespace ztlive {
 
-int FileIo::OpenFile(const std::string& path, bool write) {
+int FileIo::OpenFile(const std::string& path, bool write, Links links) {
   Close();
-  const int fd = open(path.c_str(), (write ? O_RDWR : O_RDONLY) | O_CLOEXEC);
+  // Non-blocking so that a pipe of that name is refused below instead of waited on.
+  const int flags = (write ? O_RDWR : O_RDONLY) | O_CLOEXEC | O_NONBLOCK | (links == Links::Refuse ? O_NOFOLLOW : 0);
+  const int fd = open(path.c_str(), flags);
   if (fd < 0) return errno;
   struct stat info {};
   if (fstat(fd, &info) != 0 || !S_ISREG(info.st_mode)) {
@@ -20,8 +22,19 @@ int FileIo::OpenFile(const std::string& path, bool write) {
     close(fd);
     return error;
   }
+  // Regular files ignore the flag, but it is taken back so that nothing else ever sees it.
+  fcntl(fd, F_SETFL, fcntl(fd, F_GETFL) & ~O_NONBLOCK);
   m_fd = fd;
   m_writable = write;
+  return 0;
+}
+
+int FileIo::CreateNewFile(const std::string& path) {
+  Close();
+  const int fd = open(path.c_str(), O_RDWR | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0644);
+  if (fd < 0) return errno;
+  m_fd = fd;
+  m_writable = true;
   return 0;
 }
 

@@ -18,10 +18,15 @@ class FileIo {
   FileIo(const FileIo&) = delete;
   FileIo& operator=(const FileIo&) = delete;
 
-  // An existing regular file, for reading, or for reading and writing.
-  int OpenFile(const std::string& path, bool write);
+  enum class Links { Follow, Refuse };
+  // An existing regular file, for reading, or for reading and writing. With Links::Refuse a
+  // path that names a symbolic link is not opened (ELOOP). Anything but a regular file (a
+  // folder, a pipe, a device) is refused without waiting on it.
+  int OpenFile(const std::string& path, bool write, Links links = Links::Follow);
   // A new or emptied file for reading and writing.
   int CreateFile(const std::string& path);
+  // A file that must not exist yet (EEXIST otherwise, also for a link of that name).
+  int CreateNewFile(const std::string& path);
   // A memory file with room for initialBytes, growing by growBytes at a time.
   void OpenMemory(size_t initialBytes, size_t growBytes);
   void Close();

@@ -2,7 +2,11 @@
 
 #include <algorithm>
 #include <array>
+#include <cctype>
+#include <cerrno>
+#include <cstdlib>
 #include <cstring>
+#include <string_view>
 
 #include "core/file_io.h"
 #include "core/riff_layout.h"
@@ -19,13 +23,27 @@ constexpr size_t kMarkerBytes = 260;
 constexpr size_t kPieceBytes = 4096;
 constexpr size_t kRecordBufferBytes = 8192;
 
-// A sample value's magnitude in 16-bit scale; -32768 is held at 32767.
-inline int32_t Magnitude(SampleValue value) { return std::min(std::abs(value >> 8), 32767); }
+// A sample value's magnitude in 16-bit scale: the magnitude is taken first and then shifted,
+// so -257 gives 1 like 257 does (shifting first would round negative values away from zero).
+// The most negative values are held at 32767.
+inline int32_t Magnitude(SampleValue value) {
+  return static_cast<int32_t>(std::min<int64_t>(std::abs(static_cast<int64_t>(value)) >> 8, 32767));
+}
 
 bool HasSignature(FileIo& file, size_t bytes) {
   uint8_t read[16];
   return file.ReadAt(0, read, bytes) == static_cast<int64_t>(bytes) && std::memcmp(read, kSignature, bytes) == 0;
 }
+
+// Ours: the current signature, or an older layout's, which shares one half of it (the older
+// signatures differ in their first eight bytes). Anything else is somebody else's file.
+bool HasOwnSignature(FileIo& file) {
+  uint8_t read[16];
+  return file.ReadAt(0, read, 16) == 16 &&
+         (std::memcmp(read, kSignature, 8) == 0 || std::memcmp(read + 8, kSignature + 8, 8) == 0);
+}
+
+std::string ErrorText(int error) { return std::strerror(error != 0 ? error : EIO); }
 
 void Put32(uint8_t* b, uint32_t v) {
   for (int i = 0; i < 4; ++i) b[i] = static_cast<uint8_t>(v >> (8 * i));
@@ -36,6 +54,14 @@ uint32_t Get32(const uint8_t* b) {
 }
 
 }  // namespace
+
+bool IsPeakFileName(const std::string& path) {
+  constexpr std::string_view kExtension = ".pkf";
+  if (path.size() < kExtension.size()) return false;
+  const std::string_view tail = std::string_view(path).substr(path.size() - kExtension.size());
+  return std::equal(tail.begin(), tail.end(), kExtension.begin(),
+                    [](char a, char b) { return std::tolower(static_cast<unsigned char>(a)) == b; });
+}
 
 std::string PeakFile::PeakFileName(const std::string& wavePath) {
   const size_t dot = wavePath.rfind('.');
@@ -51,7 +77,7 @@ PeakFile::PeakFile(std::string wavePath, RunState& run, Prompts& prompts)
 
 bool PeakFile::ReadHeader() {
   FileIo file;
-  if (file.OpenFile(m_peakPath, false) != 0 || !HasSignature(file, 16)) return false;
+  if (file.OpenFile(m_peakPath, false, FileIo::Links::Refuse) != 0 || !HasSignature(file, 16)) return false;
   std::vector<uint8_t> header(kHeaderBytes);
   if (file.ReadAt(0, header.data(), header.size()) != static_cast<int64_t>(header.size())) return false;
   const auto count = static_cast<int32_t>(Get32(header.data() + 26016));
@@ -76,16 +102,57 @@ std::vector<uint8_t> PeakFile::HeaderBytes() const {
   return header;
 }
 
-void PeakFile::SaveHeader() {
+int PeakFile::Failed(StringId message, std::string_view reason) {
+  m_prompts.Show(FormatText(message, {m_peakPath, reason}), StringText(StringId::kCaptionFileError), PromptIcon::Warning);
+  return -1;
+}
+
+int PeakFile::OpenForWriting(FileIo& file, bool& rebuildAll) {
+  rebuildAll = false;
+  const int opened = file.OpenFile(m_peakPath, true, FileIo::Links::Refuse);
+  if (opened == 0) {
+    if (!HasOwnSignature(file)) {
+      file.Close();
+      return Failed(StringId::kPeakFileNotOurs, "");
+    }
+    rebuildAll = !HasSignature(file, 16);
+  } else if (opened == ELOOP || opened == EISDIR || opened == EINVAL) {
+    return Failed(StringId::kPeakFileNotOurs, "");
+  } else if (opened != ENOENT) {
+    return Failed(StringId::kPeakFileNotWritten, ErrorText(opened));
+  } else if (const int created = file.CreateNewFile(m_peakPath); created != 0) {
+    // Exclusive, so that whatever appears under the name meanwhile is not taken over.
+    return Failed(created == EEXIST ? StringId::kPeakFileNotOurs : StringId::kPeakFileNotWritten, ErrorText(created));
+  } else {
+    rebuildAll = true;
+  }
+  if (rebuildAll) {
+    // A new file, or an older layout's: it starts again from the header at once, so that it
+    // is never without the signature that makes it ours, nor keeps records of another layout.
+    const std::vector<uint8_t> header = HeaderBytes();
+    if (!file.Truncate(0) || !file.WriteAt(0, header.data(), header.size()))
+      return Failed(StringId::kPeakFileNotWritten, ErrorText(errno));
+  }
+  return 0;
+}
+
+bool PeakFile::SaveHeader() {
   FileIo file;
-  if (file.OpenFile(m_peakPath, true) != 0 || !HasSignature(file, 16)) {
-    // No usable peak file yet: building one writes the markers with it.
+  bool rebuildAll = false;
+  if (OpenForWriting(file, rebuildAll) != 0) {
+    m_saveFailed = true;
+    return false;
+  }
+  if (rebuildAll) {
+    // The header is written; the records come with a build.
     file.Close();
-    Build(0, 0);
-    return;
+    m_saveFailed = Build(0, 0) != 0;
+    return !m_saveFailed;
   }
   const std::vector<uint8_t> header = HeaderBytes();
-  file.WriteAt(0, header.data(), header.size());
+  m_saveFailed = !file.WriteAt(0, header.data(), header.size());
+  if (m_saveFailed) Failed(StringId::kPeakFileNotWritten, ErrorText(errno));
+  return !m_saveFailed;
 }
 
 int PeakFile::Build(uint64_t from, uint64_t to) {
@@ -104,15 +171,21 @@ int PeakFile::Build(uint64_t from, uint64_t to) {
   to = std::min<uint64_t>(to + kFramesPerRecord * static_cast<uint64_t>(wave.BytesPerSample()), length);
   to -= to % frame;
   from = from > recordBytes ? from - recordBytes : 0;
+  if (from > to) from = 0;  // a range past the end says nothing of what changed: all of it
   from -= from % recordBytes;  // records are rebuilt whole
 
   FileIo peaks;
-  if (peaks.OpenFile(m_peakPath, true) != 0 || !HasSignature(peaks, 16)) {
-    if (peaks.CreateFile(m_peakPath) != 0) return -1;
+  bool rebuildAll = false;
+  if (OpenForWriting(peaks, rebuildAll) != 0) return -1;
+  if (rebuildAll) {
     from = 0;
+    to = length;
   }
+  auto writeFailed = [this] { return Failed(StringId::kPeakFileNotWritten, ErrorText(errno)); };
+  // A short read is no system error: the wave file changed under us.
+  auto readFailed = [this](int64_t got) { return Failed(StringId::kPeakFileNotWritten, ErrorText(got < 0 ? errno : EIO)); };
   const std::vector<uint8_t> header = HeaderBytes();
-  if (!peaks.WriteAt(0, header.data(), header.size())) return -1;
+  if (!peaks.WriteAt(0, header.data(), header.size())) return writeFailed();
 
   const auto recordSize = static_cast<uint64_t>(2 * channels);
   uint64_t record = from / recordBytes;
@@ -122,7 +195,7 @@ int PeakFile::Build(uint64_t from, uint64_t to) {
   if (record > 0) {
     // The frame that closed the previous record opens this one.
     wave.SeekData(static_cast<int64_t>(from - frame), 0);
-    if (wave.ReadRaw(bytes.data(), frame) != static_cast<int64_t>(frame)) return -1;
+    if (const int64_t got = wave.ReadRaw(bytes.data(), frame); got != static_cast<int64_t>(frame)) return readFailed(got);
     UnpackSamples(bytes.data(), static_cast<size_t>(channels), wave.BytesPerSample(), values.data());
     for (int c = 0; c < channels; ++c) maxima[static_cast<size_t>(c)] = Magnitude(values[static_cast<size_t>(c)]);
   }
@@ -138,7 +211,7 @@ int PeakFile::Build(uint64_t from, uint64_t to) {
   wave.SeekData(static_cast<int64_t>(from), 0);
   for (uint64_t position = from; position < to;) {
     const size_t wanted = static_cast<size_t>(std::min<uint64_t>(pieceBytes, to - position));
-    if (wave.ReadRaw(piece, wanted) != static_cast<int64_t>(wanted)) return -1;
+    if (const int64_t got = wave.ReadRaw(piece, wanted); got != static_cast<int64_t>(wanted)) return readFailed(got);
     const size_t count = wanted / static_cast<size_t>(wave.BytesPerSample());
     UnpackSamples(piece, count, wave.BytesPerSample(), samples);
     for (size_t i = 0; i < count; i += static_cast<size_t>(channels)) {
@@ -155,17 +228,28 @@ int PeakFile::Build(uint64_t from, uint64_t to) {
       framesInRecord = 0;
       ++record;
       if (outUsed + recordSize > sizeof out) {
-        if (!peaks.WriteAt(kHeaderBytes + outRecord * recordSize, out, outUsed)) return -1;
+        if (!peaks.WriteAt(kHeaderBytes + outRecord * recordSize, out, outUsed)) return writeFailed();
         outRecord = record;
         outUsed = 0;
       }
     }
     position += wanted;
   }
-  // A partial record at the end is not written.
-  if (outUsed > 0 && !peaks.WriteAt(kHeaderBytes + outRecord * recordSize, out, outUsed)) return -1;
+  // Built to the end, the frames after the last whole record make a record of their own, so
+  // that no sample (and no short file) is left out of the peaks. Inside the data a partial
+  // record is not written: the next build of that range completes it.
+  if (to == length && framesInRecord > 0) {
+    for (int c = 0; c < channels; ++c) {
+      const int32_t peak = maxima[static_cast<size_t>(c)];
+      m_largestPeak = std::max(m_largestPeak, peak);
+      out[outUsed++] = static_cast<uint8_t>(peak);
+      out[outUsed++] = static_cast<uint8_t>(peak >> 8);
+    }
+    ++record;
+  }
+  if (outUsed > 0 && !peaks.WriteAt(kHeaderBytes + outRecord * recordSize, out, outUsed)) return writeFailed();
   // Built to the end: records of a longer earlier file go.
-  if (to == length) peaks.Truncate(kHeaderBytes + record * recordSize);
+  if (to == length && !peaks.Truncate(kHeaderBytes + record * recordSize)) return writeFailed();
   m_valid = true;
   return 0;
 }
@@ -223,8 +307,8 @@ int PeakFile::ReadDisplayPeaks(std::vector<int16_t>& peaks, int& columns, uint64
   }
 
   FileIo file;
-  if (file.OpenFile(m_peakPath, false) != 0) {
-    if (Build(0, 0) != 0 || file.OpenFile(m_peakPath, false) != 0) return 0;
+  if (file.OpenFile(m_peakPath, false, FileIo::Links::Refuse) != 0) {
+    if (Build(0, 0) != 0 || file.OpenFile(m_peakPath, false, FileIo::Links::Refuse) != 0) return 0;
   }
   if (!HasSignature(file, 8)) {
     m_prompts.Show(StringText(StringId::kOldPeakFile), "", PromptIcon::Warning);
@@ -275,19 +359,19 @@ int PeakFile::AddMarker(uint32_t position) {
   return 1;
 }
 
-void PeakFile::RemoveMarker(int index) {
+bool PeakFile::RemoveMarker(int index) {
   if (index == -1)
     m_markers.clear();
   else if (index >= 0 && index < MarkerCount())
     m_markers.erase(m_markers.begin() + index);
-  SaveHeader();
+  return SaveHeader();
 }
 
-void PeakFile::SetMarker(int index, uint32_t position) {
-  if (index < 0 || index >= MarkerCount()) return;
+bool PeakFile::SetMarker(int index, uint32_t position) {
+  if (index < 0 || index >= MarkerCount()) return true;
   m_markers[static_cast<size_t>(index)].position = position;
   SortMarkers();
-  SaveHeader();
+  return SaveHeader();
 }
 
 }  // namespace ztlive

@@ -48,6 +48,34 @@ bool ParseFormat(const uint8_t* bytes, size_t length, WaveLayout& layout) {
   return true;
 }
 
+// True when the bytes [position, end) are a chain of well-formed chunks that ends at end (the
+// last one may lack its pad byte): what follows a data chunk is then not audio.
+bool ChunksFill(FileIo& io, uint64_t position, uint64_t end) {
+  if (position >= end) return false;
+  while (position + 8 <= end) {
+    uint8_t chunk[8];
+    if (io.ReadAt(position, chunk, 8) != 8) return false;
+    for (int i = 0; i < 4; ++i)
+      if (chunk[i] < 0x20 || chunk[i] > 0x7E) return false;
+    const uint32_t size = Read32(chunk + 4);
+    const uint64_t next = position + 8 + size + (size & 1);
+    if (next > end + 1) return false;
+    if (next >= end) return true;
+    position = next;
+  }
+  return false;
+}
+
+// An ID3 tag that a tagging tool appended after the RIFF chunk.
+bool StartsWithTag(FileIo& io, uint64_t position) {
+  uint8_t bytes[3];
+  return io.ReadAt(position, bytes, 3) == 3 && std::memcmp(bytes, "ID3", 3) == 0;
+}
+
+uint16_t FrameBytes(const WaveFormat& format) {
+  return static_cast<uint16_t>(std::max(1, format.channels * std::max(1, BytesPerSample(format.bitsPerSample))));
+}
+
 }  // namespace
 
 int ReadWaveLayout(FileIo& io, WaveLayout& layout) {
@@ -59,7 +87,8 @@ int ReadWaveLayout(FileIo& io, WaveLayout& layout) {
   const uint32_t riffSize = Read32(header + 4);
   const auto size = static_cast<uint64_t>(fileSize);
   // A streaming writer that never learnt the size stores 0 or all ones: take the whole file.
-  layout.riffEnd = (riffSize == 0 || riffSize == 0xFFFFFFFF) ? size : std::min<uint64_t>(8ull + riffSize, size);
+  const bool streamingRiff = riffSize == 0 || riffSize == 0xFFFFFFFF;
+  layout.riffEnd = streamingRiff ? size : std::min<uint64_t>(8ull + riffSize, size);
 
   bool haveFormat = false;
   bool formatIsPcm = false;
@@ -87,6 +116,22 @@ int ReadWaveLayout(FileIo& io, WaveLayout& layout) {
       const uint64_t held = size > info.dataOffset ? size - info.dataOffset : 0;
       layout.dataBytes = info.size == 0xFFFFFFFF ? held : std::min<uint64_t>(info.size, held);
       haveData = true;
+      // A writer killed before it wrote the sizes leaves the data short or empty while the
+      // samples run on to the end of the file. Recovered only when the data is the last chunk:
+      // the RIFF size says nothing follows it (a streaming RIFF size only with an empty data
+      // size), and no chunk nor tag follows what the data states. Then the rest is audio.
+      const uint64_t statedEnd = info.dataOffset + info.size + (info.size & 1);
+      const bool riffEndsWithData = streamingRiff ? info.size == 0 : 8ull + riffSize <= statedEnd;
+      if (info.size != 0xFFFFFFFF && statedEnd < size && riffEndsWithData && !ChunksFill(io, statedEnd, size) &&
+          !StartsWithTag(io, statedEnd)) {
+        const uint64_t whole = held - held % FrameBytes(layout.format);
+        if (whole > info.size) {
+          layout.dataBytes = whole;
+          layout.lengthRecovered = true;
+          layout.riffEnd = std::min(size, info.dataOffset + whole + (whole & 1));
+          break;
+        }
+      }
       if (info.dataOffset + info.size > size) break;  // the data runs to the end of the file
     }
     position = info.dataOffset + info.size + (info.size & 1);
@@ -128,6 +173,12 @@ bool WriteChunkSizes(FileIo& io, uint64_t riffEnd, uint64_t dataOffset, uint32_t
   if (!io.WriteAt(4, bytes, 4)) return false;
   Put32(bytes, dataBytes);
   return io.WriteAt(dataOffset - 4, bytes, 4);
+}
+
+bool WriteChunkSizesInHead(FileIo& io, uint8_t* head, uint64_t riffEnd, uint64_t dataOffset, uint32_t dataBytes) {
+  Put32(head + 4, static_cast<uint32_t>(std::min<uint64_t>(riffEnd - 8, 0xFFFFFFFF)));
+  Put32(head + dataOffset - 4, dataBytes);
+  return io.WriteAt(4, head + 4, static_cast<size_t>(dataOffset - 4));
 }
 
 }  // namespace ztlive

@@ -27,18 +27,26 @@ struct WaveLayout {
   uint64_t dataOffset = 0;    // the first sample's byte
   uint64_t dataBytes = 0;     // data chunk bytes that the file really holds
   uint32_t storedDataSize = 0;
+  // The data chunk is the last chunk but its stored size was 0 or short of the bytes after it
+  // (a writer that stopped before it wrote the sizes): dataBytes is what the file holds, in
+  // whole frames.
+  bool lengthRecovered = false;
   std::array<ChunkInfo, 16> chunks{};  // the chunks found, in file order (the first 16)
   size_t chunkCount = 0;
 };
 
 // Reads the layout and checks the format in order: RIFF/WAVE, "fmt " of at least 16 bytes
 // before "data", PCM (110), a width with a conversion (113), 1 or 2 channels and a sample
-// rate (110), a "data" chunk (110). Returns a StreamError code.
+// rate (110), a "data" chunk (110). Returns a StreamError code. A data chunk that ends the
+// file with a size of 0 or less than the bytes after it takes its length from the file.
 int ReadWaveLayout(FileIo& io, WaveLayout& layout);
 
 // Writes the 44-byte header with zero sizes at the start of the file.
 bool WriteWaveHeader(FileIo& io, const WaveFormat& format);
 // Rewrites the RIFF size (riffEnd - 8) and the data chunk's size.
 bool WriteChunkSizes(FileIo& io, uint64_t riffEnd, uint64_t dataOffset, uint32_t dataBytes);
+// The same with one write: head holds the file's first dataOffset bytes as they are; the sizes
+// are set in it and bytes 4 ... dataOffset - 1 are written back together.
+bool WriteChunkSizesInHead(FileIo& io, uint8_t* head, uint64_t riffEnd, uint64_t dataOffset, uint32_t dataBytes);
 
 }  // namespace ztlive

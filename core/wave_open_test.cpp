@@ -117,5 +117,83 @@ TEST_F(WaveOpen, ThirtyTwoBitFilesReadUnscaledButCannotBeWritten) {
   EXPECT_EQ(stream.Create(folder.File("out.wav"), format, kCreateOverwrite), kStreamBadResolution);
 }
 
+void Put32(std::vector<uint8_t>& bytes, size_t at, uint32_t value) {
+  for (int i = 0; i < 4; ++i) bytes[at + static_cast<size_t>(i)] = static_cast<uint8_t>(value >> (8 * i));
+}
+
+// 1000 frames of 16-bit stereo after a 44-byte header whose sizes a case then sets.
+std::vector<uint8_t> Recording(uint32_t riffSize, uint32_t dataSize, const std::vector<uint8_t>& after = {}) {
+  std::vector<int16_t> samples(2000);
+  for (size_t i = 0; i < samples.size(); ++i) samples[i] = static_cast<int16_t>(i * 37 - 30000);
+  std::vector<uint8_t> bytes = WaveBytes().Format(1, 2, 44100, 16).Data(Samples16(samples)).Build();
+  bytes.insert(bytes.end(), after.begin(), after.end());
+  Put32(bytes, 4, riffSize);
+  Put32(bytes, 40, dataSize);
+  return bytes;
+}
+
+std::vector<uint8_t> ChunkBytes(const char* id, uint32_t size) {
+  std::vector<uint8_t> chunk(id, id + 4);
+  chunk.resize(8 + size + (size & 1), 'c');
+  Put32(chunk, 4, size);
+  return chunk;
+}
+
+TEST_F(WaveOpen, AnEmptyOrShortDataSizeOfTheLastChunkIsRecoveredFromTheFileSize) {
+  const std::vector<uint8_t> list = ChunkBytes("LIST", 26);
+  struct Case {
+    const char* what;
+    std::vector<uint8_t> bytes;
+    uint64_t dataBytes;
+    bool recovered;
+  };
+  const std::vector<Case> cases = {
+      {"sizes never written", Recording(36, 0), 4000, true},
+      {"sizes a while behind", Recording(36 + 1200, 1200), 4000, true},
+      {"data size behind, RIFF size more", Recording(36 + 4000, 1200), 1200, false},
+      {"RIFF size behind the data size", Recording(36, 1200), 4000, true},
+      {"a part of a frame at the end", Recording(36, 0, {1, 2, 3}), 4000, true},
+      {"streaming RIFF size, empty data size", Recording(0, 0), 4000, true},
+      {"streaming sizes of all ones", Recording(0xFFFFFFFF, 0xFFFFFFFF), 4000, false},
+      {"streaming RIFF size, data size given", Recording(0xFFFFFFFF, 1200), 1200, false},
+      {"sizes right", Recording(36 + 4000, 4000), 4000, false},
+      {"a chunk after the data", Recording(36 + 4000 + 34, 4000, list), 4000, false},
+      {"a chunk after the RIFF chunk", Recording(36 + 4000, 4000, list), 4000, false},
+      {"a chunk after short data", Recording(36 + 4000 + 34, 1200, list), 1200, false},
+      {"a tag after the RIFF chunk", Recording(36 + 4000, 4000, {'I', 'D', '3', 3, 0, 0, 0, 0, 0, 10}), 4000, false},
+      {"data size beyond the file", Recording(36 + 8000, 8000), 4000, false},
+  };
+  for (const Case& c : cases) {
+    ASSERT_EQ(OpenBytes(c.bytes), kStreamOk) << c.what;
+    EXPECT_EQ(stream.DataBytes(), c.dataBytes) << c.what;
+    EXPECT_EQ(stream.LengthRecovered(), c.recovered) << c.what;
+    ASSERT_EQ(stream.ReadValues(4096), static_cast<int64_t>(std::min<uint64_t>(c.dataBytes, 4096 * 2))) << c.what;
+    const size_t last = c.dataBytes / 2 - 1;
+    EXPECT_EQ(stream.Begin()[last], static_cast<int16_t>(last * 37 - 30000) * 256) << c.what;
+    stream.Close();
+    EXPECT_EQ(test::ReadBytes(folder.File("in.wav")), c.bytes) << c.what << ": opening changes nothing";
+  }
+}
+
+TEST_F(WaveOpen, AppendingToARecoveredFileGoesOnAfterItsAudioAndRepairsTheHeader) {
+  test::WriteBytes(folder.File("in.wav"), Recording(36, 0, {9, 9}));
+  WaveFormat format = MakePcmFormat(2, 44100, 16);
+  ASSERT_EQ(stream.Create(folder.File("in.wav"), format, kCreateAppend), kStreamOk);
+  EXPECT_TRUE(stream.LengthRecovered());
+  stream.SetMode(kModeFile);
+  ASSERT_EQ(stream.PrepareWriteBuffer(), 0);
+  for (int i = 0; i < 4; ++i) ASSERT_EQ(stream.WriteSample(i * 256), 1);
+  ASSERT_EQ(stream.FinishWrite(kFlagDirty, kFlagDirty), 0);
+  stream.Close();
+
+  ASSERT_EQ(stream.Open(folder.File("in.wav"), kOpenRead), kStreamOk);
+  EXPECT_FALSE(stream.LengthRecovered()) << "the header is whole again";
+  EXPECT_EQ(stream.DataBytes(), 4008u);
+  EXPECT_EQ(test::ReadBytes(folder.File("in.wav")).size(), 44u + 4008u) << "the part frame was written over";
+  ASSERT_EQ(stream.ReadValues(4096), 4008);
+  EXPECT_EQ(stream.Begin()[1999], static_cast<int16_t>(1999 * 37 - 30000) * 256);
+  EXPECT_EQ(stream.Begin()[2003], 3 * 256);
+}
+
 }  // namespace
 }  // namespace ztlive

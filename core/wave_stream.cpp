@@ -72,6 +72,8 @@ void WaveStream::Close() {
     if (m_sizesDirty) CloseChunks(0);
   }
   m_file.Close();
+  m_nextSizesAt = UINT64_MAX;
+  m_haveHead = false;
   m_ioNext = m_ioEnd = nullptr;
   m_cursor = m_end = m_begin;
   UpdateWritePath();
@@ -103,6 +105,7 @@ int WaveStream::Open(const std::string& path, int openFlags) {
   UpdateWritePath();
   m_format = m_layout.format;
   AfterFormatChange();
+  ScheduleSizes();
   std::memset(m_base, 0, m_valueCount * sizeof(SampleValue));
   m_cursor = m_end = m_begin;
   m_lastBlock = 0;
@@ -149,6 +152,7 @@ int WaveStream::Create(const std::string& path, WaveFormat& format, int createMo
   }
   m_format = format;
   AfterFormatChange();
+  ScheduleSizes();
   m_cursor = m_end = m_begin;
   UpdateWritePath();
   return kStreamOk;
@@ -172,7 +176,39 @@ bool WaveStream::FlushIoBuffer() {
   m_position = m_ioFileOffset;
   m_dataEnd = std::max(m_dataEnd, m_ioFileOffset);
   m_ioNext = m_ioBuffer.get();
+  AfterDataGrew();
   return true;
+}
+
+void WaveStream::ScheduleSizes() {
+  // Memory files cannot be left behind half-written; only real files need the sizes early.
+  if (!m_file.IsOpen() || m_file.IsMemory() || !m_file.IsWritable()) {
+    m_nextSizesAt = UINT64_MAX;
+    m_haveHead = false;
+    return;
+  }
+  // Read once per file (or after CloseChunks), never per update.
+  if (!m_haveHead && m_dataOffset >= 12 && m_dataOffset <= kHeadRoom)
+    m_haveHead = m_file.ReadAt(0, m_head, m_dataOffset) == static_cast<int64_t>(m_dataOffset);
+  // Data reaches the file one I/O buffer at a time, so the sizes follow after a second less
+  // one buffer: the header never lags a second behind (where a buffer holds less than that).
+  const uint64_t frame = std::max<uint64_t>(m_format.blockAlign, 1);
+  const uint64_t second = m_format.avgBytesPerSecond;
+  const uint64_t interval = second > kIoBufferTarget ? (second - kIoBufferTarget) / frame * frame : 0;
+  m_nextSizesAt = m_dataEnd + std::max(interval, frame);
+}
+
+void WaveStream::WriteGrowingSizes() {
+  // The sizes claim only data already in the file (written before them), never more. No pad
+  // byte and no cutting here: CloseChunks does that when the writer finishes.
+  const uint64_t dataBytes = std::min<uint64_t>(m_dataEnd - m_dataOffset, 0xFFFFFFFEull);
+  const uint64_t riffEnd = std::max(m_riffEnd, m_dataOffset + dataBytes);
+  m_sizesDirty = true;
+  if (m_haveHead)
+    WriteChunkSizesInHead(m_file, m_head, riffEnd, m_dataOffset, static_cast<uint32_t>(dataBytes));
+  else
+    WriteChunkSizes(m_file, riffEnd, m_dataOffset, static_cast<uint32_t>(dataBytes));
+  ScheduleSizes();
 }
 
 bool WaveStream::AdvanceIoBuffer() {
@@ -209,6 +245,8 @@ int WaveStream::CloseChunks(int flags) {
   m_riffEnd = std::max(m_riffEnd, chunkEnd);
   if (!WriteChunkSizes(m_file, m_riffEnd, m_dataOffset, static_cast<uint32_t>(dataBytes))) return 1;
   m_sizesDirty = false;
+  m_haveHead = false;  // the head is read again: what CloseChunks wrote is in it then
+  ScheduleSizes();
   return 0;
 }
 
@@ -334,6 +372,7 @@ int64_t WaveStream::WriteBytes(int byteCount) {
   if (!m_file.WriteAt(m_position, m_byteBuffer.get(), bytes)) return -1;
   m_position += bytes;
   m_dataEnd = std::max(m_dataEnd, m_position);
+  AfterDataGrew();
   return static_cast<int64_t>(bytes);
 }
 
@@ -389,6 +428,7 @@ bool WaveStream::WriteRaw(const uint8_t* bytes, size_t count) {
   if (!m_file.IsOpen() || !m_file.WriteAt(m_position, bytes, count)) return false;
   m_position += count;
   m_dataEnd = std::max(m_dataEnd, m_position);
+  AfterDataGrew();
   return true;
 }
 

@@ -150,6 +150,9 @@ class WaveStream {
   uint64_t DataBytes() const { return m_dataEnd - m_dataOffset; }
   // The layout found by the last Open or Create of an existing file.
   const WaveLayout& Layout() const { return m_layout; }
+  // True when the last Open or Create of an existing file took the data length from the file
+  // size because the header's was 0 or short (the file itself is not changed by opening it).
+  bool LengthRecovered() const { return m_layout.lengthRecovered; }
   // The bytes of a memory file.
   std::span<const uint8_t> MemoryFile() const { return m_file.Memory(); }
 
@@ -175,6 +178,13 @@ class WaveStream {
     return true;
   }
   void UpdateWritePath() { m_writesToFile = m_file.IsOpen() && m_mode == kModeFile; }
+  // While the data grows, the header's sizes follow at least once a second of audio, so a
+  // writer killed at any moment leaves a header short by less than a second.
+  void AfterDataGrew() {
+    if (m_dataEnd >= m_nextSizesAt) WriteGrowingSizes();
+  }
+  void WriteGrowingSizes();
+  void ScheduleSizes();
   void ResetClipLimits();
   void AfterFormatChange();
   bool AdvanceIoBuffer();
@@ -221,6 +231,12 @@ class WaveStream {
   uint64_t m_riffEnd = 0;
   bool m_sizesDirty = false;    // a created file's chunk sizes must be written
   uint64_t m_openedFileSize = 0; // the file's length when it was opened or created
+  uint64_t m_nextSizesAt = UINT64_MAX;  // the data end at which the header's sizes are rewritten
+  // The file's bytes in front of the data when there are few of them (always for the files we
+  // create): the growing sizes are then written back with one write instead of two.
+  static constexpr size_t kHeadRoom = 128;
+  uint8_t m_head[kHeadRoom] = {};
+  bool m_haveHead = false;
 
   DeviceHandOver m_handOver = nullptr;
   void* m_handOverContext = nullptr;
