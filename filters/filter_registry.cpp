@@ -82,6 +82,13 @@ const FilterDescriptor* FindFilterDescriptor(FilterTypeId typeId) {
   return nullptr;
 }
 
+std::vector<const FilterDescriptor*> BuiltFilters() {
+  std::vector<const FilterDescriptor*> built;
+  for (const FilterRegistryRow& row : kRows)
+    if (row.descriptor().Built() && row.descriptor().typeId == row.typeId) built.push_back(&row.descriptor());
+  return built;
+}
+
 const FilterDescriptor* FindFilterByCommandName(std::string_view name) {
   if (name.empty()) return nullptr;
   for (const FilterRegistryRow& row : kRows)

@@ -6,6 +6,7 @@
 
 #include <span>
 #include <string_view>
+#include <vector>
 
 #include "filters/framework/filter_descriptor.h"
 #include "filters/framework/filter_types.h"
@@ -25,6 +26,8 @@ struct FilterRegistryRow {
 std::span<const FilterRegistryRow> FilterRegistry();
 // The descriptor of a type, or null for a type with none. Type 7 gives the median's.
 const FilterDescriptor* FindFilterDescriptor(FilterTypeId typeId);
+// The descriptors of the engines that exist, each once, in the registry's order.
+std::vector<const FilterDescriptor*> BuiltFilters();
 // The descriptor whose command-line name this is, or null.
 const FilterDescriptor* FindFilterByCommandName(std::string_view name);
 

@@ -1,43 +1,17 @@
 // One table-driven test over every filter descriptor: the registry against the two lists of
 // filter types as the program offers them, the factory against the registry, and for every
-// built engine its ranges, preset records, bypass, silence and the hot loop's allocations.
+// built engine its ranges and preset records.
 #include "filters/filter_registry.h"
 
 #include <gtest/gtest.h>
 
-#include <atomic>
-#include <cstdlib>
-#include <new>
 #include <random>
-#include <cmath>
 #include <set>
 
 #include "filters/filter_factory.h"
 #include "filters/framework/preset_loading.h"
-#include "filters/restoration/continuous_noise_filter.h"
 #include "platform/scripted_prompts.h"
-#include "testing/engine_run.h"
 #include "testing/test_folder.h"
-
-namespace {
-std::atomic<long> g_allocations{0};
-}  // namespace
-
-void* operator new(size_t size) {
-  g_allocations.fetch_add(1, std::memory_order_relaxed);
-  if (void* memory = std::malloc(size == 0 ? 1 : size)) return memory;
-  throw std::bad_alloc();
-}
-void* operator new[](size_t size) { return operator new(size); }
-void* operator new(size_t size, const std::nothrow_t&) noexcept {
-  g_allocations.fetch_add(1, std::memory_order_relaxed);
-  return std::malloc(size == 0 ? 1 : size);
-}
-void* operator new[](size_t size, const std::nothrow_t& tag) noexcept { return operator new(size, tag); }
-void operator delete(void* memory) noexcept { std::free(memory); }
-void operator delete[](void* memory) noexcept { std::free(memory); }
-void operator delete(void* memory, size_t) noexcept { std::free(memory); }
-void operator delete[](void* memory, size_t) noexcept { std::free(memory); }
 
 namespace ztlive {
 namespace {
@@ -122,15 +96,8 @@ TEST(FilterRegistry, TheFactoryMakesExactlyWhatTheRegistrySays) {
   for (const FilterTypeId unknown : {1, 4, 10, 14, 17, 34, -1}) EXPECT_EQ(CreateFilterProcessor(unknown, engine, prompts), 0);
 }
 
-std::vector<const FilterDescriptor*> BuiltDescriptors() {
-  std::vector<const FilterDescriptor*> built;
-  for (const FilterRegistryRow& row : FilterRegistry())
-    if (row.descriptor().Built() && row.descriptor().typeId == row.typeId) built.push_back(&row.descriptor());
-  return built;
-}
-
 TEST(FilterDescriptors, StartingValuesAndChoicesFitTheirRanges) {
-  for (const FilterDescriptor* descriptor : BuiltDescriptors()) {
+  for (const FilterDescriptor* descriptor : BuiltFilters()) {
     SCOPED_TRACE(descriptor->typeId);
     EXPECT_FALSE(FirstValueOutOfRange(*descriptor, descriptor->StartingValues()).has_value());
     EXPECT_FALSE(FirstValueOutOfRange(*descriptor, descriptor->EngineValues()).has_value());
@@ -163,7 +130,7 @@ class PresetFileTest : public ::testing::Test {
 
 TEST_F(PresetFileTest, APresetSurvivesTheFileAndADamagedOneIsRefusedWithItsRange) {
   std::mt19937 random(7);
-  for (const FilterDescriptor* descriptor : BuiltDescriptors()) {
+  for (const FilterDescriptor* descriptor : BuiltFilters()) {
     if (descriptor->sectionBase == "None") continue;
     SCOPED_TRACE(descriptor->typeId);
     std::unique_ptr<FilterProcessor> writer = descriptor->create();
@@ -194,69 +161,6 @@ TEST_F(PresetFileTest, APresetSurvivesTheFileAndADamagedOneIsRefusedWithItsRange
           << outcome.problem;
       EXPECT_EQ(reader->values, before);
     }
-  }
-}
-
-// A signal with some structure: a tone, noise and a few spikes.
-std::vector<SampleValue> TestSignal(int channels, size_t frames) {
-  std::mt19937 random(3);
-  std::normal_distribution<double> noise(0, 20000);
-  std::vector<SampleValue> values;
-  for (size_t i = 0; i < frames * static_cast<size_t>(channels); ++i) {
-    double value = 900000 * std::sin(static_cast<double>(i) * 0.031) + noise(random);
-    if (i % 5003 == 0) value += 3000000;
-    values.push_back(static_cast<SampleValue>(value));
-  }
-  return values;
-}
-
-// An engine ready to run: the starting values, and a noise print for the filter that needs one.
-std::unique_ptr<FilterProcessor> ReadyEngine(const FilterDescriptor& descriptor) {
-  std::unique_ptr<FilterProcessor> engine = descriptor.create();
-  engine->SetValues(descriptor.StartingValues());
-  if (auto* noise = dynamic_cast<NoiseReductionProcessor*>(engine.get()); noise != nullptr) {
-    NoisePrint print;
-    print.bins = 2048;
-    for (size_t k = 0; k < print.points.size(); ++k) {
-      print.points[k].bin = static_cast<int32_t>(k * 200 + 1);
-      print.points[k].left = print.points[k].right = 30000;
-    }
-    noise->SetNoisePrint(print);
-  }
-  return engine;
-}
-
-TEST(FilterDescriptors, BypassPassesTheInputBitForBitAndSilenceStaysSilent) {
-  for (const FilterDescriptor* descriptor : BuiltDescriptors()) {
-    if (descriptor->traits.analysisOnly) continue;
-    for (const int channels : {1, 2}) {
-      SCOPED_TRACE(std::to_string(descriptor->typeId) + (channels == 2 ? " stereo" : " mono"));
-      const std::vector<SampleValue> input = TestSignal(channels, 40000);
-      std::unique_ptr<FilterProcessor> bypassed = ReadyEngine(*descriptor);
-      bypassed->bypass = 1;
-      EXPECT_EQ(test::RunEngine(*bypassed, channels, 44100, input), input);
-
-      const std::vector<SampleValue> silence(input.size(), 0);
-      std::unique_ptr<FilterProcessor> engine = ReadyEngine(*descriptor);
-      EXPECT_EQ(test::RunEngine(*engine, channels, 44100, silence), silence);
-    }
-  }
-}
-
-TEST(FilterDescriptors, ProcessAllocatesNothingAlsoWhenValuesChangeDuringTheRun) {
-  for (const FilterDescriptor* descriptor : BuiltDescriptors()) {
-    if (descriptor->traits.analysisOnly) continue;
-    SCOPED_TRACE(descriptor->typeId);
-    std::unique_ptr<FilterProcessor> engine = ReadyEngine(*descriptor);
-    const PresetValues changed = descriptor->StartingValues();
-    long atFirstBlock = 0;
-    long atLastBlock = 0;
-    test::RunEngine(*engine, 2, 44100, TestSignal(2, 60000), [&](int block) {
-      if (block == 0) atFirstBlock = g_allocations.load();
-      if (block == 3) engine->SetValues(changed);  // re-derived at the next Process
-      atLastBlock = g_allocations.load();
-    });
-    EXPECT_EQ(atLastBlock - atFirstBlock, 0);
   }
 }
 
