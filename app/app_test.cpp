@@ -9,6 +9,7 @@
 #include <QMimeData>
 #include <QPushButton>
 #include <QUrl>
+#include <QStatusBar>
 #include <QtTest/QTest>
 #include <QRadioButton>
 #include <QGroupBox>
@@ -223,6 +224,16 @@ TEST_F(AppWindowTest, StartUpOpensTheCommandLinesFileAndWarnsOfAMissingTemporary
 
   EXPECT_FALSE(ParseStartOptions({"--screenshot"}).has_value());
   EXPECT_FALSE(ParseStartOptions({"--bogus"}).has_value());
+}
+
+TEST_F(AppWindowTest, AFileWhoseHeaderClaimsTooLittleOpensWholeAndTheStatusSaysSo) {
+  // A writer killed before its header caught up: 4 bytes claimed, 4000 frames present.
+  const std::string killed = folder.File("killed.wav");
+  test::WriteBytes(killed, test::WaveBytes().Format(1, 1, kRate, 16).Data(std::vector<uint8_t>(8000, 1), 4).Build(40));
+  StartWith(std::make_unique<VirtualSoundCard>(0, 0));
+  ASSERT_TRUE(frame->OpenDocument(QString::fromStdString(killed)));
+  EXPECT_EQ(frame->ActiveChild()->View().State().Pane(PaneId::Source).DataLength(), 8000);
+  EXPECT_EQ(frame->statusBar()->currentMessage().toStdString(), StringText(StringId::kLengthRecovered));
 }
 
 TEST_F(AppWindowTest, DroppedFilesOpenOnceAndTheRecentListKeepsTheLastFour) {

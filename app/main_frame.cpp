@@ -21,6 +21,7 @@
 #include "app/save_destination_dialog.h"
 #include "app/window_placement.h"
 #include "core/temp_files.h"
+#include "core/wave_stream.h"
 #include "document/destination_files.h"
 #include "platform/file_ops.h"
 #include "platform/folders.h"
@@ -201,7 +202,16 @@ bool CMainFrame::OpenDocumentWindow(const QString& path, bool recovered) {
     RememberPath(absolute);
   }
   UpdateCommands();
+  ShowLengthRecovered(absolute.toStdString());
   return true;
+}
+
+void CMainFrame::ShowLengthRecovered(const std::string& path) {
+  // A file left by a writer that was killed opens with the length it holds; say so.
+  WaveStream probe(64, 0, m_core.Run());
+  if (probe.Open(path, kOpenRead) == kStreamOk && probe.LengthRecovered())
+    statusBar()->showMessage(Qs(std::string(StringText(StringId::kLengthRecovered))));
+  probe.Close();
 }
 
 CChildFrame* CMainFrame::ActiveChild() const {

@@ -36,6 +36,8 @@ class CMainFrame : public QMainWindow, public FilterWindowHost {
   bool OpenRecoveredDocument(const QString& path);
   // The document window the commands act on (the last active one), or null.
   CChildFrame* ActiveChild() const;
+  // Tells in the status bar when a file's length was recovered from its size in reading.
+  void ShowLengthRecovered(const std::string& path);
   QList<CChildFrame*> Children() const;
   // The settings window of a filter type, made on first use, with the given caption, in front.
   QDialog* OpenFilterWindow(FilterTypeId type, const QString& caption);
