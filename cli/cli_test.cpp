@@ -288,12 +288,13 @@ TEST(Cli, ProcessRefusesBadInputWithTheRunsMessage) {
   test::WriteFileText(files.File("text.wav"), "no audio here");
   const CliResult notWave = RunCli({"process", "--filter", "notch", files.File("text.wav"), files.File("o.wav")}, home.Path());
   EXPECT_EQ(notWave.exitCode, 1);
-  EXPECT_NE(notWave.err.find("ERROR: Can not read the wave file."), std::string::npos) << notWave.err;
+  EXPECT_NE(notWave.err.find(files.File("text.wav") + " is not a wave file."), std::string::npos) << notWave.err;
   EXPECT_FALSE(std::ifstream(files.File("o.wav")).good());
   const CliResult folderMissing =
       RunCli({"process", "--filter", "notch", source, files.File("nowhere/o.wav")}, home.Path());
   EXPECT_EQ(folderMissing.exitCode, 1);
-  EXPECT_NE(folderMissing.err.find("The Destination file is incompatible"), std::string::npos);
+  EXPECT_NE(folderMissing.err.find("the folder " + files.File("nowhere") + " does not exist."), std::string::npos)
+      << folderMissing.err;
   const CliResult unknown = RunCli({"process", "--filter", "warp-drive", source, files.File("o.wav")}, home.Path());
   EXPECT_EQ(unknown.exitCode, 2);
   EXPECT_NE(unknown.err.find("low-pass"), std::string::npos) << "the known names are listed";

@@ -35,6 +35,8 @@ class FilterSession {
   // dialog: what stands in for the filter's settings window, if the filter needs one.
   int Run(const FilterJob& job, RunDialog* dialog = nullptr);
   bool Interrupted() const;
+  // The last run ended at a question answered No: nothing was written.
+  bool Declined() const { return m_environment->Runner().OutputDeclined(); }
   double LoopSeconds() const { return m_environment->Runner().LoopMilliseconds() / 1000.0; }
   SettingsStore& Settings() { return m_settings; }
   RunState& State() { return m_run; }

@@ -55,6 +55,9 @@ int RunInfo(const std::vector<std::string>& args, CommandContext& context) {
                  i + 1 < layout.chunkCount ? "," : "");
   std::fprintf(out, "\n");
   if (stream.LengthRecovered()) std::fprintf(out, "Notice:   %s\n", std::string(StringText(StringId::kLengthRecovered)).c_str());
+  // Read, but never written: process and convert refuse it with the same words.
+  if (format.bitsPerSample == 32)
+    std::fprintf(out, "Notice:   %s\n", FormatText(StringId::kInputIs32Bit, {path}).c_str());
   return kExitOk;
 }
 

@@ -1,4 +1,5 @@
 // ztlive-cli: the program's engine driven from a terminal, with console prompts.
+#include <csignal>
 #include <cstdio>
 #include <string>
 #include <string_view>
@@ -96,5 +97,8 @@ int Run(const std::vector<std::string>& args) {
 }  // namespace ztlive::cli
 
 int main(int argc, char** argv) {
+  // Past a file size limit a write fails (and is reported, its output removed) instead of
+  // the program being killed with its output half made.
+  std::signal(SIGXFSZ, SIG_IGN);
   return ztlive::cli::Run(std::vector<std::string>(argv + 1, argv + argc));
 }

@@ -9,6 +9,7 @@
 #include "cli/noise_print_holder.h"
 #include "cli/region_options.h"
 #include "document/destination_files.h"
+#include "document/file_checks.h"
 #include "filters/restoration/continuous_noise_filter.h"
 #include "platform/string_table.h"
 
@@ -83,6 +84,11 @@ int RunProcess(const std::vector<std::string>& args, CommandContext& context) {
   job.type = type;
   job.preview = preview;
   job.loop = parsed.Has("loop");
+  // What cannot be processed is named with its reason before anything is made.
+  if (const std::string problem = DescribeInputProblem(job.source); !problem.empty()) {
+    PrintError(context, problem);
+    return kExitFailure;
+  }
   // The region needs the file's format; an unreadable source is the run's to report.
   WaveInfo info;
   const bool readable = ProbeWaveInfo(job.source, info);
@@ -114,6 +120,10 @@ int RunProcess(const std::vector<std::string>& args, CommandContext& context) {
   const int result = session.Run(job, &noisePrint);
   const double wall = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
   if (result != 1) return kExitFailure;
+  if (session.Declined()) {
+    PrintError(context, FormatText(StringId::kCliNothingWritten, {job.destination}));
+    return kExitFailure;
+  }
   const RunState& run = session.State();
   const double seconds = run.regionEnd > run.regionStart && info.blockAlign > 0
                              ? double(run.regionEnd - run.regionStart) / (double(info.sampleRate) * info.blockAlign)
@@ -146,6 +156,16 @@ int RunConvert(const std::vector<std::string>& args, CommandContext& context) {
   if (bits == 0) {
     PrintError(context, FormatText(StringId::kCliBadBits, {bitsText}));
     return kExitUsage;
+  }
+  const std::string& input = parsed.positional[0];
+  const std::string& output = parsed.positional[1];
+  if (const std::string problem = DescribeInputProblem(input); !problem.empty()) {
+    PrintError(context, problem);
+    return kExitFailure;
+  }
+  if (input == output || SameFile(input, output)) {
+    PrintError(context, FormatText(StringId::kOutputIsInput, {output, input}));
+    return kExitFailure;
   }
   // The file is treated as a document's saved destination that is saved once more.
   SettingsStore settings;

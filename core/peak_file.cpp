@@ -1,5 +1,7 @@
 #include "core/peak_file.h"
 
+#include <unistd.h>
+
 #include <algorithm>
 #include <array>
 #include <cctype>
@@ -130,8 +132,13 @@ int PeakFile::OpenForWriting(FileIo& file, bool& rebuildAll) {
     // A new file, or an older layout's: it starts again from the header at once, so that it
     // is never without the signature that makes it ours, nor keeps records of another layout.
     const std::vector<uint8_t> header = HeaderBytes();
-    if (!file.Truncate(0) || !file.WriteAt(0, header.data(), header.size()))
-      return Failed(StringId::kPeakFileNotWritten, ErrorText(errno));
+    if (!file.Truncate(0) || !file.WriteAt(0, header.data(), header.size())) {
+      const int failure = errno;
+      // Left without its signature (a full disk), the file would no longer count as ours.
+      unlink(m_peakPath.c_str());
+      file.Close();
+      return Failed(StringId::kPeakFileNotWritten, ErrorText(failure));
+    }
   }
   return 0;
 }

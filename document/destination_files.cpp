@@ -2,12 +2,15 @@
 
 #include <sys/stat.h>
 
+#include <optional>
 #include <vector>
 
 #include "core/peak_file.h"
 #include "core/sample_codec.h"
 #include "core/temp_files.h"
 #include "core/wave_stream.h"
+#include "document/file_checks.h"
+#include "document/staged_output.h"
 #include "platform/file_ops.h"
 #include "platform/string_table.h"
 
@@ -22,37 +25,39 @@ void DeleteWithPeaks(const std::string& path) {
   DeleteFile(PeakFile::PeakFileName(path));
 }
 
-// The same file by any spelling (links, "..", another path to it).
-bool SameFile(const std::string& a, const std::string& b) {
-  struct stat first {};
-  struct stat second {};
-  if (stat(a.c_str(), &first) != 0 || stat(b.c_str(), &second) != 0) return a == b;
-  return first.st_dev == second.st_dev && first.st_ino == second.st_ino;
-}
-
-// Confirms replacing an existing file and deletes it with its peak file; false when declined.
+// Confirms replacing an existing file; false when declined. The file itself is replaced by
+// the move that follows (a rename), so a failed move leaves it as it was; its peak file, which
+// would describe other audio, goes now.
 bool ReplaceExisting(const std::string& path, const std::string& question, Prompts& prompts) {
   if (!FileExists(path)) return true;
   if (prompts.Ask(question, std::string(StringText(StringId::kCaptionFileReplace)), PromptButtons::YesNo,
                   PromptIcon::Question) != PromptAnswer::Yes)
     return false;
-  DeleteWithPeaks(path);
+  DeleteFile(PeakFile::PeakFileName(path));
   return true;
 }
 
 }  // namespace
 
-int ConvertBits(const std::string& source, const std::string& path, int bitsPerSample, RunState& run, Prompts& prompts) {
+namespace {
+
+// ConvertBits into writePath; messages name shownPath.
+int ConvertBitsInto(const std::string& source, const std::string& writePath, const std::string& shownPath,
+                    int bitsPerSample, RunState& run, Prompts& prompts) {
   WaveStream in(4096, 0, run);
   if (in.Open(source, kOpenRead) != kStreamOk) {
     prompts.Show(std::string(StringText(StringId::kRangeReadError)), "", PromptIcon::Error);
     return 0;
   }
   const WaveFormat& from = in.Format();
+  if (from.bitsPerSample == 32) {  // read unscaled: no width to convert them from
+    prompts.Show(FormatText(StringId::kInputIs32Bit, {source}), "", PromptIcon::Error);
+    return 0;
+  }
   WaveFormat to = MakePcmFormat(from.channels, from.sampleRate, static_cast<uint16_t>(bitsPerSample));
   WaveStream out(4096, 0, run);
-  const std::string failure = FormatText(StringId::kRangeWriteError, {path});
-  if (out.Create(path, to, kCreateOverwrite) != kStreamOk) {
+  const std::string failure = FormatText(StringId::kRangeWriteError, {shownPath});
+  if (out.Create(writePath, to, kCreateOverwrite) != kStreamOk) {
     prompts.Show(failure, "", PromptIcon::Error);
     return 0;
   }
@@ -67,7 +72,6 @@ int ConvertBits(const std::string& source, const std::string& path, int bitsPerS
     const int64_t got = in.ReadRaw(piece.data(), piece.size());
     if (got < 0) {
       prompts.Show(std::string(StringText(StringId::kRangeReadError)), "", PromptIcon::Error);
-      out.CloseChunks(kFlagDirty);
       return 0;
     }
     if (got == 0) break;
@@ -78,12 +82,32 @@ int ConvertBits(const std::string& source, const std::string& path, int bitsPerS
     PackSamples(values.data(), count, toBytes, packed.data());
     if (!out.WriteRaw(packed.data(), count * static_cast<size_t>(toBytes))) {
       prompts.Show(failure, "", PromptIcon::Error);
-      out.CloseChunks(kFlagDirty);  // the header follows what was written
       return 0;
     }
   }
   if (out.CloseChunks(kFlagDirty) != 0) {
     prompts.Show(failure, "", PromptIcon::Error);
+    return 0;
+  }
+  return 1;
+}
+
+}  // namespace
+
+int ConvertBits(const std::string& source, const std::string& path, int bitsPerSample, RunState& run, Prompts& prompts) {
+  if (SameFile(source, path)) {
+    prompts.Show(FormatText(StringId::kOutputIsInput, {path, source}), "", PromptIcon::Error);
+    return 0;
+  }
+  std::string problem;
+  std::optional<StagedOutput> staged = StagedOutput::Begin(path, false, problem);
+  if (!staged) {
+    prompts.Show(problem, std::string(StringText(StringId::kCaptionFileError)), PromptIcon::Error);
+    return 0;
+  }
+  if (!ConvertBitsInto(source, staged->WritePath(), path, bitsPerSample, run, prompts)) return 0;
+  if (const std::string failure = staged->Commit(); !failure.empty()) {
+    prompts.Show(failure, std::string(StringText(StringId::kCaptionFileError)), PromptIcon::Error);
     return 0;
   }
   return 1;
@@ -95,25 +119,43 @@ int SaveDestinationAs(CZantoDoc& document, const std::string& path, int bitsPerS
   Prompts& prompts = document.GetPrompts();
   const std::string destination = document.DestinationName();
   if (destination.empty()) return 0;
-  if (path == document.SourceName()) {
+  if (path == document.SourceName() || SameFile(path, document.SourceName())) {
     prompts.Show(std::string(StringText(StringId::kSaveSameAsSource)), "", PromptIcon::Error);
     return 0;
   }
-  if (path == destination) return 1;  // already saved there
-  if (!ReplaceExisting(path, FormatText(StringId::kSaveReplaceQuestion, {path}), prompts)) return 0;
-
   WaveStream probe(64, 0, run);
   const int currentBits = probe.Open(destination, kOpenRead) == kStreamOk ? probe.Format().bitsPerSample : 0;
   probe.Close();
-  if (currentBits != 0 && bitsPerSample != 0 && bitsPerSample != currentBits) {
-    if (!ConvertBits(destination, path, bitsPerSample, run, prompts)) return 0;
-  } else {
-    if (const int error = CopyFile(destination, path, false); error != 0) {
-      prompts.Show(SystemErrorText(error), std::string(StringText(StringId::kCaptionFileError)), PromptIcon::Error);
-      return 0;
-    }
-    CopyFile(PeakFile::PeakFileName(destination), PeakFile::PeakFileName(path), false);
+  const bool converting = currentBits != 0 && bitsPerSample != 0 && bitsPerSample != currentBits;
+  if (path == destination || SameFile(path, destination)) {
+    if (!converting) return 1;  // already saved there
+    prompts.Show(FormatText(StringId::kOutputIsInput, {path, destination}), "", PromptIcon::Error);
+    return 0;
   }
+  // The file there is replaced only once the new one is complete.
+  if (FileExists(path) &&
+      prompts.Ask(FormatText(StringId::kSaveReplaceQuestion, {path}), std::string(StringText(StringId::kCaptionFileReplace)),
+                  PromptButtons::YesNo, PromptIcon::Question) != PromptAnswer::Yes)
+    return 0;
+  std::string problem;
+  std::optional<StagedOutput> staged = StagedOutput::Begin(path, false, problem);
+  if (!staged) {
+    prompts.Show(problem, std::string(StringText(StringId::kCaptionFileError)), PromptIcon::Error);
+    return 0;
+  }
+  if (converting) {
+    if (!ConvertBitsInto(destination, staged->WritePath(), path, bitsPerSample, run, prompts)) return 0;
+  } else if (const int error = CopyFile(destination, staged->WritePath(), false); error != 0) {
+    prompts.Show(SystemErrorText(error), std::string(StringText(StringId::kCaptionFileError)), PromptIcon::Error);
+    return 0;
+  }
+  if (const std::string failure = staged->Commit(); !failure.empty()) {
+    prompts.Show(failure, std::string(StringText(StringId::kCaptionFileError)), PromptIcon::Error);
+    return 0;
+  }
+  // The replaced file's peak file described other audio.
+  DeleteFile(PeakFile::PeakFileName(path));
+  if (!converting) CopyFile(PeakFile::PeakFileName(destination), PeakFile::PeakFileName(path), false);
   if (document.DestinationIsTemporary()) DeleteWithPeaks(destination);
   document.SetDestinationName(path, false);
   return 1;

@@ -3,6 +3,8 @@
 
 #include <gtest/gtest.h>
 
+#include <unistd.h>
+
 #include <cstdio>
 #include <cstring>
 
@@ -170,6 +172,43 @@ TEST_F(DestinationFilesTest, ATemporarySourceIsSavedByMovingItAndClosingDeletesO
   DeleteTemporaryFiles(discarded);
   EXPECT_FALSE(FileExists(other));
   EXPECT_TRUE(FileExists(kept));
+}
+
+// Saving the destination onto itself by another spelling at another width, or onto the
+// source, is refused with the files as they were; replacing a file of the user's writes the
+// new one whole and only then puts it in place.
+TEST_F(DestinationFilesTest, SavingOntoItselfOrTheSourceIsRefusedAndAReplacedFileIsSwappedWhole) {
+  const std::vector<uint8_t> destinationBytes = test::ReadBytes(temp.File("zttmp1.wav"));
+  const std::vector<uint8_t> sourceBytes = test::ReadBytes(folder.File("source.wav"));
+  ASSERT_EQ(symlink(folder.File("source.wav").c_str(), folder.File("alias.wav").c_str()), 0);
+  const struct {
+    const char* name;
+    std::string path;
+    int bits;
+  } refused[] = {{"destination, another spelling", temp.Path() + "/./zttmp1.wav", 24},
+                 {"source by a link", folder.File("alias.wav"), 16},
+                 {"source, another spelling", folder.Path() + "/./source.wav", 24},
+                 {"peak-file name", folder.File("saved.pkf"), 24}};
+  for (const auto& c : refused) {
+    SCOPED_TRACE(c.name);
+    EXPECT_EQ(SaveDestinationAs(document, c.path, c.bits, run), 0);
+    EXPECT_EQ(test::ReadBytes(temp.File("zttmp1.wav")), destinationBytes);
+    EXPECT_EQ(test::ReadBytes(folder.File("source.wav")), sourceBytes);
+    EXPECT_EQ(document.DestinationName(), temp.File("zttmp1.wav"));
+  }
+  EXPECT_FALSE(FileExists(folder.File("saved.pkf")));
+  EXPECT_EQ(ConvertBits(folder.File("source.wav"), folder.File("alias.wav"), 24, run, prompts), 0);
+  EXPECT_EQ(test::ReadBytes(folder.File("source.wav")), sourceBytes);
+
+  // A file of the user's is replaced by a complete conversion; declined, it stays.
+  test::WriteFileText(folder.File("kept.wav"), "the user's earlier file");
+  prompts.Script(PromptAnswer::No);
+  EXPECT_EQ(SaveDestinationAs(document, folder.File("kept.wav"), 24, run), 0);
+  EXPECT_EQ(test::ReadFileText(folder.File("kept.wav")), "the user's earlier file");
+  prompts.Script(PromptAnswer::Yes);
+  ASSERT_EQ(SaveDestinationAs(document, folder.File("kept.wav"), 24, run), 1);
+  EXPECT_EQ(test::ReadBytes(folder.File("kept.wav")).size(), 44u + samples.size() * 3);
+  EXPECT_FALSE(FileExists(folder.Path() + "/.kept.wav.ztpart"));
 }
 
 }  // namespace

@@ -4,6 +4,7 @@
 
 #include "core/peak_file.h"
 #include "core/temp_files.h"
+#include "document/file_checks.h"
 #include "platform/file_ops.h"
 #include "platform/string_table.h"
 
@@ -126,16 +127,15 @@ int FilterRun::RunFilter(RunView* view, FilterTypeId type, RunDialog* dialog, bo
 
   const int code = ExecuteFilterRun(source, destination, preview, type, dialog);
   if (code != kRunDone) return code;
-  if (normal && FileExists(destination)) {
+  if (normal && !m_outputDeclined && FileExists(destination)) {
     view->ShowStatus(std::string(StringText(StringId::kBuildingPeaks)));
     PeakFile peaks(destination, m_s.run, m_s.prompts);
     // A filter that changes the length, and a run outside sync mode that makes a new file,
     // rebuild the whole file; a sync-mode run rebuilds its region.
-    if (traits.changesLength || !m_runSyncMode)
-      peaks.Build(0, 0);
-    else
-      peaks.Build(m_s.run.regionStart, m_s.run.regionEnd);
+    const int built = traits.changesLength || !m_runSyncMode ? peaks.Build(0, 0)
+                                                             : peaks.Build(m_s.run.regionStart, m_s.run.regionEnd);
     view->RefreshAll();
+    if (built != 0) return kRunWriteFailed;  // reported by the peak file
   }
   return 1;
 }
@@ -158,10 +158,23 @@ int FilterRun::OpenDestination(const std::string& destination, const FilterTrait
     out.SetMode(kModeMemory);
     return kRunDone;
   }
-  const int createMode = syncMode || live ? kCreateInPlace : kCreateOverwrite;
-  if (out.Create(destination, format, createMode) != kStreamOk) {
-    m_s.prompts.Show(std::string(StringText(live ? StringId::kRunLogIncompatible : StringId::kRunDestinationIncompatible)),
-                     "", PromptIcon::Error);
+  // Only an existing file is written in place; anything else is made under a temporary name.
+  const bool inPlace = (syncMode || live) && FileExists(destination);
+  std::string problem;
+  m_staged = StagedOutput::Begin(destination, inPlace, problem);
+  if (!m_staged) {
+    m_s.prompts.Show(problem, "", PromptIcon::Error);
+    return kRunDestinationFailed;
+  }
+  if (const int created = out.Create(m_staged->WritePath(), format, inPlace ? kCreateInPlace : kCreateOverwrite);
+      created != kStreamOk) {
+    // An existing file of another shape is incompatible; a new one fails for its width (the
+    // source's 32 bits, which are never written) or for the file system.
+    const std::string message =
+        inPlace ? std::string(StringText(live ? StringId::kRunLogIncompatible : StringId::kRunDestinationIncompatible))
+        : created == kStreamBadResolution ? FormatText(StringId::kInputIs32Bit, {m_sourceName})
+                                          : std::string(StringText(StringId::kCannotWriteWave));
+    m_s.prompts.Show(message, "", PromptIcon::Error);
     return kRunDestinationFailed;
   }
   out.SetMode(kModeFile);
@@ -273,6 +286,31 @@ int FilterRun::CloseOutput(bool sizesDirty, bool analysis) {
   // A preview returns when its playback has drained.
   while (m_s.devices.OutputOpen() && !m_s.run.stopRequested) m_s.queue.DispatchOne(50);
   return kRunDone;
+}
+
+int FilterRun::CheckFileNames(const std::string& source, const std::string& destination, const FilterTraits& traits) {
+  if (m_s.run.liveInput != 0) return kRunDone;
+  if (IsPeakFileName(source)) {
+    m_s.prompts.Show(FormatText(StringId::kPeakFileNameForWave, {source}), "", PromptIcon::Error);
+    return kRunSourceUnreadable;
+  }
+  if (!destination.empty() && !traits.analysisOnly && SameFile(source, destination)) {
+    m_s.prompts.Show(FormatText(StringId::kOutputIsInput, {destination, source}), "", PromptIcon::Error);
+    return kRunDestinationFailed;
+  }
+  return kRunDone;
+}
+
+int FilterRun::SettleOutput(int code) {
+  if (!m_staged) return code;
+  if (code == kRunDone) {
+    if (const std::string failure = m_staged->Commit(); !failure.empty()) {
+      m_s.prompts.Show(failure, "", PromptIcon::Error);
+      code = kRunWriteFailed;
+    }
+  }
+  m_staged.reset();  // an output not committed is removed; the lock is let go
+  return code;
 }
 
 int FilterRun::OpenSource(const std::string& source) {
@@ -395,18 +433,27 @@ int FilterRun::ExecuteFilterRun(const std::string& source, const std::string& de
     m_progress.reset();
     m_s.input.Close();
     m_s.output.Close();
+    result = SettleOutput(result);
     m_runBusy = false;
     return result;
   };
 
+  m_sourceName = source;
+  m_outputDeclined = false;
+  if (const int code = CheckFileNames(source, destination, traits); code != kRunDone) return finish(code);
   if (const int code = OpenSource(source); code != kRunDone) return finish(code);
-  if (!ConfirmOverwrite(destination, preview, traits)) return finish(kRunDone);
+  if (!ConfirmOverwrite(destination, preview, traits)) {
+    m_outputDeclined = true;
+    return finish(kRunDone);
+  }
   if (const int code = CheckChannels(); code != kRunDone) return finish(code);
   bool sizesDirty = false;
   bool declined = false;
   if (const int code = OpenDestination(destination, traits, m_runSyncMode, sizesDirty, declined);
-      code != kRunDone || declined)
+      code != kRunDone || declined) {
+    m_outputDeclined = declined;
     return finish(code);
+  }
   if (const int code = PrepareOutputBuffer(); code != kRunDone) return finish(code);
   if (const int code = SeekToRegion(); code != kRunDone) return finish(code);
   StartProgress(traits);

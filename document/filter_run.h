@@ -8,12 +8,14 @@
 #include <chrono>
 #include <functional>
 #include <memory>
+#include <optional>
 #include <string>
 
 #include "core/device_engine.h"
 #include "core/run_state.h"
 #include "core/wave_stream.h"
 #include "document/progress_model.h"
+#include "document/staged_output.h"
 #include "document/zanto_document.h"
 #include "filters/filter_factory.h"
 #include "filters/framework/filter_settings_logic.h"
@@ -89,6 +91,8 @@ class FilterRun {
   void RequestStop() { m_s.run.stopRequested.store(1); }
 
   bool RunBusy() const { return m_runBusy; }
+  // The last run ended at a question answered No: nothing was filtered into the destination.
+  bool OutputDeclined() const { return m_outputDeclined; }
   bool ValuesChanged() const { return m_fileRun.valuesChanged; }
   const PresetValues& ActivePresetValues() const { return m_fileRun.activePresetValues; }
   // What the settings windows change: the values, bypass and keep-residue of the next run,
@@ -107,6 +111,8 @@ class FilterRun {
 
  private:
   // The steps of ExecuteFilterRun, in order; each shows its own message and returns a code.
+  // Refuses a peak-file name as a wave file and an output that is the source by any spelling.
+  int CheckFileNames(const std::string& source, const std::string& destination, const FilterTraits& traits);
   int OpenSource(const std::string& source);
   // The overwrite question for a new file over an existing one: false when declined.
   bool ConfirmOverwrite(const std::string& destination, bool preview, const FilterTraits& traits);
@@ -121,6 +127,9 @@ class FilterRun {
   int DriveEngine(FilterTypeId type, const FilterTraits& traits, RunDialog* dialog);
   int RunProcessor(FilterTypeId type, const FilterTraits& traits, RunDialog* dialog);
   int CloseOutput(bool sizesDirty, bool analysis);
+  // After the streams are closed: a run that ended well (or was cancelled) puts a staged
+  // output in place; any other removes it. Returns the run's code, or the failure to commit.
+  int SettleOutput(int code);
   void TickProgress(bool force);
 
   RunServices m_s;
@@ -129,8 +138,11 @@ class FilterRun {
   int m_channelMode = 0;
   int m_runSyncMode = 0;
   FilterTypeId m_type = 0;
+  std::string m_sourceName;
+  bool m_outputDeclined = false;  // of the run in progress, for its messages
   std::unique_ptr<FilterProcessor> m_processor;
   std::unique_ptr<ProgressModel> m_progress;
+  std::optional<StagedOutput> m_staged;  // the destination file of the run in progress
   std::chrono::steady_clock::time_point m_startTick;
   std::chrono::steady_clock::time_point m_endTick;
   std::chrono::steady_clock::time_point m_lastProgressTick;

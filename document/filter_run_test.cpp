@@ -4,6 +4,7 @@
 
 #include <gtest/gtest.h>
 #include <sys/resource.h>
+#include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -11,6 +12,7 @@
 #include <cstring>
 
 #include "core/peak_file.h"
+#include "document/staged_output.h"
 #include "filters/eq/low_pass_filter.h"
 #include "platform/file_ops.h"
 #include "platform/scripted_prompts.h"
@@ -252,10 +254,11 @@ TEST_F(FilterRunTest, BadInputIsRefusedWithItsMessageAndCodeAndNothingHalfWritte
   EXPECT_FALSE(FileExists(folder.File("out.wav"))) << "refused before anything is written";
   document.SetSourceName(folder.File("source.wav"));
 
-  // A destination in a folder that does not exist, or a read-only one.
+  // A destination in a folder that does not exist is named with that cause.
   document.SetDestinationName(folder.File("missing/out.wav"), false);
   EXPECT_EQ(Run(19, lowPass), kRunDestinationFailed);
-  EXPECT_EQ(prompts.Entries().back().text.rfind("The Destination file is incompatible with this filter.", 0), 0u);
+  EXPECT_EQ(prompts.Entries().back().text, folder.File("missing/out.wav") + " cannot be written: the folder " +
+                                                folder.File("missing") + " does not exist.");
 
   // A region beyond the data.
   document.SetDestinationName(folder.File("out.wav"), false);
@@ -314,29 +317,121 @@ TEST_F(FilterRunTest, APreviewPlaysTheFilteredRegionAndReturnsWhenPlaybackHasDra
   EXPECT_FALSE(document.Modified());
 }
 
-TEST_F(FilterRunTest, AFailedWriteEndsTheRunWithItsMessageAndAValidFile) {
+// A write refused by the kernel (a file size limit, as on a full disk) ends the run with code 8
+// and the write message; a new output is not left behind, an earlier file of that name stays
+// as it was, and no temporary is left. Runs in a child process.
+TEST_F(FilterRunTest, AFailedWriteLeavesNoNewFileAndAnEarlierFileAsItWas) {
   document.SetSyncMode(0);
   WriteSource("source.wav", 1, Ramp(200000));
-  document.SetDestinationName(folder.File("out.wav"), false);
-  // The child may write 100 000 bytes; the kernel refuses the rest.
-  const pid_t child = fork();
-  if (child == 0) {
-    signal(SIGXFSZ, SIG_IGN);
-    const rlimit limit{100000, 100000};
-    setrlimit(RLIMIT_FSIZE, &limit);
-    const int result = Run(19, lowPass);
-    const bool messaged = !prompts.Entries().empty() && prompts.Entries().back().text.rfind("ERROR: Cannot write", 0) == 0;
-    _exit(result == kRunWriteFailed && messaged ? 0 : 1);
+  const std::vector<uint8_t> earlier = test::ReadBytes(folder.File("source.wav"));
+  for (const bool existed : {false, true}) {
+    SCOPED_TRACE(existed ? "replacing an earlier file" : "a new file");
+    DeleteFile(folder.File("out.wav"));
+    if (existed) test::WriteBytes(folder.File("out.wav"), std::vector<uint8_t>(earlier.begin(), earlier.begin() + 5000));
+    document.SetDestinationName(folder.File("out.wav"), false);
+    // The child may write 100 000 bytes; the kernel refuses the rest.
+    const pid_t child = fork();
+    if (child == 0) {
+      signal(SIGXFSZ, SIG_IGN);
+      const rlimit limit{100000, 100000};
+      setrlimit(RLIMIT_FSIZE, &limit);
+      const int result = Run(19, lowPass);
+      const bool messaged =
+          !prompts.Entries().empty() && prompts.Entries().back().text.rfind("ERROR: Cannot write", 0) == 0;
+      _exit(result == kRunWriteFailed && messaged ? 0 : 1);
+    }
+    int status = 0;
+    waitpid(child, &status, 0);
+    ASSERT_TRUE(WIFEXITED(status));
+    EXPECT_EQ(WEXITSTATUS(status), 0) << "code 8 with the write message";
+    if (existed)
+      EXPECT_EQ(test::ReadBytes(folder.File("out.wav")),
+                std::vector<uint8_t>(earlier.begin(), earlier.begin() + 5000));
+    else
+      EXPECT_FALSE(FileExists(folder.File("out.wav")));
+    EXPECT_FALSE(FileExists(StagingPath(folder.File("out.wav")))) << "no temporary is left";
   }
-  int status = 0;
-  waitpid(child, &status, 0);
-  ASSERT_TRUE(WIFEXITED(status));
-  EXPECT_EQ(WEXITSTATUS(status), 0) << "code 8 with the write message";
-  const std::vector<uint8_t> bytes = test::ReadBytes(folder.File("out.wav"));
-  ASSERT_GE(bytes.size(), 44u);
-  uint32_t dataSize = 0;
-  std::memcpy(&dataSize, bytes.data() + 40, 4);
-  EXPECT_EQ(dataSize, bytes.size() - 44) << "the header claims only what is there";
+}
+
+// The output is refused, with nothing touched, when it is the source by any spelling, has the
+// peak-file name, or is being written by another writer; the source with a peak-file name too.
+TEST_F(FilterRunTest, AnOutputThatIsTheSourceOrLockedOrAPeakNameIsRefusedUntouched) {
+  WriteSource("source.wav", 1, Ramp(8000));
+  const std::vector<uint8_t> sourceBytes = test::ReadBytes(folder.File("source.wav"));
+  ASSERT_EQ(symlink(folder.File("source.wav").c_str(), folder.File("link.wav").c_str()), 0);
+  ASSERT_EQ(link(folder.File("source.wav").c_str(), folder.File("hard.wav").c_str()), 0);
+  std::string lockError;
+  std::optional<OutputLock> held = OutputLock::Acquire(folder.File("busy.wav"), lockError);
+  ASSERT_TRUE(held.has_value()) << lockError;
+  const std::string inside = folder.Path() + "/../" + folder.Path().substr(folder.Path().rfind('/') + 1);
+  const struct {
+    const char* name;
+    std::string destination;
+    int syncMode;
+    std::string message;
+  } cases[] = {
+      {"same name", folder.File("source.wav"), 1, " is the same file as the input "},
+      {"dot spelling", folder.Path() + "/./source.wav", 0, " is the same file as the input "},
+      {"parent spelling", inside + "/source.wav", 1, " is the same file as the input "},
+      {"symbolic link", folder.File("link.wav"), 0, " is the same file as the input "},
+      {"hard link", folder.File("hard.wav"), 1, " is the same file as the input "},
+      {"peak-file name", folder.File("out.pkf"), 0, " has the peak file extension .pkf"},
+      {"locked by another writer", folder.File("busy.wav"), 0, " is being written by another run of the program."},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.name);
+    document.SetSyncMode(c.syncMode);
+    document.SetDestinationName(c.destination, false);
+    EXPECT_EQ(Run(19, lowPass), kRunDestinationFailed);
+    ASSERT_FALSE(prompts.Entries().empty());
+    EXPECT_NE(prompts.Entries().back().text.find(c.message), std::string::npos) << prompts.Entries().back().text;
+    EXPECT_EQ(test::ReadBytes(folder.File("source.wav")), sourceBytes);
+    EXPECT_FALSE(FileExists(folder.File("out.pkf")));
+    EXPECT_FALSE(FileExists(folder.File("busy.wav")));
+    EXPECT_FALSE(filterRun.RunBusy());
+  }
+  test::WriteBytes(folder.File("take.pkf"), sourceBytes);
+  document.SetSourceName(folder.File("take.pkf"));
+  document.SetDestinationName(folder.File("out.wav"), false);
+  EXPECT_EQ(Run(19, lowPass), kRunSourceUnreadable);
+  EXPECT_NE(prompts.Entries().back().text.find(" has the peak file extension .pkf"), std::string::npos);
+  EXPECT_FALSE(FileExists(folder.File("out.wav")));
+}
+
+// A new destination, the window's temporary one included, appears under its final name only
+// when the run has ended, with its peak file built for that name and no temporary left; the
+// document keeps the final name throughout.
+TEST_F(FilterRunTest, ANewDestinationAppearsWholeUnderItsFinalName) {
+  WriteSource("source.wav", 1, Ramp(30000));
+  bool sawFinalDuringRun = false;
+  bool sawTemporaryDuringRun = false;
+  queue.SetPumpHook([&](int) {
+    if (!filterRun.RunBusy() || document.DestinationName().empty()) return;
+    sawFinalDuringRun |= FileExists(document.DestinationName());
+    sawTemporaryDuringRun |= FileExists(StagingPath(document.DestinationName()));
+  });
+  ASSERT_EQ(Run(19, lowPass), 1);
+  const std::string destination = temp.File("zttmp1.wav");
+  EXPECT_EQ(document.DestinationName(), destination);
+  EXPECT_TRUE(document.DestinationIsTemporary());
+  EXPECT_EQ(view.shownDestination, destination);
+  EXPECT_FALSE(sawFinalDuringRun) << "the final name appears only at the end";
+  EXPECT_TRUE(sawTemporaryDuringRun);
+  EXPECT_EQ(DataValues(destination), Filtered(Ramp(30000), 1));
+  EXPECT_TRUE(FileExists(PeakFile::PeakFileName(destination)));
+  EXPECT_FALSE(FileExists(StagingPath(destination)));
+  EXPECT_FALSE(FileExists(destination + ".lock"));
+}
+
+// A peak file that cannot be written after the run makes the run fail, not succeed.
+TEST_F(FilterRunTest, APeakFileThatCannotBeWrittenFailsTheRun) {
+  document.SetSyncMode(0);
+  WriteSource("source.wav", 1, Ramp(8000));
+  document.SetDestinationName(folder.File("out.wav"), false);
+  ASSERT_EQ(mkdir(folder.File("out.pkf").c_str(), 0755), 0);  // a folder where the peak file goes
+  EXPECT_EQ(Run(19, lowPass), kRunWriteFailed);
+  EXPECT_NE(prompts.Entries().back().text.find("is not a peak file"), std::string::npos) << prompts.Entries().back().text;
+  EXPECT_TRUE(FileExists(folder.File("out.wav"))) << "the audio itself was written";
 }
 
 TEST(ProgressModel, PercentAndClickCounts) {

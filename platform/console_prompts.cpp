@@ -1,5 +1,6 @@
 #include "platform/console_prompts.h"
 
+#include <cctype>
 #include <string>
 
 namespace ztlive {
@@ -29,6 +30,14 @@ std::string_view PolicySource(ConsolePrompts::Policy policy) {
   return "";
 }
 
+// True when the text already opens with the label ("ERROR: ..." under the label "error").
+bool OpensWithLabel(std::string_view text, std::string_view label) {
+  if (label.empty() || text.size() <= label.size() || text[label.size()] != ':') return false;
+  for (size_t i = 0; i < label.size(); ++i)
+    if (std::tolower(static_cast<unsigned char>(text[i])) != label[i]) return false;
+  return true;
+}
+
 }  // namespace
 
 PromptAnswer ConsolePrompts::Answer(Policy policy, PromptButtons buttons,
@@ -51,7 +60,7 @@ PromptAnswer ConsolePrompts::Answer(Policy policy, PromptButtons buttons,
 void ConsolePrompts::Print(std::string_view text, std::string_view caption, PromptIcon icon) {
   std::string line;
   const std::string_view label = IconLabel(icon);
-  if (!label.empty()) line.append(label).append(": ");
+  if (!label.empty() && !OpensWithLabel(text, label)) line.append(label).append(": ");
   if (!caption.empty()) line.append(caption).append(": ");
   line.append(text);
   std::fprintf(m_stream, "%s\n", line.c_str());
