@@ -65,6 +65,8 @@ class FilterSettingsDialog : public QDialog, public RunDialog {
   QPushButton& RunButton() { return *m_runButton; }
   QPushButton& CloseButton() { return *m_closeButton; }
   QCheckBox& BypassBox() { return *m_bypassBox; }
+  // The value controls, one per parameter record (made by the subclass's constructor).
+  ValueControls& Controls() const { return *m_controls; }
 
  protected:
   // The filter the window sets: its type, section, ranges and stored order.
@@ -100,8 +102,6 @@ class FilterSettingsDialog : public QDialog, public RunDialog {
   // Makes one control per record inside Content() (the subclass lays them out); each change
   // the user makes calls ControlEdited. Called once, from the subclass's constructor.
   ValueControls& MakeValueControls(std::span<const ParameterRecord> records);
-  // The value controls; MakeValueControls must have been called.
-  ValueControls& Controls() const { return *m_controls; }
   // The user changed the value p[index]: by default the shown values go to the engines.
   virtual void ControlEdited(int /*index*/) { ValuesEdited(); }
   // Opening: the controls start at InitialValues(), the preset list is filled and "Default"
