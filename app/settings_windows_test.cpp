@@ -199,8 +199,8 @@ TEST_P(SettingsWindows, HoldStoredValuesOutsideTheRangesAtTheEnds) {
 }
 
 INSTANTIATE_TEST_SUITE_P(EveryWindow, SettingsWindows, ::testing::ValuesIn(kWindows),
-                         [](const ::testing::TestParamInfo<WindowCase>& info) {
-                           return std::string(info.param.screenshot).substr(sizeof("settings_window_") - 1);
+                         [](const ::testing::TestParamInfo<WindowCase>& param) {
+                           return std::string(param.param.screenshot).substr(sizeof("settings_window_") - 1);
                          });
 
 }  // namespace

@@ -65,6 +65,9 @@ ValueControls::ValueControls(std::span<const ParameterRecord> records, QWidget* 
     Make(record, parent);
     m_records.push_back(record);
   }
+  PresetValues starts;
+  for (const ParameterRecord& record : m_records) starts.p[static_cast<size_t>(record.index)] = record.start;
+  Show(starts);
 }
 
 ValueControls::~ValueControls() = default;

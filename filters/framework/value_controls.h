@@ -1,5 +1,5 @@
 // The value controls of a settings window, made from the filter's parameter records: one
-// control per record, of the record's kind, labelled, ranged and with its choices.
+// control per record, of the record's kind, captioned, ranged and with its choices.
 //
 //   LinearSlider, LogSlider  a SliderEditPair
 //   RadioChoice              a QGroupBox titled with the record's group, one QRadioButton per
@@ -8,9 +8,10 @@
 //   Check                    a QCheckBox with the label
 //   Spin                     a QLabel and a QSpinBox over the range, side by side
 //
-// The controls are children of the given parent; the window lays out Widget(index) where its
-// layout wants it. Values() and Show() speak the engine's order and touch only the values that
-// have a record. Every change the user makes emits edited(index) once; Show() emits nothing.
+// The controls start at the records' starting values. They are children of the given parent;
+// the window lays out Widget(index) where its layout wants it. Values() and Show() speak the
+// engine's order and touch only the values that have a record. Every change the user makes
+// emits edited(index) once; Show() emits nothing.
 #pragma once
 
 #include <QObject>
