@@ -40,7 +40,8 @@ std::vector<ParameterRecord> EveryModesRecords() {
   std::vector<ParameterRecord> records;
   for (const FilterDescriptor* mode : ModeList())
     for (const ParameterRecord& record : mode->parameters)
-      if (std::none_of(records.begin(), records.end(), [&](const ParameterRecord& r) { return r.index == record.index; }))
+      if (std::none_of(records.begin(), records.end(),
+                       [&](const ParameterRecord& known) { return known.index == record.index; }))
         records.push_back(record);
   return records;
 }
@@ -86,7 +87,9 @@ bool FilterDialog::SetMode(FilterTypeId type) {
   return true;
 }
 
-QRadioButton& FilterDialog::SlopeButton(int slope) { return *Controls().Button(kSlope, std::clamp(slope, 0, kLastSlope)); }
+QRadioButton& FilterDialog::SlopeButton(int slope) {
+  return *Controls().Button(kSlope, std::clamp(slope, 0, kLastSlope));
+}
 
 PresetValues FilterDialog::ShownValues() const {
   PresetValues values = FilterSettingsDialog::ShownValues();

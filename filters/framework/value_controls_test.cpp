@@ -46,6 +46,11 @@ PresetValues Values(std::initializer_list<std::pair<int, int32_t>> set) {
   return values;
 }
 
+// A radio button or check box takes clicks on its indicator and text only.
+void ClickIndicator(QAbstractButton& button) {
+  QTest::mouseClick(&button, Qt::LeftButton, {}, QPoint(6, button.height() / 2));
+}
+
 class ValueControlsTest : public ::testing::Test {
  protected:
   QWidget parent;
@@ -97,9 +102,9 @@ TEST_F(ValueControlsTest, EachUserEditReportsItsValueOnce) {
          QTest::keyClick(&edit, Qt::Key_Return);
        },
        -12},
-      {3, [&] { QTest::mouseClick(controls.Button(3, 0), Qt::LeftButton, {}, QPoint(6, controls.Button(3, 0)->height() / 2)); }, 0},
+      {3, [&] { ClickIndicator(*controls.Button(3, 0)); }, 0},
       {4, [&] { controls.Combo(4)->setCurrentIndex(3); }, 3},
-      {5, [&] { QTest::mouseClick(controls.Box(5), Qt::LeftButton, {}, QPoint(6, controls.Box(5)->height() / 2)); }, 1},
+      {5, [&] { ClickIndicator(*controls.Box(5)); }, 1},
       {8, [&] { controls.Spin(8)->stepUp(); }, 5},
   };
   for (const Edit& edit : userEdits) {
@@ -154,9 +159,13 @@ TEST_F(ValueControlsTest, RetargetingTakesTheNewRecordsAndHidesTheRest) {
   EXPECT_EQ(edits.count(), 0);
 
   // A record without a control of its kind or number of choices changes nothing.
-  const std::array<ParameterRecord, 1> wrongKind{{{.index = 0, .label = "On", .maximum = 1, .kind = ControlKind::Check}}};
-  const std::array<ParameterRecord, 1> fewerChoices{{{.index = 3, .label = "Two", .maximum = 1,
-                                                      .kind = ControlKind::RadioChoice, .choices = std::span(kSlopes).first(2)}}};
+  const std::array<ParameterRecord, 1> wrongKind{
+      {{.index = 0, .label = "On", .maximum = 1, .kind = ControlKind::Check}}};
+  const std::array<ParameterRecord, 1> fewerChoices{{{.index = 3,
+                                                      .label = "Two",
+                                                      .maximum = 1,
+                                                      .kind = ControlKind::RadioChoice,
+                                                      .choices = std::span(kSlopes).first(2)}}};
   const std::array<ParameterRecord, 1> noControl{{{.index = 7, .label = "New", .maximum = 9}}};
   for (std::span<const ParameterRecord> refused : {std::span<const ParameterRecord>(wrongKind),
                                                    std::span<const ParameterRecord>(fewerChoices),

@@ -54,7 +54,9 @@ ImpulseDialog::ImpulseDialog(FilterWindowHost& host, QWidget* parent)
 
 QRadioButton& ImpulseDialog::TypeButton(int type) { return *Controls().Button(kRecordingType, std::clamp(type, 0, 2)); }
 
-QRadioButton& ImpulseDialog::QualityButton(int quality) { return *Controls().Button(kQuality, std::clamp(quality, 0, 1)); }
+QRadioButton& ImpulseDialog::QualityButton(int quality) {
+  return *Controls().Button(kQuality, std::clamp(quality, 0, 1));
+}
 
 const FilterDescriptor& ImpulseDialog::Descriptor() const { return ImpulseProcessor::Descriptor(); }
 
