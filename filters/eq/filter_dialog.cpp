@@ -8,6 +8,7 @@
 #include <QVBoxLayout>
 #include <algorithm>
 #include <array>
+#include <vector>
 
 #include "filters/eq/averaging_filter.h"
 #include "filters/eq/band_pass_filter.h"
@@ -21,17 +22,10 @@ namespace ztlive {
 namespace {
 
 constexpr FilterTypeId kLowPassType = 19;
-constexpr const char* kSlopeTexts[] = {"6dB/Octave", "12dB/Octave", "18dB/Octave"};
+constexpr int kSlope = 0;
+constexpr int kLastSlope = 2;
 
 QString Text(std::string_view text) { return QString::fromUtf8(text.data(), static_cast<qsizetype>(text.size())); }
-
-// Shows the pair for the value, or hides it when the filter has no such value.
-void ShowControl(SliderEditPair& pair, const ParameterRecord* parameter) {
-  pair.setVisible(parameter != nullptr);
-  if (parameter == nullptr) return;
-  pair.SetLabel(Text(parameter->label));
-  pair.SetRange(RangeOf(*parameter));
-}
 
 const std::array<const FilterDescriptor*, 6>& ModeList() {
   static const std::array<const FilterDescriptor*, 6> modes{
@@ -40,44 +34,35 @@ const std::array<const FilterDescriptor*, 6>& ModeList() {
   return modes;
 }
 
+// One record for every value any mode has (the first mode's that has it): the window makes
+// its controls from these once, and each mode then takes over the ones it uses.
+std::vector<ParameterRecord> EveryModesRecords() {
+  std::vector<ParameterRecord> records;
+  for (const FilterDescriptor* mode : ModeList())
+    for (const ParameterRecord& record : mode->parameters)
+      if (std::none_of(records.begin(), records.end(),
+                       [&](const ParameterRecord& known) { return known.index == record.index; }))
+        records.push_back(record);
+  return records;
+}
+
 }  // namespace
 
 FilterDialog::FilterDialog(FilterWindowHost& host, QWidget* parent)
-    : FilterSettingsDialog(host, parent),
-      m_mode(FindMode(kLowPassType)),
-      m_typeId(kLowPassType),
-      m_first(new SliderEditPair(&Content())),
-      m_second(new SliderEditPair(&Content())),
-      m_slopeGroup(new QGroupBox(QStringLiteral("Filter Slope"), &Content())),
-      m_slopes(new QButtonGroup(this)),
-      m_slotBox(new QCheckBox(QStringLiteral("Slot Filter"), &Content())) {
+    : FilterSettingsDialog(host, parent), m_mode(FindMode(kLowPassType)), m_typeId(kLowPassType) {
   setWindowTitle(QStringLiteral("Filter"));
-
-  auto* slopeColumn = new QVBoxLayout(m_slopeGroup);
-  for (int slope = 0; slope < 3; ++slope) {
-    auto* button = new QRadioButton(QString::fromUtf8(kSlopeTexts[slope]), m_slopeGroup);
-    m_slopes->addButton(button, slope);
-    slopeColumn->addWidget(button);
-  }
-  SlopeButton(0).setChecked(true);
+  const ValueControls& controls = MakeValueControls(EveryModesRecords());
 
   auto* options = new QVBoxLayout;
-  options->addWidget(m_slopeGroup);
-  options->addWidget(m_slotBox);
+  options->addWidget(controls.Widget(kSlope));  // the slope group
+  options->addWidget(controls.Widget(3));  // the slot box
   options->addStretch(1);
   auto* row = new QHBoxLayout(&Content());
   row->setContentsMargins(0, 0, 0, 0);
-  row->addWidget(m_first);
-  row->addWidget(m_second);
+  row->addWidget(controls.Widget(1));
+  row->addWidget(controls.Widget(2));
   row->addLayout(options);
   row->addStretch(1);
-
-  connect(m_first, &SliderEditPair::valueChanged, this, &FilterDialog::ControlChanged);
-  connect(m_second, &SliderEditPair::valueChanged, this, &FilterDialog::ControlChanged);
-  connect(m_slopes, &QButtonGroup::idToggled, this, [this](int, bool checked) {
-    if (checked) ControlChanged();
-  });
-  connect(m_slotBox, &QCheckBox::toggled, this, &FilterDialog::ControlChanged);
   SetMode(kLowPassType);
 }
 
@@ -94,41 +79,30 @@ bool FilterDialog::SetMode(FilterTypeId type) {
   const FilterDescriptor* mode = FindMode(type);
   // The running engine must not receive the values of another filter.
   if (mode == nullptr || RunInProgress()) return false;
+  if (!Controls().Retarget(mode->parameters)) return false;
   m_mode = mode;
   m_typeId = type;
   setWindowTitle(Text(mode->windowTitle));
-  ShowControl(*m_first, mode->Parameter(1));
-  ShowControl(*m_second, mode->Parameter(2));
-  m_slopeGroup->setVisible(mode->Parameter(0) != nullptr);
-  m_slotBox->setVisible(mode->Parameter(3) != nullptr);
   if (isVisible()) LoadPresetsOnOpening();  // a hidden window loads when it is shown
   return true;
 }
 
 QRadioButton& FilterDialog::SlopeButton(int slope) {
-  return *static_cast<QRadioButton*>(m_slopes->button(std::clamp(slope, 0, 2)));
+  return *Controls().Button(kSlope, std::clamp(slope, 0, kLastSlope));
 }
 
 PresetValues FilterDialog::ShownValues() const {
-  PresetValues values;
-  values.p[0] = std::max(m_slopes->checkedId(), 0);
-  if (m_mode->Parameter(1) != nullptr) values.p[1] = m_first->Value();
-  if (m_mode->Parameter(2) != nullptr) values.p[2] = m_second->Value();
-  if (m_mode->Parameter(3) != nullptr) values.p[3] = m_slotBox->isChecked() ? 1 : 0;
+  PresetValues values = FilterSettingsDialog::ShownValues();
+  values.p[kSlope] = std::max(Controls().Buttons(kSlope)->checkedId(), 0);
   return values;
 }
 
-void FilterDialog::ShowValues(const PresetValues& values) {
-  m_showing = true;
-  m_slopes->button(std::clamp(values.p[0], 0, 2))->setChecked(true);
-  m_first->SetValue(values.p[1]);
-  m_second->SetValue(values.p[2]);
-  m_slotBox->setChecked(values.p[3] != 0);
-  m_showing = false;
-}
-
-void FilterDialog::ControlChanged() {
-  if (!m_showing) ValuesEdited();
+void FilterDialog::ShowValues(const PresetValues& stored) {
+  FilterSettingsDialog::ShowValues(stored);
+  if (m_mode->Parameter(kSlope) != nullptr) return;
+  PresetValues values = ShownValues();
+  m_mode->presetRecord.Load(stored, values);
+  SlopeButton(values.p[kSlope]).setChecked(true);  // hidden, so no edit of the mode's values
 }
 
 }  // namespace ztlive

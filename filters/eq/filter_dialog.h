@@ -1,7 +1,7 @@
 // The settings window of the classic filters, caption "Filter": one window for the low pass,
-// high pass, band pass, notch, averaging and median filters. Its mode decides the title,
-// which controls show and the ranges of its two value controls, all from the filter's
-// descriptor:
+// high pass, band pass, notch, averaging and median filters. Its value controls are made once
+// from the records of all six; the mode's descriptor decides the title, which of them show
+// and their labels and ranges:
 //
 //   [p[1] pair] [p[2] pair]  +- Filter Slope -+
 //                            | o 6dB/Octave   |
@@ -10,7 +10,9 @@
 //                            +----------------+
 //                            [ ] Slot Filter
 //
-// Any change sends (p[0] slope, p[1], p[2], p[3] slot, the rest 0) to the engines at once.
+// Any change sends (p[0] slope, p[1], p[2], p[3] slot, the rest 0) to the engines at once;
+// values the mode has no record for are 0, except the slope: the notch, averaging and median
+// carry the hidden slope choice as their p[0] and keep it in their presets.
 #pragma once
 
 #include <span>
@@ -18,7 +20,6 @@
 #include "filters/framework/filter_settings_dialog.h"
 #include "filters/framework/slider_edit_pair.h"
 
-class QButtonGroup;
 class QCheckBox;
 class QGroupBox;
 class QRadioButton;
@@ -42,29 +43,22 @@ class FilterDialog : public FilterSettingsDialog {
   // The six filters, in menu order.
   static std::span<const FilterDescriptor* const> Modes();
 
-  SliderEditPair& FirstPair() { return *m_first; }    // p[1]
-  SliderEditPair& SecondPair() { return *m_second; }  // p[2]
-  QGroupBox& SlopeGroup() { return *m_slopeGroup; }
-  QRadioButton& SlopeButton(int slope);               // 0, 1, 2: 6, 12, 18 dB/octave
-  QCheckBox& SlotBox() { return *m_slotBox; }
+  SliderEditPair& FirstPair() { return *Controls().Pair(1); }
+  SliderEditPair& SecondPair() { return *Controls().Pair(2); }
+  QGroupBox& SlopeGroup() { return *Controls().Group(0); }
+  QRadioButton& SlopeButton(int slope);  // 0, 1, 2: 6, 12, 18 dB/octave
+  QCheckBox& SlotBox() { return *Controls().Box(3); }
 
  protected:
   const FilterDescriptor& Descriptor() const override { return *m_mode; }
   FilterTypeId TypeId() const override { return m_typeId; }
+  // The base's, with the slope choice as p[0] also where its group is hidden.
   PresetValues ShownValues() const override;
-  void ShowValues(const PresetValues& values) override;
+  void ShowValues(const PresetValues& stored) override;
 
  private:
-  void ControlChanged();
-
   const FilterDescriptor* m_mode;
   FilterTypeId m_typeId;
-  bool m_showing = false;  // ShowValues is setting the controls: no change to apply
-  SliderEditPair* m_first;
-  SliderEditPair* m_second;
-  QGroupBox* m_slopeGroup;
-  QButtonGroup* m_slopes;
-  QCheckBox* m_slotBox;
 };
 
 }  // namespace ztlive

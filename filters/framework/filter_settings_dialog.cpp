@@ -120,6 +120,23 @@ void FilterSettingsDialog::LoadPresetsOnOpening() {
   ValuesEdited();
 }
 
+ValueControls& FilterSettingsDialog::MakeValueControls(std::span<const ParameterRecord> records) {
+  m_controls = new ValueControls(records, m_content);
+  connect(m_controls, &ValueControls::edited, this, [this](int index) { ControlEdited(index); });
+  return *m_controls;
+}
+
+PresetValues FilterSettingsDialog::ShownValues() const {
+  return m_controls != nullptr ? m_controls->Values() : PresetValues{};
+}
+
+void FilterSettingsDialog::ShowValues(const PresetValues& stored) {
+  if (m_controls == nullptr) return;
+  PresetValues values = m_controls->Values();
+  Descriptor().presetRecord.Load(stored, values);
+  m_controls->Show(values);
+}
+
 void FilterSettingsDialog::ValuesEdited() { m_logic.ApplyValues(ShownValues()); }
 
 void FilterSettingsDialog::ApplyBypass(bool on) { m_logic.ApplyBypass(on ? 1 : 0); }

@@ -12,13 +12,16 @@
 //   | [preset combo box       v] &Save  &Delete  |
 //   +--------------------------------------------+
 //
-// When the window opens it lists its filter's presets and loads "Default"; choosing a preset
-// loads it. Every change reaches the attached engine, the next run over a file and the run
-// in progress at once. Closing while a run is in progress only asks that run to stop;
+// The subclass makes its value controls from the filter's parameter records
+// (MakeValueControls) and lays them out; the base reads and sets them (ShownValues,
+// ShowValues). When the window opens it lists its filter's presets and loads "Default";
+// choosing a preset loads it. Every change reaches the attached engine, the next run over a
+// file and the run in progress at once. Closing while a run is in progress only asks that run to stop;
 // otherwise the window hides (it is not deleted) and emits finished().
 #pragma once
 
 #include <QDialog>
+#include <span>
 #include <string>
 #include <string_view>
 
@@ -26,6 +29,7 @@
 #include "filters/framework/filter_settings_logic.h"
 #include "filters/framework/preset_combo_box.h"
 #include "filters/framework/preset_name_dialog.h"
+#include "filters/framework/value_controls.h"
 
 class QCheckBox;
 class QPushButton;
@@ -61,16 +65,22 @@ class FilterSettingsDialog : public QDialog, public RunDialog {
   QPushButton& RunButton() { return *m_runButton; }
   QPushButton& CloseButton() { return *m_closeButton; }
   QCheckBox& BypassBox() { return *m_bypassBox; }
+  // The value controls, one per parameter record (made by the subclass's constructor).
+  ValueControls& Controls() const { return *m_controls; }
 
  protected:
   // The filter the window sets: its type, section, ranges and stored order.
   virtual const FilterDescriptor& Descriptor() const = 0;
   virtual FilterTypeId TypeId() const { return Descriptor().typeId; }
-  // The eleven values the controls show, in the engine's order.
-  virtual PresetValues ShownValues() const = 0;
-  // Sets the controls from a preset record (StoredValues' order); they hold values outside
-  // their ranges at the nearest end.
-  virtual void ShowValues(const PresetValues& values) = 0;
+  // The eleven values the controls show, in the engine's order. By default the value
+  // controls' values (0 where the filter has no record).
+  virtual PresetValues ShownValues() const;
+  // Sets the controls from a preset record, in the filter's stored order (what StoredValues
+  // gives and the preset list reads). By default the record is put into the engine's order
+  // with Descriptor().presetRecord over what the controls show (values a load does not take
+  // back keep theirs) and shown by the value controls, which hold values outside their ranges
+  // at the nearest end.
+  virtual void ShowValues(const PresetValues& stored);
   // The record a preset stores, in the filter's stored order.
   virtual PresetValues StoredValues() const { return Descriptor().presetRecord.Store(ShownValues()); }
   // After a preset was written under a name (also the automatic "Default"), or read and
@@ -89,6 +99,11 @@ class FilterSettingsDialog : public QDialog, public RunDialog {
 
   // The area the subclass puts its own controls in.
   QWidget& Content() { return *m_content; }
+  // Makes one control per record inside Content() (the subclass lays them out); each change
+  // the user makes calls ControlEdited. Called once, from the subclass's constructor.
+  ValueControls& MakeValueControls(std::span<const ParameterRecord> records);
+  // The user changed the value p[index]: by default the shown values go to the engines.
+  virtual void ControlEdited(int /*index*/) { ValuesEdited(); }
   // Opening: the controls start at InitialValues(), the preset list is filled and "Default"
   // loaded over them, bypass is cleared, and the values are applied. Called when the window
   // is shown; a subclass whose filter changes while it is open calls it again.
@@ -116,6 +131,7 @@ class FilterSettingsDialog : public QDialog, public RunDialog {
   FilterSettingsLogic m_logic;
   RunKind m_activeRun = RunKind::None;
   QWidget* m_content;
+  ValueControls* m_controls = nullptr;
   PresetComboWidget* m_presetBox;
   QPushButton* m_saveButton;
   QPushButton* m_deleteButton;

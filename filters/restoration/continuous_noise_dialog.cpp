@@ -2,7 +2,6 @@
 
 #include <QCheckBox>
 #include <QCloseEvent>
-#include <QComboBox>
 #include <QGridLayout>
 #include <QGroupBox>
 #include <QHBoxLayout>
@@ -23,15 +22,17 @@ namespace ztlive {
 
 namespace {
 
-constexpr const char* kSizeTexts[] = {"256", "512", "1024", "2048", "4096", "8192"};
-constexpr int kSizeCount = 6;
-constexpr int kUnknownSizeIndex = 3;  // shown for an index outside the list
+constexpr int kAttack = 0;
+constexpr int kRelease = 1;
+constexpr int kAttenuation = 2;
+constexpr int kFrameSize = 3;         // the index of the "FFT Size" choice
 constexpr int kShiftMiddle = 50;      // the scroll bar's thumb rests here between steps
 
-
-int32_t BinsOfIndex(int index) { return int32_t{1} << (std::clamp(index, 0, kSizeCount - 1) + 8); }
-
-const ParameterRecord& Value(int index) { return *NoiseReductionProcessor::Descriptor().Parameter(index); }
+// N for a frame size index: 256 for the first choice, doubling with each.
+int32_t BinsOfIndex(int index) {
+  const int last = NoiseReductionProcessor::Descriptor().Parameter(kFrameSize)->maximum;
+  return int32_t{1} << (std::clamp(index, 0, last) + 8);
+}
 
 QPushButton* MakeButton(const char* text, QWidget* parent) {
   auto* button = new QPushButton(QString::fromUtf8(text), parent);
@@ -49,10 +50,6 @@ bool HoldsPrint(const NoisePrint& print) {
 ContinuousNoiseDialog::ContinuousNoiseDialog(FilterWindowHost& host, QWidget* parent)
     : FilterSettingsDialog(host, parent),
       m_host(host),
-      m_attack(MakeSliderEditPair(Value(0), &Content())),
-      m_attenuation(MakeSliderEditPair(Value(2), &Content())),
-      m_release(MakeSliderEditPair(Value(1), &Content())),
-      m_sizeBox(new QComboBox(&Content())),
       m_graph(new NoisePrintGraph(&Content())),
       m_shiftBar(new QScrollBar(Qt::Vertical, &Content())),
       m_sampleButton(MakeButton("&Sample &Noise", &Content())),
@@ -60,8 +57,7 @@ ContinuousNoiseDialog::ContinuousNoiseDialog(FilterWindowHost& host, QWidget* pa
       m_keepResidue(new QCheckBox(QStringLiteral("Keep Residue"), &Content())) {
   setWindowTitle(QStringLiteral("Continuous Noise Filter"));
   m_sourceName = [&host] { return host.ActiveSourceName(); };
-
-  for (const char* text : kSizeTexts) m_sizeBox->addItem(QString::fromUtf8(text));
+  const ValueControls& controls = MakeValueControls(Descriptor().parameters);
   m_shiftBar->setRange(0, 2 * kShiftMiddle);
   m_shiftBar->setValue(kShiftMiddle);
   m_shiftBar->setSingleStep(1);
@@ -76,11 +72,8 @@ ContinuousNoiseDialog::ContinuousNoiseDialog(FilterWindowHost& host, QWidget* pa
   shiftColumn->addWidget(shiftLabel);
   shiftColumn->addWidget(m_shiftBar, 1, Qt::AlignHCenter);
 
-  auto* sizeLabel = new QLabel(QStringLiteral("FFT Size"), &Content());
-  sizeLabel->setBuddy(m_sizeBox);
   auto* bottom = new QHBoxLayout;
-  bottom->addWidget(sizeLabel);
-  bottom->addWidget(m_sizeBox);
+  bottom->addWidget(controls.Widget(kFrameSize));  // "FFT Size" and its list
   bottom->addSpacing(12);
   bottom->addWidget(m_sampleButton);
   bottom->addWidget(m_resetButton);
@@ -90,17 +83,14 @@ ContinuousNoiseDialog::ContinuousNoiseDialog(FilterWindowHost& host, QWidget* pa
 
   auto* grid = new QGridLayout(&Content());
   grid->setContentsMargins(0, 0, 0, 0);
-  grid->addWidget(m_attack, 0, 0);
-  grid->addWidget(m_attenuation, 0, 1);
-  grid->addWidget(m_release, 0, 2);
+  grid->addWidget(controls.Widget(kAttack), 0, 0);
+  grid->addWidget(controls.Widget(kAttenuation), 0, 1);
+  grid->addWidget(controls.Widget(kRelease), 0, 2);
   grid->addWidget(spectrumBox, 0, 3);
   grid->addLayout(shiftColumn, 0, 4);
   grid->addLayout(bottom, 1, 0, 1, 5);
   grid->setColumnStretch(3, 1);
 
-  for (SliderEditPair* pair : {m_attack, m_attenuation, m_release})
-    connect(pair, &SliderEditPair::valueChanged, this, &ContinuousNoiseDialog::ControlChanged);
-  connect(m_sizeBox, &QComboBox::currentIndexChanged, this, &ContinuousNoiseDialog::SizeChanged);
   connect(m_shiftBar, &QScrollBar::actionTriggered, this, &ContinuousNoiseDialog::ShiftBarAction);
   connect(m_sampleButton, &QPushButton::clicked, this, [this] { SampleNoise(); });
   connect(m_resetButton, &QPushButton::clicked, this, &ContinuousNoiseDialog::ResetPrint);
@@ -113,25 +103,10 @@ ContinuousNoiseDialog::ContinuousNoiseDialog(FilterWindowHost& host, QWidget* pa
   PrintChanged();
 }
 
-int32_t ContinuousNoiseDialog::ShownBins() const { return BinsOfIndex(m_sizeBox->currentIndex()); }
+int32_t ContinuousNoiseDialog::ShownBins() const { return BinsOfIndex(Controls().Values().p[kFrameSize]); }
 
-PresetValues ContinuousNoiseDialog::ShownValues() const {
-  PresetValues values;
-  values.p[0] = m_attack->Value();
-  values.p[1] = m_release->Value();
-  values.p[2] = m_attenuation->Value();
-  values.p[3] = std::max(m_sizeBox->currentIndex(), 0);
-  return values;
-}
-
-void ContinuousNoiseDialog::ShowValues(const PresetValues& values) {
-  m_showing = true;
-  m_attack->SetValue(values.p[0]);
-  m_release->SetValue(values.p[1]);
-  m_attenuation->SetValue(values.p[2]);
-  const int index = values.p[3] >= 0 && values.p[3] < kSizeCount ? values.p[3] : kUnknownSizeIndex;
-  m_sizeBox->setCurrentIndex(index);
-  m_showing = false;
+void ContinuousNoiseDialog::ShowValues(const PresetValues& stored) {
+  FilterSettingsDialog::ShowValues(stored);
   // The print always belongs to the frame size shown.
   if (m_keeper.HasPrint() && m_keeper.Print().bins != ShownBins()) {
     m_keeper.FitToBins(ShownBins());
@@ -199,13 +174,9 @@ void ContinuousNoiseDialog::ShiftBarAction(int action) {
   m_shiftBar->setSliderPosition(kShiftMiddle);
 }
 
-void ContinuousNoiseDialog::ControlChanged() {
-  if (!m_showing && !m_sampling) ValuesEdited();
-}
-
-void ContinuousNoiseDialog::SizeChanged() {
-  if (m_showing || m_sampling) return;
-  if (m_keeper.HasPrint()) {
+void ContinuousNoiseDialog::ControlEdited(int index) {
+  if (m_sampling) return;
+  if (index == kFrameSize && m_keeper.HasPrint()) {
     m_keeper.FitToBins(ShownBins());
     PrintChanged();
   }

@@ -61,10 +61,10 @@ class ContinuousNoiseDialog : public FilterSettingsDialog {
   // N, the pairs per frame of the shown "FFT Size".
   int32_t ShownBins() const;
 
-  SliderEditPair& AttackPair() { return *m_attack; }
-  SliderEditPair& AttenuationPair() { return *m_attenuation; }
-  SliderEditPair& ReleasePair() { return *m_release; }
-  QComboBox& SizeBox() { return *m_sizeBox; }
+  SliderEditPair& AttackPair() { return *Controls().Pair(0); }
+  SliderEditPair& AttenuationPair() { return *Controls().Pair(2); }
+  SliderEditPair& ReleasePair() { return *Controls().Pair(1); }
+  QComboBox& SizeBox() { return *Controls().Combo(3); }
   NoisePrintGraph& Graph() { return *m_graph; }
   QScrollBar& ShiftBar() { return *m_shiftBar; }
   QPushButton& SampleButton() { return *m_sampleButton; }
@@ -73,8 +73,11 @@ class ContinuousNoiseDialog : public FilterSettingsDialog {
 
  protected:
   const FilterDescriptor& Descriptor() const override;
-  PresetValues ShownValues() const override;
-  void ShowValues(const PresetValues& values) override;
+  // The print always belongs to the frame size shown.
+  void ShowValues(const PresetValues& stored) override;
+  // No change reaches the engines while this window samples; another frame size fits the
+  // print to it.
+  void ControlEdited(int index) override;
 
   // Presets carry the print in their own records.
   void PresetSaved(const std::string& name) override;
@@ -86,8 +89,6 @@ class ContinuousNoiseDialog : public FilterSettingsDialog {
   void closeEvent(QCloseEvent* event) override;
 
  private:
-  void ControlChanged();
-  void SizeChanged();
   void ShiftBarAction(int action);
   void ApplyKeepResidueShown();
   // The print records of a preset whose integers were read (storedIndex: its p[3]).
@@ -102,13 +103,8 @@ class ContinuousNoiseDialog : public FilterSettingsDialog {
   SourceNameProvider m_sourceName;
   uint32_t m_printRate = NoisePrintKeeper::kDefaultRate;  // the rate the shown print belongs to
   uint32_t m_samplingRate = NoisePrintKeeper::kDefaultRate;
-  bool m_showing = false;      // ShowValues is setting the controls: no change to apply
   bool m_sampling = false;     // a sampling run of this window is in progress
   bool m_sampleTaken = false;  // the sampling run delivered its result
-  SliderEditPair* m_attack;
-  SliderEditPair* m_attenuation;
-  SliderEditPair* m_release;
-  QComboBox* m_sizeBox;
   NoisePrintGraph* m_graph;
   QScrollBar* m_shiftBar;
   QPushButton* m_sampleButton;

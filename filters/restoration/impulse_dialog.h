@@ -21,7 +21,6 @@
 #include "filters/framework/filter_settings_dialog.h"
 #include "filters/framework/slider_edit_pair.h"
 
-class QButtonGroup;
 class QCheckBox;
 class QRadioButton;
 
@@ -37,20 +36,23 @@ class ImpulseDialog : public FilterSettingsDialog {
 
   explicit ImpulseDialog(FilterWindowHost& host, QWidget* parent = nullptr);
 
-  SliderEditPair& ThresholdPair() { return *m_threshold; }
-  SliderEditPair& SizePair() { return *m_size; }
-  SliderEditPair& TrackingPair() { return *m_tracking; }
+  SliderEditPair& ThresholdPair() { return *Controls().Pair(0); }
+  SliderEditPair& SizePair() { return *Controls().Pair(1); }
+  SliderEditPair& TrackingPair() { return *Controls().Pair(4); }
   QRadioButton& TypeButton(int type);
   QRadioButton& QualityButton(int quality);
-  QCheckBox& KeepResidueBox() { return *m_keepResidue; }
-
+  QCheckBox& KeepResidueBox() { return *Controls().Box(3); }
 
  protected:
   const FilterDescriptor& Descriptor() const override;
   // The engine's order; p[3] is set only for a run started with "Run Filter".
   PresetValues ShownValues() const override;
-  // Takes a preset record (the stored order).
+  // Takes a preset record (the stored order). Keep residue is never stored: its box stays as
+  // the user left it. On opening, the control the loaded type does not use is set to 1.
   void ShowValues(const PresetValues& stored) override;
+  // A change of the recording type may swap the threshold and tracking controls; keep
+  // residue reaches the engines only with a run.
+  void ControlEdited(int index) override;
 
   // Keep residue goes with a "Run Filter" run only, and is cleared when the run ends.
   bool RunStarting(bool preview) override;
@@ -59,22 +61,14 @@ class ImpulseDialog : public FilterSettingsDialog {
   void showEvent(QShowEvent* event) override;
 
  private:
-  void ControlChanged();
   void TypeChanged(int type);
   // Sets the control that the type does not use to 1.
   void ClearUnusedControl(int type);
 
   FilterWindowHost& m_host;
   int m_type = k78s;                 // the type the controls were last set for
-  bool m_showing = false;            // ShowValues is setting the controls: no change to apply
   bool m_opening = false;            // the window is loading its "Default"
   bool m_runKeepsResidue = false;    // a "Run Filter" run with keep residue is starting or running
-  SliderEditPair* m_threshold;
-  SliderEditPair* m_size;
-  SliderEditPair* m_tracking;
-  QButtonGroup* m_types;
-  QButtonGroup* m_qualities;
-  QCheckBox* m_keepResidue;
 };
 
 }  // namespace ztlive

@@ -227,7 +227,9 @@ TEST_F(ImpulseWindow, PresetsAreStoredInTheEngineOrder) {
   engine.SetValues(Values({4000, 20, 0, 1, 9, 0}));
   ASSERT_EQ(engine.WritePreset("Heavy"), 1);
   dialog.Logic().Presets().FillList(dialog.PresetBox());
+  Click(dialog.KeepResidueBox());
   ChoosePreset(dialog.PresetBox(), "Heavy");
+  EXPECT_TRUE(dialog.KeepResidueBox().isChecked()) << "never stored, so a load leaves the box as it was";
   EXPECT_EQ(dialog.ThresholdPair().Value(), 4000);
   EXPECT_EQ(dialog.TrackingPair().Value(), 9);
   EXPECT_TRUE(dialog.TypeButton(ImpulseDialog::k78s).isChecked());
