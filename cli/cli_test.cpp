@@ -222,6 +222,17 @@ TEST(Cli, DevicesAndPlayWorkOnTheSoundCardsAndCtrlCStopsALoop) {
   EXPECT_EQ(beyond.exitCode, 2);
   EXPECT_NE(beyond.err.find("holds no audio"), std::string::npos) << beyond.err;
   EXPECT_EQ(RunCli({"play", files.File("missing.wav")}, home.Path()).exitCode, 1);
+
+  // An output device that does not exist: playing and previewing fail, and say why.
+  ASSERT_EQ(RunCli({"settings", "set", "ZANTO", "DevOut", "99"}, home.Path()).exitCode, 0);
+  for (const std::vector<std::string>& args :
+       {std::vector<std::string>{"play", take}, std::vector<std::string>{"process", "--filter", "low-pass", "--preview", take}}) {
+    SCOPED_TRACE(args.front());
+    const CliResult refused = RunCli(args, home.Path());
+    EXPECT_EQ(refused.exitCode, 1);
+    EXPECT_NE(refused.err.find("The device number is out of range."), std::string::npos) << refused.err;
+    EXPECT_EQ(refused.out.find("played"), std::string::npos) << refused.out;
+  }
 }
 
 TEST(Cli, PlayWithoutAnyOutputDeviceSaysSo) {
@@ -232,10 +243,17 @@ TEST(Cli, PlayWithoutAnyOutputDeviceSaysSo) {
     GTEST_SKIP() << "this machine has a sound card: the case without devices cannot be made here";
   TestFolder files;
   test::WriteBytes(files.File("take.wav"), test::WaveBytes().Format(1, 1, 8000, 16).Data(std::vector<uint8_t>(800)).Build());
-  const CliResult result = RunCli({"play", files.File("take.wav")}, home.Path());
-  EXPECT_EQ(result.exitCode, 1);
-  EXPECT_NE(result.err.find("ERROR: Could not find any audio devices to use for playback."), std::string::npos)
-      << result.err;
+  // Play checks for devices first; a preview meets the device engine's own message.
+  const std::pair<std::vector<std::string>, std::string> cases[] = {
+      {{"play", files.File("take.wav")}, "ERROR: Could not find any audio devices to use for playback."},
+      {{"process", "--filter", "median", "--preview", files.File("take.wav")}, "The device number is out of range."}};
+  for (const auto& [args, message] : cases) {
+    SCOPED_TRACE(args.front());
+    const CliResult result = RunCli(args, home.Path());
+    EXPECT_EQ(result.exitCode, 1);
+    EXPECT_NE(result.err.find(message), std::string::npos) << result.err;
+    EXPECT_EQ(result.out.find("played"), std::string::npos) << result.out;
+  }
 }
 
 std::string SoxStat(const std::string& path, const std::string& name) {
