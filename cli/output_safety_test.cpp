@@ -334,7 +334,9 @@ TEST(CliOutputs, KilledOrOutOfSpaceRunsNeverLeaveAPartialOrForeignFile) {
     } else {
       EXPECT_TRUE(ValidWave(out));
       // Killed after its rename (while its peaks were built), a new output is already whole.
-      if (job.kind != Kind::InPlace) EXPECT_EQ(ReadBytes(out), ReadBytes(Reference(job))) << "a partial output appeared";
+      if (job.kind != Kind::InPlace) {
+        EXPECT_EQ(ReadBytes(out), ReadBytes(Reference(job))) << "a partial output appeared";
+      }
     }
   };
   // Once the program has run again into the same output, nothing of the killed run is left.

@@ -335,7 +335,9 @@ TEST_F(PeakFileTest, LinksFoldersAndOtherFilesUnderThePeakNameAreRefusedAndLeftA
     ASSERT_FALSE(prompts.Entries().empty()) << c.what;
     EXPECT_EQ(prompts.Entries()[0].text, peakPath + " is not a peak file (it is a link, a folder or another file) and was left as it is; no peak data was written.") << c.what;
 
-    if (rmdir(peakPath.c_str()) != 0) ASSERT_EQ(unlink(peakPath.c_str()), 0) << c.what;
+    if (rmdir(peakPath.c_str()) != 0) {
+      ASSERT_EQ(unlink(peakPath.c_str()), 0) << c.what;
+    }
   }
 }
 

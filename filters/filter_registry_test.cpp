@@ -58,7 +58,9 @@ TEST(FilterRegistry, TheListsHoldEveryTypeInTheirOrder) {
   std::set<std::string_view> names;
   for (const FilterRegistryRow& row : FilterRegistry()) {
     const std::string_view name = row.descriptor().commandName;
-    if (!name.empty() && row.descriptor().typeId == row.typeId) EXPECT_TRUE(names.insert(name).second) << name;
+    if (!name.empty() && row.descriptor().typeId == row.typeId) {
+      EXPECT_TRUE(names.insert(name).second) << name;
+    }
   }
 }
 
@@ -79,8 +81,8 @@ TEST(FilterRegistry, TheFactoryMakesExactlyWhatTheRegistrySays) {
       EXPECT_EQ(engine->Descriptor(), &descriptor);
       EXPECT_EQ(engine->GetSectionBase(), descriptor.sectionBase);
       EXPECT_EQ(engine->GetDisplayName(), descriptor.displayName);
-      if (descriptor.history) EXPECT_EQ(engine->GetHistoryLength(), *descriptor.history);
-      if (descriptor.lookAhead) EXPECT_EQ(engine->GetLookahead(), *descriptor.lookAhead);
+      EXPECT_EQ(engine->GetHistoryLength(), descriptor.history.value_or(engine->GetHistoryLength()));
+      EXPECT_EQ(engine->GetLookahead(), descriptor.lookAhead.value_or(engine->GetLookahead()));
       EXPECT_EQ(engine->values, descriptor.EngineValues());
     } else if (descriptor.traits.ownerDoesWork) {
       EXPECT_EQ(made, 1);
