@@ -9,6 +9,12 @@ if(ZTLIVE_WERROR)
   add_compile_options(-Werror)
 endif()
 
+# The sanitizer builds keep line tables only: their reports name files and lines, and the
+# builds are much quicker without full debug information.
+if(ZTLIVE_SANITIZE OR ZTLIVE_SANITIZE_THREAD)
+  add_compile_options(-gline-tables-only)
+endif()
+
 if(ZTLIVE_SANITIZE)
   add_compile_options(-fsanitize=address,undefined -fno-sanitize-recover=all -fno-omit-frame-pointer)
   add_link_options(-fsanitize=address,undefined -fno-sanitize-recover=all)

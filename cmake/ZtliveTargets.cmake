@@ -38,7 +38,11 @@ endfunction()
 # A GoogleTest executable; every test case becomes a CTest test. Tests run with a private
 # configuration folder so that no test can touch the user's own settings or presets.
 function(ztlive_test name)
-  cmake_parse_arguments(ARG "" "" "SOURCES;LINKS" ${ARGN})
+  cmake_parse_arguments(ARG "THREADS" "" "SOURCES;LINKS" ${ARGN})
+  # The thread sanitizer's build runs only the tests whose code crosses threads or processes.
+  if(ZTLIVE_SANITIZE_THREAD AND NOT ARG_THREADS)
+    return()
+  endif()
   add_executable(${name} ${ARG_SOURCES})
   target_link_libraries(${name} PRIVATE ${ARG_LINKS} GTest::gtest GTest::gmock GTest::gtest_main)
   ztlive_test_environment(${name}
@@ -52,7 +56,10 @@ endfunction()
 # A GoogleTest executable of window tests: real widgets under the offscreen platform, with
 # one QApplication, and pictures saved into the build's screenshots folder.
 function(ztlive_gui_test name)
-  cmake_parse_arguments(ARG "" "" "SOURCES;LINKS" ${ARGN})
+  cmake_parse_arguments(ARG "THREADS" "" "SOURCES;LINKS" ${ARGN})
+  if(ZTLIVE_SANITIZE_THREAD AND NOT ARG_THREADS)
+    return()
+  endif()
   add_executable(${name} ${ARG_SOURCES})
   set_target_properties(${name} PROPERTIES AUTOMOC ON)
   target_link_libraries(${name} PRIVATE ${ARG_LINKS} ztlive_gui_test_support GTest::gtest GTest::gmock)
