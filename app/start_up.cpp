@@ -45,7 +45,10 @@ std::vector<std::string> HoldTempFolder(AppCore& core) {
   const std::string folder = core.Settings().Read(setting::kTempPath);
   InstanceLock& lock = core.TempFolderLock();
   std::vector<std::string> leftovers;
-  if (lock.Acquire(folder) == InstanceLock::State::kAlone) leftovers = FindTempFiles(folder);
+  if (lock.Acquire(folder) == InstanceLock::State::kAlone) {
+    RemoveUnfinishedRunFiles(folder);  // a killed run's copy is no audio of the user's
+    leftovers = FindTempFiles(folder);
+  }
   lock.Share();
   return leftovers;
 }

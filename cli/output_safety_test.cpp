@@ -215,6 +215,15 @@ TEST(CliOutputs, EveryRefusalNamesTheFileAndTheRealCause) {
                                    home.Path());
   EXPECT_EQ(unreadable.exitCode, 0) << "a name that merely contains the extension is fine: " << unreadable.err;
 
+  // In sync mode an existing destination is written in place: never through a link.
+  std::filesystem::copy_file(song, files.File("target.wav"));
+  ASSERT_EQ(symlink(files.File("target.wav").c_str(), files.File("link.wav").c_str()), 0);
+  const std::vector<uint8_t> target = ReadBytes(files.File("target.wav"));
+  const Result throughLink = RunCli({"process", "--filter", "notch", song, files.File("link.wav")}, home.Path());
+  EXPECT_EQ(throughLink.exitCode, 1);
+  EXPECT_NE(throughLink.err.find(files.File("link.wav") + " is a link"), std::string::npos) << throughLink.err;
+  EXPECT_EQ(ReadBytes(files.File("target.wav")), target);
+
   if (geteuid() != 0) {  // the superuser writes into any folder
     ASSERT_EQ(mkdir(files.File("locked").c_str(), 0555), 0);
     const Result locked = RunCli({"process", "--filter", "notch", song, files.File("locked/o.wav")}, home.Path());

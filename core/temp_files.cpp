@@ -5,6 +5,7 @@
 #include <unistd.h>
 
 #include <algorithm>
+#include <string_view>
 
 #include "core/peak_file.h"
 #include "platform/folders.h"
@@ -58,6 +59,28 @@ std::vector<std::string> FindTempFiles(const std::string& folder) {
   std::vector<std::string> paths;
   for (auto& [number, path] : found) paths.push_back(std::move(path));
   return paths;
+}
+
+void RemoveUnfinishedRunFiles(const std::string& folder) {
+  constexpr std::string_view kUnfinished = ".ztpart";
+  constexpr std::string_view kLock = ".lock";
+  std::vector<std::string> stale;
+  if (DIR* listing = opendir(folder.c_str()); listing != nullptr) {
+    while (const dirent* entry = readdir(listing)) {
+      const std::string_view name = entry->d_name;
+      std::string_view wave;
+      if (name.size() > kUnfinished.size() + 1 && name.front() == '.' && name.ends_with(kUnfinished))
+        wave = name.substr(1, name.size() - kUnfinished.size() - 1);
+      else if (name.ends_with(kLock))
+        wave = name.substr(0, name.size() - kLock.size());
+      if (wave.empty() || !IsTempFileName(std::string(wave))) continue;
+      const std::string path = JoinPath(folder, std::string(name));
+      struct stat info {};
+      if (lstat(path.c_str(), &info) == 0 && S_ISREG(info.st_mode)) stale.push_back(path);
+    }
+    closedir(listing);
+  }
+  for (const std::string& path : stale) unlink(path.c_str());
 }
 
 void DeleteTempFile(const std::string& path) {

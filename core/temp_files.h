@@ -25,6 +25,11 @@ bool IsTempFileName(const std::string& name);
 // what an ended session left behind.
 std::vector<std::string> FindTempFiles(const std::string& folder);
 
+// Deletes what a run into a temporary wave file leaves when it is killed: its unfinished copy
+// ".zttmpN.wav.ztpart" and its lock file "zttmpN.wav.lock" (regular files only; links are
+// left alone). Called while no other instance holds the folder: no run can still own them.
+void RemoveUnfinishedRunFiles(const std::string& folder);
+
 // Deletes a temporary wave file and its peak file (the peak file first, so a name freed for
 // reuse never finds an old peak file beside it).
 void DeleteTempFile(const std::string& path);

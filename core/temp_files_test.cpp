@@ -14,6 +14,7 @@ namespace ztlive {
 namespace {
 
 using test::TestFolder;
+using test::ReadFileText;
 using test::WriteFileText;
 
 TEST(TempFiles, TheFirstFreeNumberIsTakenAndAFullFolderIsReported) {
@@ -65,6 +66,18 @@ TEST(TempFiles, LeftoversAreTheTemporaryRegularFilesInNumberOrderAndGoWithTheirP
   const std::vector<std::string> expected = {folder.File("zttmp3.wav"), folder.File("zttmp12.wav")};
   EXPECT_EQ(FindTempFiles(folder.Path()), expected);
   EXPECT_TRUE(FindTempFiles(folder.File("missing")).empty());
+
+  // What a killed run into a temporary file leaves: its unfinished copy and its lock file.
+  for (const char* name : {".zttmp3.wav.ztpart", "zttmp3.wav.lock", ".take1.wav.ztpart", "take1.wav.lock"})
+    WriteFileText(folder.File(name), "x");
+  ASSERT_EQ(symlink(folder.File("elsewhere.wav").c_str(), folder.File(".zttmp4.wav.ztpart").c_str()), 0);
+  RemoveUnfinishedRunFiles(folder.Path());
+  EXPECT_FALSE(FileExists(folder.File(".zttmp3.wav.ztpart")));
+  EXPECT_FALSE(FileExists(folder.File("zttmp3.wav.lock")));
+  EXPECT_TRUE(FileExists(folder.File(".take1.wav.ztpart"))) << "not a temporary file's";
+  EXPECT_TRUE(FileExists(folder.File("take1.wav.lock")));
+  EXPECT_EQ(ReadFileText(folder.File("elsewhere.wav")), "keep") << "a link is left alone";
+  EXPECT_EQ(FindTempFiles(folder.Path()), expected);
 
   DeleteTempFile(folder.File("zttmp12.wav"));
   EXPECT_FALSE(FileExists(folder.File("zttmp12.wav")));

@@ -56,7 +56,15 @@ std::optional<StagedOutput> StagedOutput::Begin(const std::string& path, bool in
   if (!error.empty()) return std::nullopt;
   std::optional<OutputLock> lock = OutputLock::Acquire(path, error);
   if (!lock) return std::nullopt;
-  if (inPlace) return StagedOutput(std::move(*lock), path, path);
+  if (inPlace) {
+    // Writing into the file itself must not go through a link to some other file.
+    struct stat info {};
+    if (lstat(path.c_str(), &info) == 0 && S_ISLNK(info.st_mode)) {
+      error = FormatText(StringId::kOutputIsLink, {path});
+      return std::nullopt;
+    }
+    return StagedOutput(std::move(*lock), path, path);
+  }
   const std::string temporary = StagingPath(path);
   if (const int failure = MakeTemporary(temporary, path); failure != 0) {
     error = failure == EACCES || failure == EROFS || failure == EPERM
