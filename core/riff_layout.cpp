@@ -72,8 +72,10 @@ bool StartsWithTag(FileIo& io, uint64_t position) {
   return io.ReadAt(position, bytes, 3) == 3 && std::memcmp(bytes, "ID3", 3) == 0;
 }
 
-uint16_t FrameBytes(const WaveFormat& format) {
-  return static_cast<uint16_t>(std::max(1, format.channels * std::max(1, BytesPerSample(format.bitsPerSample))));
+// At least 1; 32 bits wide, as a damaged header's channel count times the sample width does
+// not fit 16 bits.
+uint32_t FrameBytes(const WaveFormat& format) {
+  return static_cast<uint32_t>(std::max(1, format.channels * std::max(1, BytesPerSample(format.bitsPerSample))));
 }
 
 }  // namespace
@@ -122,8 +124,8 @@ int ReadWaveLayout(FileIo& io, WaveLayout& layout) {
       // size), and no chunk nor tag follows what the data states. Then the rest is audio.
       const uint64_t statedEnd = info.dataOffset + info.size + (info.size & 1);
       const bool riffEndsWithData = streamingRiff ? info.size == 0 : 8ull + riffSize <= statedEnd;
-      if (info.size != 0xFFFFFFFF && statedEnd < size && riffEndsWithData && !ChunksFill(io, statedEnd, size) &&
-          !StartsWithTag(io, statedEnd)) {
+      if (formatIsPcm && info.size != 0xFFFFFFFF && statedEnd < size && riffEndsWithData &&
+          !ChunksFill(io, statedEnd, size) && !StartsWithTag(io, statedEnd)) {
         const uint64_t whole = held - held % FrameBytes(layout.format);
         if (whole > info.size) {
           layout.dataBytes = whole;
