@@ -2,6 +2,7 @@
 
 #include <sys/stat.h>
 
+#include <functional>
 #include <optional>
 #include <vector>
 
@@ -92,6 +93,23 @@ int ConvertBitsInto(const std::string& source, const std::string& writePath, con
   return 1;
 }
 
+// Writes path whole or not at all: `write` fills the staged name, then it replaces path. False
+// after the message of whatever stood in the way.
+bool WriteWhole(const std::string& path, Prompts& prompts, const std::function<bool(const std::string&)>& write) {
+  std::string problem;
+  std::optional<StagedOutput> staged = StagedOutput::Begin(path, false, problem);
+  if (!staged) {
+    prompts.Show(problem, std::string(StringText(StringId::kCaptionFileError)), PromptIcon::Error);
+    return false;
+  }
+  if (!write(staged->WritePath())) return false;  // the staged file is removed with it
+  if (const std::string failure = staged->Commit(); !failure.empty()) {
+    prompts.Show(failure, std::string(StringText(StringId::kCaptionFileError)), PromptIcon::Error);
+    return false;
+  }
+  return true;
+}
+
 }  // namespace
 
 int ConvertBits(const std::string& source, const std::string& path, int bitsPerSample, RunState& run, Prompts& prompts) {
@@ -99,18 +117,11 @@ int ConvertBits(const std::string& source, const std::string& path, int bitsPerS
     prompts.Show(FormatText(StringId::kOutputIsInput, {path, source}), "", PromptIcon::Error);
     return 0;
   }
-  std::string problem;
-  std::optional<StagedOutput> staged = StagedOutput::Begin(path, false, problem);
-  if (!staged) {
-    prompts.Show(problem, std::string(StringText(StringId::kCaptionFileError)), PromptIcon::Error);
-    return 0;
-  }
-  if (!ConvertBitsInto(source, staged->WritePath(), path, bitsPerSample, run, prompts)) return 0;
-  if (const std::string failure = staged->Commit(); !failure.empty()) {
-    prompts.Show(failure, std::string(StringText(StringId::kCaptionFileError)), PromptIcon::Error);
-    return 0;
-  }
-  return 1;
+  return WriteWhole(path, prompts, [&](const std::string& staged) {
+           return ConvertBitsInto(source, staged, path, bitsPerSample, run, prompts) != 0;
+         })
+             ? 1
+             : 0;
 }
 
 std::string SuggestDestinationName(const CZantoDoc& document) { return MakeNumberedName(document.SourceName(), 1); }
@@ -137,22 +148,15 @@ int SaveDestinationAs(CZantoDoc& document, const std::string& path, int bitsPerS
       prompts.Ask(FormatText(StringId::kSaveReplaceQuestion, {path}), std::string(StringText(StringId::kCaptionFileReplace)),
                   PromptButtons::YesNo, PromptIcon::Question) != PromptAnswer::Yes)
     return 0;
-  std::string problem;
-  std::optional<StagedOutput> staged = StagedOutput::Begin(path, false, problem);
-  if (!staged) {
-    prompts.Show(problem, std::string(StringText(StringId::kCaptionFileError)), PromptIcon::Error);
-    return 0;
-  }
-  if (converting) {
-    if (!ConvertBitsInto(destination, staged->WritePath(), path, bitsPerSample, run, prompts)) return 0;
-  } else if (const int error = CopyFile(destination, staged->WritePath(), false); error != 0) {
-    prompts.Show(SystemErrorText(error), std::string(StringText(StringId::kCaptionFileError)), PromptIcon::Error);
-    return 0;
-  }
-  if (const std::string failure = staged->Commit(); !failure.empty()) {
-    prompts.Show(failure, std::string(StringText(StringId::kCaptionFileError)), PromptIcon::Error);
-    return 0;
-  }
+  const bool written = WriteWhole(path, prompts, [&](const std::string& staged) {
+    if (converting) return ConvertBitsInto(destination, staged, path, bitsPerSample, run, prompts) != 0;
+    if (const int error = CopyFile(destination, staged, false); error != 0) {
+      prompts.Show(SystemErrorText(error), std::string(StringText(StringId::kCaptionFileError)), PromptIcon::Error);
+      return false;
+    }
+    return true;
+  });
+  if (!written) return 0;
   // The replaced file's peak file described other audio.
   DeleteFile(PeakFile::PeakFileName(path));
   if (!converting) CopyFile(PeakFile::PeakFileName(destination), PeakFile::PeakFileName(path), false);
