@@ -38,6 +38,7 @@ WaveStream::WaveStream(int blockSize, int historyCapacity, RunState& run)
   m_valueCount = room;
   m_byteCount = room;
   m_begin = m_base + 8 * static_cast<size_t>(m_historyCapacity);
+  m_valuesEnd = m_base + room;
   m_limit = m_begin + m_blockSize;
   m_cursor = m_end = m_begin;
   AfterFormatChange();
@@ -398,12 +399,30 @@ void WaveStream::ConsumeBlock() {
   m_end = m_cursor = m_begin;
 }
 
+bool WaveStream::FillBlock(const SampleValue* values, size_t count, size_t available, int history, int lookAhead,
+                           bool last) {
+  history = std::clamp(history, 0, 8 * m_historyCapacity);
+  const size_t wanted = count + static_cast<size_t>(std::max(lookAhead, 0));
+  if (m_base == nullptr || count > available || wanted > static_cast<size_t>(m_valuesEnd - m_begin)) return false;
+  m_history = history;
+  m_lookAhead = lookAhead;
+  if (history > 0) std::memmove(m_begin - history, m_end - history, static_cast<size_t>(history) * sizeof(SampleValue));
+  const size_t copied = std::min(wanted, available);
+  std::copy_n(values, copied, m_begin);
+  std::fill(m_begin + copied, m_begin + wanted, SampleValue{0});
+  m_end = m_begin + count;
+  m_cursor = m_begin;
+  m_lastBlock = last ? 1 : 0;
+  return true;
+}
+
 int WaveStream::WriteSampleToBlock(SampleValue value) {
   const bool fileOpen = m_file.IsOpen();
   if (fileOpen && m_mode == kModeDeviceAndLog && m_run.logToFile && !PackIntoIoBuffer(value)) return 0;
   // A file open in another mode than device-and-log takes nothing more.
   if (fileOpen && m_mode != kModeDeviceAndLog) return 1;
   if (m_mode != kModeMemory && m_end >= m_limit && !HandOverBlock()) return 0;
+  if (m_end >= m_valuesEnd) return 0;  // a memory block is emptied by its owner before it fills
   *m_end++ = ClipValue(value);
   return m_run.stopRequested.load(std::memory_order_relaxed) ? 0 : 1;
 }

@@ -91,6 +91,12 @@ class WaveStream {
   void UnpackBytes(const uint8_t* bytes, int length);
   void PackValues(uint8_t* bytes, int length, int bytesPerSample = 0) const;
   void ConsumeBlock();
+  // A memory stream's next block from values held elsewhere, as ReadBlock would read it from
+  // a file holding them: the tail of the last block becomes the history, count values make
+  // the block, up to lookAhead of the following ones (of the available) follow it, and what
+  // is not available reads as silence. last marks the final block. Returns false when the
+  // block does not fit the stream's room.
+  bool FillBlock(const SampleValue* values, size_t count, size_t available, int history, int lookAhead, bool last);
   // Raw file bytes at the current position (range copies move bytes, not values). A read
   // stops at the end of the data; a write may extend it. Both advance the position.
   int64_t ReadRaw(uint8_t* bytes, size_t count);
@@ -201,6 +207,7 @@ class WaveStream {
   SampleValue* m_base = nullptr;
   SampleValue* m_begin = nullptr;
   SampleValue* m_limit = nullptr;
+  SampleValue* m_valuesEnd = nullptr;  // one past the value buffer's last value
   std::unique_ptr<uint8_t[]> m_byteBuffer;
   size_t m_valueCount = 0;  // values in the value buffer
   size_t m_byteCount = 0;   // bytes in the byte buffer

@@ -398,7 +398,10 @@ int FilterRun::DriveEngine(FilterTypeId type, const FilterTraits& traits, RunDia
     m_s.prompts.Show(std::string(StringText(StringId::kNoFilterSelected)), "", PromptIcon::Warning);
     return kRunNoProcessor;
   }
-  return m_chainRunner(m_s.input, m_s.output);
+  return m_chainRunner(m_s.input, m_s.output, [this](int64_t clicks) {
+    m_s.run.clickCount = clicks;
+    TickProgress(false);
+  });
 }
 
 int FilterRun::ExecuteFilterRun(const std::string& source, const std::string& destination, bool preview,

@@ -68,8 +68,11 @@ struct RunServices {
 
 class FilterRun {
  public:
+  // Called by the chain after every block has passed all its filters, with the clicks its
+  // engines have found.
+  using ChainBlockListener = std::function<void(int64_t clicks)>;
   // The filter chain (type 28) between the two streams; code as ExecuteFilterRun.
-  using ChainRunner = std::function<int(WaveStream& in, WaveStream& out)>;
+  using ChainRunner = std::function<int(WaveStream& in, WaveStream& out, const ChainBlockListener& afterBlock)>;
   using ProgressListener = std::function<void(const ProgressModel&)>;
   // Opens the progress window over the run's model, or (null) closes it.
   using ProgressWindowHook = std::function<void(ProgressModel*)>;

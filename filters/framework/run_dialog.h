@@ -14,6 +14,9 @@ class RunDialog {
   virtual FilterProcessor* AttachProcessor(FilterProcessor* processor) = 0;
   // Disables (false) the controls that must not change during a run, or enables them again.
   virtual void EnableRunControls(bool) {}
+  // Disables (false) the window's text-entry fields while a run reads its values, except the
+  // ones the window lets the user change during a run; enables them again.
+  virtual void EnableTextEntry(bool) {}
   // Before Prepare, for a filter that takes extra parameters: the window pushes what the
   // engine keeps outside the preset integers (equaliser bands, a noise print).
   virtual void PushExtraParams(FilterProcessor&) {}

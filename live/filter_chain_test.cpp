@@ -1,0 +1,1 @@
+#include "live/filter_chain.h"
