@@ -14,6 +14,10 @@ ChainLink::ChainLink(int blockSize, int historyCapacity, RunState& run)
 void ChainLink::SetFormat(const WaveFormat& format) {
   m_sink.SetFormat(format);
   m_source.SetFormat(format);
+  // What a file of this width keeps of a value: 8-bit samples lose the low 16 bits, 16-bit
+  // samples the low 8, 20- and 24-bit samples keep all 24.
+  const int bytes = m_sink.BytesPerSample();
+  m_dropBits = bytes == 1 ? 16 : bytes == 2 ? 8 : 0;
 }
 
 void ChainLink::SetReadSpan(int history, int lookAhead) {
@@ -31,7 +35,11 @@ void ChainLink::Collect() {
       m_pending.erase(m_pending.begin(), m_pending.begin() + static_cast<std::ptrdiff_t>(m_head));
       m_head = 0;
     }
+    const size_t from = m_pending.size();
     m_pending.insert(m_pending.end(), begin, end);
+    if (m_dropBits > 0)
+      for (auto v = m_pending.begin() + static_cast<std::ptrdiff_t>(from); v != m_pending.end(); ++v)
+        *v = (*v >> m_dropBits) << m_dropBits;
   }
   m_sink.ResetEnd();
   m_sink.ResetCursor();

@@ -3,7 +3,8 @@
 // the blocks a read of a file holding them would give: full blocks of the stream's block size
 // with the look-ahead that filter asks for, the tail of the last block as its history, and a
 // short last block once the filter before has finished. So every filter of a chain sees
-// exactly what it would see when the filters run one after the other through files.
+// exactly what it would see when the filters run one after the other through files; values
+// are also cut to the stream's sample width, as a file of that width would keep them.
 #pragma once
 
 #include <cstddef>
@@ -44,6 +45,7 @@ class ChainLink {
   size_t m_head = 0;  // the first pending value not yet handed on
   int m_history = 0;
   int m_lookAhead = 0;
+  int m_dropBits = 0;  // low bits a file of the stream's width does not keep
   bool m_finished = false;
 };
 
