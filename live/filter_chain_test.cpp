@@ -211,6 +211,37 @@ TEST(FilterChainRun, WithoutFiltersCopiesTheRegionValueByValue) {
   EXPECT_TRUE(std::equal(copy.begin() + 44, copy.end(), source16.begin() + 44 + 4000));
 }
 
+TEST(FilterChainRun, BypassPassesTheSourceThroughAndAStopEndsTheRunEarly) {
+  TestFolder folder;
+  const std::string source = folder.File("source.wav");
+  WriteWave(source, 2, 16, DamagedMusic(2, 2.0));
+  RunTestHost host(source);
+  NoNames names;
+  FilterChain chain(host.Run(), host.Answers(), names);
+  for (const FilterTypeId type : {kImpulse, kLowPass, kMedian}) ASSERT_NE(chain.InsertFilter(type), nullptr);
+
+  chain.SetBypass(true);
+  host.SetDestination(folder.File("bypassed.wav"));
+  ASSERT_EQ(RunChain(host.Runner(), chain, &host, false), 1);
+  EXPECT_TRUE(test::ReadBytes(folder.File("bypassed.wav")) == test::ReadBytes(source));
+
+  // A stop requested while the chain runs (as the window's "Run Filter" does the second
+  // time) ends it after the block in progress; what was written is kept.
+  chain.SetBypass(false);
+  host.SetDestination(folder.File("stopped.wav"));
+  int pumps = 0;
+  host.SetPump([&] {
+    if (++pumps == 4) {
+      EXPECT_EQ(RunChain(host.Runner(), chain, &host, false), 0);
+    }
+  });
+  EXPECT_EQ(RunChain(host.Runner(), chain, &host, false), 1);
+  const size_t stopped = test::ReadBytes(folder.File("stopped.wav")).size();
+  EXPECT_GT(stopped, 44u);
+  EXPECT_LT(stopped, test::ReadBytes(source).size() / 2);
+  EXPECT_FALSE(chain.Running());
+}
+
 // A conversion engine that stands in for the File Conversion filter: stereo to mono by
 // averaging the two channels (its mode, p[3], is 2).
 class StereoToMono : public FilterProcessor {
