@@ -144,13 +144,15 @@ class FilterChain {
   // Chain presets: section "FilterGraphSet", the filter types under the preset's name and each
   // engine's settings under "_*x" + name + position in its own section.
   PresetList& Presets() { return m_presets; }
-  // Writes the chain under name (form: the user's save or the automatic "Default"): 1 when
-  // written, 0 for an empty name or a name the file cannot hold.
+  // Writes the chain under name (form: the user's save or the automatic "Default"), replacing
+  // the hidden settings of a chain stored there before: 1 when all was written, 0 for an
+  // empty name, a name the file cannot hold or a write that failed.
   int WriteChainPreset(std::string_view name, PresetTextForm form);
   // Rebuilds the chain from a stored preset: 0 when loaded, 1 when it is missing or unreadable
   // (the chain is then unchanged).
   int LoadChainPresetNamed(std::string_view name);
-  // Removes the preset's key and its filters' hidden presets: 0 when it was there.
+  // Removes the preset's key and its filters' hidden presets: 0 when it was there and all of
+  // it is gone.
   int DeleteChainPresetNamed(std::string_view name);
   // The stored filter types of a preset (the -1 slots left out); false when it is missing.
   static bool ReadChainPresetTypes(std::string_view name, std::vector<FilterTypeId>& types);

@@ -18,12 +18,18 @@ std::string ChainSection() { return PresetSection(kChainSectionBase); }
 
 // The hidden presets of the filters a chain preset's slots name. The filter's section is its
 // descriptor's; no engine is needed to learn it.
-void DeleteHiddenPresets(std::string_view name, const PresetValues& slots) {
+// Returns 0 when every one is gone.
+int DeleteHiddenPresets(std::string_view name, const PresetValues& slots) {
+  int failure = 0;
   for (size_t i = 0; i < slots.p.size(); ++i) {
     if (slots.p[i] < 0) continue;
     if (const FilterDescriptor* descriptor = FindFilterDescriptor(slots.p[i]); descriptor != nullptr)
-      PresetFile().DeleteKey(PresetSection(descriptor->sectionBase), HiddenKey(name, static_cast<int>(i) + 1));
+      if (const int deleted = PresetFile().DeleteKey(PresetSection(descriptor->sectionBase),
+                                                     HiddenKey(name, static_cast<int>(i) + 1));
+          deleted != 0)
+        failure = deleted;
   }
+  return failure;
 }
 
 }  // namespace
@@ -47,13 +53,18 @@ bool FilterChain::ReadChainPresetTypes(std::string_view name, std::vector<Filter
 }
 
 int FilterChain::WriteChainPreset(std::string_view name, PresetTextForm form) {
-  if (name.empty() || WritePresetValuesTo(ChainSection(), name, SlotTypes(), form) == 0) return 0;
+  if (name.empty()) return 0;
+  // A preset written over holds only this chain's filters: the old ones' settings go first.
+  if (PresetValues old; ReadPresetValues(ChainSection(), name, old) == 0 && DeleteHiddenPresets(name, old) != 0)
+    return 0;
+  if (WritePresetValuesTo(ChainSection(), name, SlotTypes(), form) == 0) return 0;
   int position = 0;
+  int written = 1;
   for (ChainNode& node : m_nodes) {
-    if (node.IsFilter()) node.processor->WritePreset(HiddenKey(name, position));
+    if (node.IsFilter() && node.processor->WritePreset(HiddenKey(name, position)) != 1) written = 0;
     ++position;
   }
-  return 1;
+  return written;
 }
 
 int FilterChain::LoadChainPresetNamed(std::string_view name) {
@@ -73,9 +84,8 @@ int FilterChain::LoadChainPresetNamed(std::string_view name) {
 int FilterChain::DeleteChainPresetNamed(std::string_view name) {
   PresetValues slots;
   if (name.empty() || ReadPresetValues(ChainSection(), name, slots) != 0) return 1;
-  PresetFile().DeleteKey(ChainSection(), name);
-  DeleteHiddenPresets(name, slots);
-  return 0;
+  if (PresetFile().DeleteKey(ChainSection(), name) != 0) return 1;
+  return DeleteHiddenPresets(name, slots) == 0 ? 0 : 1;
 }
 
 void FilterChain::SaveDefaultPreset(PresetComboBox& combo) {
