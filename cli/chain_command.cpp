@@ -106,10 +106,14 @@ int Delete(const std::string& name, CommandContext& context) {
     return kExitFailure;
   }
   // The window's "Delete": the question, then the preset and its filters' hidden settings.
+  // Only this name is listed, so that no other preset is loaded once it has gone.
   RunState run;
   GivenPresetName noName;
   FilterChain chain(run, context.prompts, noName);
-  PresetNames names = ListedChainPresets(context);
+  const PresetNames listed = ListedChainPresets(context);
+  PresetNames names;
+  for (const std::string& each : listed.Items())
+    if (each == name) names.Add(each);
   names.SetEditText(name);
   if (chain.DeleteChainPreset(names) != 0 || FilterChain::ReadChainPresetTypes(name, types)) {
     PrintError(context, FormatText(StringId::kCliChainNotDeleted, {name}));
