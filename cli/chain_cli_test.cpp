@@ -8,7 +8,6 @@
 #include <chrono>
 #include <cmath>
 #include <filesystem>
-#include <fstream>
 #include <string>
 #include <vector>
 
@@ -49,27 +48,24 @@ TEST(ChainCli, AChainWritesWhatItsFiltersWriteOneAfterTheOther) {
   TestFolder home;
   TestFolder files;
   const std::string source = MakeSource(files);
-  struct Step {
-    std::vector<std::string> options;  // --filter NAME --values ..., and what the step alone needs
-  };
   const struct {
     const char* spec;
     std::vector<std::string> chainOptions;
-    std::vector<Step> steps;
+    std::vector<std::vector<std::string>> steps;  // the options of each filter's run on its own
   } cases[] = {
       {"impulse:values=2000,7,0,0,1,1+median:values=0,5",
        {},
-       {{{"--filter", "impulse", "--values", "2000,7,0,0,1,1"}}, {{"--filter", "median", "--values", "0,5"}}}},
+       {{"--filter", "impulse", "--values", "2000,7,0,0,1,1"}, {"--filter", "median", "--values", "0,5"}}},
       {"low-pass:values=2,5000+high-pass:values=1,200+averaging:values=0,4",
        {"--from", "0.5", "--to", "3.25"},
-       {{{"--filter", "low-pass", "--values", "2,5000", "--from", "0.5", "--to", "3.25"}},
-        {{"--filter", "high-pass", "--values", "1,200"}},
-        {{"--filter", "averaging", "--values", "0,4"}}}},
+       {{"--filter", "low-pass", "--values", "2,5000", "--from", "0.5", "--to", "3.25"},
+        {"--filter", "high-pass", "--values", "1,200"},
+        {"--filter", "averaging", "--values", "0,4"}}},
       // The noise print is sampled from the source, as the window's "Sample Noise" does.
       {"continuous-noise:values=20,100,100,0+notch:values=0,440,20,1",
        {"--noise-from", "0.1", "--noise-to", "1.9"},
-       {{{"--filter", "continuous-noise", "--values", "20,100,100,0", "--noise-from", "0.1", "--noise-to", "1.9"}},
-        {{"--filter", "notch", "--values", "0,440,20,1"}}}},
+       {{"--filter", "continuous-noise", "--values", "20,100,100,0", "--noise-from", "0.1", "--noise-to", "1.9"},
+        {"--filter", "notch", "--values", "0,440,20,1"}}},
   };
   int n = 0;
   for (const auto& job : cases) {
@@ -82,10 +78,10 @@ TEST(ChainCli, AChainWritesWhatItsFiltersWriteOneAfterTheOther) {
     ASSERT_EQ(chain.exitCode, 0) << chain.err;
 
     std::string input = source;
-    for (const Step& step : job.steps) {
+    for (const std::vector<std::string>& step : job.steps) {
       const std::string output = files.File("step" + std::to_string(n++) + ".wav");
       std::vector<std::string> stepArgs{"process"};
-      stepArgs.insert(stepArgs.end(), step.options.begin(), step.options.end());
+      stepArgs.insert(stepArgs.end(), step.begin(), step.end());
       stepArgs.insert(stepArgs.end(), {input, output});
       ASSERT_EQ(RunCli(stepArgs, home.Path()).exitCode, 0);
       input = output;
