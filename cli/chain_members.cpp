@@ -30,7 +30,8 @@ bool AddChainMembers(const std::vector<ChainMember>& members, FilterChain& chain
     } catch (const std::bad_alloc&) {
       engine.reset();
     }
-    if (engine == nullptr) return Refuse({std::string(StringText(StringId::kChainCreateFailed)), kExitFailure}, context, exitCode);
+    if (engine == nullptr)
+      return Refuse({std::string(StringText(StringId::kChainCreateFailed)), kExitFailure}, context, exitCode);
     engine->prompts = &context.prompts;
     PresetValues values;
     if (!ReadFilterValues(member.values, member.preset, *engine, values, exitCode, context)) return false;

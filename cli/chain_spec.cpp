@@ -43,7 +43,8 @@ std::optional<ChainRefusal> ParseChainSpec(std::string_view spec, std::vector<Ch
   size_t start = 0;
   while (true) {
     const size_t plus = spec.find('+', start);
-    const std::string_view text = spec.substr(start, plus == std::string_view::npos ? std::string_view::npos : plus - start);
+    const size_t length = plus == std::string_view::npos ? std::string_view::npos : plus - start;
+    const std::string_view text = spec.substr(start, length);
     if (text.empty()) return ChainRefusal{FormatText(StringId::kCliChainEmptyMember, {spec}), kExitUsage};
     ChainMember member;
     if (auto refusal = ParseMember(text, member)) return refusal;

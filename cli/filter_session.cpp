@@ -73,7 +73,9 @@ int FilterSession::Run(const FilterJob& job, RunDialog* dialog) {
 }
 
 int FilterSession::RunChain(const FilterJob& job, FilterChain& chain) {
-  return RunOnDocument(job, [&](RunView& view) { return ztlive::RunChain(m_environment->Runner(), chain, &view, job.preview); });
+  return RunOnDocument(job, [&](RunView& view) {
+    return ztlive::RunChain(m_environment->Runner(), chain, &view, job.preview);
+  });
 }
 
 int FilterSession::RunOnDocument(const FilterJob& job, const std::function<int(RunView&)>& run) {

@@ -196,7 +196,8 @@ int ProcessWithChain(const ParsedArguments& parsed, CommandContext& context) {
   ProcessFiles files;
   if (!ReadProcessFiles(parsed, files, exitCode, context)) return exitCode;
   if (WantsNoiseSample(parsed) && !SampleChainNoise(parsed, files, chain, session, exitCode, context)) return exitCode;
-  return RunAndReport(session, files, ChainNamesText(chain), [&] { return session.RunChain(files.job, chain); }, context);
+  return RunAndReport(session, files, ChainNamesText(chain), [&] { return session.RunChain(files.job, chain); },
+                      context);
 }
 
 int RunProcess(const std::vector<std::string>& args, CommandContext& context) {
@@ -222,7 +223,8 @@ int RunProcess(const std::vector<std::string>& args, CommandContext& context) {
   const bool filter = parsed.Has("filter");
   const int runs = int{filter} + int{parsed.Has("chain")} + int{parsed.Has("chain-preset")};
   const bool filterOptions = parsed.Has("preset") || parsed.Has("values");
-  if (runs != 1 || files < 1 || files > 2 || (parsed.Has("preset") && parsed.Has("values")) || (filterOptions && !filter))
+  if (runs != 1 || files < 1 || files > 2 || (parsed.Has("preset") && parsed.Has("values")) ||
+      (filterOptions && !filter))
     return Usage(context, "process", kProcessArguments);
   if (!preview && files != 2) {
     PrintError(context, StringText(StringId::kCliNeedsDestination));
