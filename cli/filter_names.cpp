@@ -23,4 +23,10 @@ std::vector<std::string> FilterCommandNames() {
   return names;
 }
 
+std::string JoinedFilterCommandNames() {
+  std::string joined;
+  for (const std::string& name : FilterCommandNames()) joined += (joined.empty() ? "" : ", ") + name;
+  return joined;
+}
+
 }  // namespace ztlive::cli

@@ -14,5 +14,7 @@ const FilterDescriptor* FilterByName(const std::string& name);
 std::string FilterCommandName(const FilterDescriptor& descriptor);
 // Every command name, in the registry's order, for the usage text.
 std::vector<std::string> FilterCommandNames();
+// The same joined by ", ".
+std::string JoinedFilterCommandNames();
 
 }  // namespace ztlive::cli

@@ -9,6 +9,7 @@
 
 #include "cli/interrupts.h"
 #include "filters/framework/preset_loading.h"
+#include "live/chain_runner.h"
 #include "platform/file_ops.h"
 #include "platform/portaudio_wave_system.h"
 #include "platform/string_table.h"
@@ -66,6 +67,18 @@ FilterSession::~FilterSession() = default;
 bool FilterSession::Interrupted() const { return InterruptGuard::Interrupted(); }
 
 int FilterSession::Run(const FilterJob& job, RunDialog* dialog) {
+  return RunOnDocument(job, [&](RunView& view) {
+    return m_environment->Runner().RunFilter(&view, job.type, dialog, job.preview, -1, job.values);
+  });
+}
+
+int FilterSession::RunChain(const FilterJob& job, FilterChain& chain) {
+  return RunOnDocument(job, [&](RunView& view) {
+    return ztlive::RunChain(m_environment->Runner(), chain, &view, job.preview);
+  });
+}
+
+int FilterSession::RunOnDocument(const FilterJob& job, const std::function<int(RunView&)>& run) {
   CZantoDoc document(job.source, m_settings, m_context.prompts);
   if (!job.preview) {
     document.SetDestinationName(job.destination, false);
@@ -74,7 +87,7 @@ int FilterSession::Run(const FilterJob& job, RunDialog* dialog) {
   }
   m_run.loopPreview = job.loop ? 1 : 0;
   CommandLineView view(document, job.region);
-  const int result = m_environment->Runner().RunFilter(&view, job.type, dialog, job.preview, -1, job.values);
+  const int result = run(view);
   if (m_progressShown) std::fprintf(m_context.err, "\n");
   m_progressShown = false;
   return result;
@@ -113,12 +126,19 @@ bool ParseGivenValues(const std::string& given, const FilterDescriptor& descript
 
 bool ReadFilterValues(const ParsedArguments& parsed, FilterProcessor& engine, PresetValues& values, int& exitCode,
                       CommandContext& context) {
+  auto given = [&](const char* option) {
+    const auto value = parsed.values.find(option);
+    return value != parsed.values.end() ? std::optional<std::string>(value->second) : std::nullopt;
+  };
+  return ReadFilterValues(given("values"), given("preset"), engine, values, exitCode, context);
+}
+
+bool ReadFilterValues(const std::optional<std::string>& givenValues, const std::optional<std::string>& presetName,
+                      FilterProcessor& engine, PresetValues& values, int& exitCode, CommandContext& context) {
   const FilterDescriptor& descriptor = *engine.Descriptor();
-  if (const auto given = parsed.values.find("values"); given != parsed.values.end())
-    return ParseGivenValues(given->second, descriptor, values, exitCode, context);
-  const auto preset = parsed.values.find("preset");
+  if (givenValues.has_value()) return ParseGivenValues(*givenValues, descriptor, values, exitCode, context);
   // Without --preset, the preset "Default" when it is stored, as the settings window opens.
-  const std::string name = preset != parsed.values.end() ? preset->second : std::string("Default");
+  const std::string name = presetName.value_or("Default");
   const PresetLoadOutcome loaded = LoadNamedPreset(engine, name);
   if (loaded.result == PresetLoadResult::OutOfRange) {
     PrintError(context, FormatText(StringId::kPresetUnusable, {name, loaded.problem}));
@@ -129,7 +149,7 @@ bool ReadFilterValues(const ParsedArguments& parsed, FilterProcessor& engine, Pr
     values = engine.values;
     return true;
   }
-  if (preset != parsed.values.end()) {
+  if (presetName.has_value()) {
     PrintError(context, FormatText(StringId::kPresetNotFound, {name}));
     exitCode = kExitFailure;
     return false;

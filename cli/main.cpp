@@ -5,6 +5,7 @@
 #include <string_view>
 #include <vector>
 
+#include "cli/chain_command.h"
 #include "cli/command.h"
 #include "cli/demo_command.h"
 #include "cli/device_commands.h"
@@ -20,9 +21,9 @@ namespace ztlive::cli {
 
 namespace {
 
-const Command* const kCommands[] = {&kProcessCommand, &kFiltersCommand, &kDemoCommand,    &kConvertCommand,
-                                    &kInfoCommand,    &kPeaksCommand,   &kMarkersCommand, &kSettingsCommand,
-                                    &kDevicesCommand, &kPlayCommand};
+const Command* const kCommands[] = {&kProcessCommand, &kChainCommand,    &kFiltersCommand, &kDemoCommand,
+                                    &kConvertCommand, &kInfoCommand,     &kPeaksCommand,   &kMarkersCommand,
+                                    &kSettingsCommand, &kDevicesCommand, &kPlayCommand};
 
 void PrintHelp(std::FILE* stream) {
   std::fprintf(stream,
@@ -35,6 +36,9 @@ void PrintHelp(std::FILE* stream) {
     std::fprintf(stream, "  %s %s\n      %s\n", name.c_str(), usage.c_str(), summary.c_str());
   }
   std::fprintf(stream,
+               "\nA chain SPEC names filters in order joined by +, each as for --filter and optionally with\n"
+               ":preset=NAME or :values=v0,v1,...; without either a filter takes its stored \"Default\" or its\n"
+               "starting values. At most 11 filters, e.g. impulse:preset=Vinyl+notch:values=0,50,10+continuous-noise\n"
                "\nOptions:\n"
                "  --yes       answer every question with Yes (or OK)\n"
                "  --no        answer every question with No (or Cancel)\n"

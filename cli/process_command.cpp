@@ -2,7 +2,11 @@
 
 #include <algorithm>
 #include <chrono>
+#include <functional>
+#include <map>
 
+#include "cli/chain_members.h"
+#include "cli/chain_spec.h"
 #include "cli/filter_names.h"
 #include "cli/filter_session.h"
 #include "cli/interrupts.h"
@@ -18,8 +22,8 @@ namespace ztlive::cli {
 namespace {
 
 constexpr std::string_view kProcessArguments =
-    "--filter NAME|TYPE [--preset NAME | --values v0,...,v10] [--from S] [--to S] [--noise-from S --noise-to S] "
-    "IN.wav (OUT.wav | --preview [--loop])";
+    "(--filter NAME|TYPE [--preset NAME | --values v0,...,v10] | --chain SPEC | --chain-preset NAME) [--from S] [--to S] "
+    "[--noise-from S --noise-to S] IN.wav (OUT.wav | --preview [--loop])";
 constexpr std::string_view kConvertArguments = "--bits 8|16|20|24 IN.wav OUT.wav";
 
 int Usage(CommandContext& context, std::string_view name, std::string_view arguments) {
@@ -35,10 +39,165 @@ std::string Seconds(double seconds, int decimals) {
 
 constexpr FilterTypeId kNoiseSampling = 9;
 
-std::string JoinedNames() {
-  std::string joined;
-  for (const std::string& name : FilterCommandNames()) joined += (joined.empty() ? "" : ", ") + name;
-  return joined;
+// The source, its region and the destination of a process run.
+struct ProcessFiles {
+  FilterJob job;
+  WaveInfo info;
+  bool readable = false;  // the source's format could be read (an unreadable one is the run's to report)
+};
+
+// Checked before anything is made: false after a message, with the exit code.
+bool ReadProcessFiles(const ParsedArguments& parsed, ProcessFiles& files, int& exitCode, CommandContext& context) {
+  files.job.source = parsed.positional[0];
+  files.job.preview = parsed.Has("preview");
+  files.job.destination = files.job.preview ? std::string() : parsed.positional[1];
+  files.job.loop = parsed.Has("loop");
+  // What cannot be processed is named with its reason before anything is made.
+  if (const std::string problem = DescribeInputProblem(files.job.source); !problem.empty()) {
+    PrintError(context, problem);
+    exitCode = kExitFailure;
+    return false;
+  }
+  files.readable = ProbeWaveInfo(files.job.source, files.info);
+  if (files.readable && !ReadRegion(parsed, files.info, files.job.region, context)) {
+    exitCode = kExitUsage;
+    return false;
+  }
+  return true;
+}
+
+bool WantsNoiseSample(const ParsedArguments& parsed) { return parsed.Has("noise-from") || parsed.Has("noise-to"); }
+
+// Samples a noise print from the noise-only stretch (--noise-from, --noise-to) at the frame size
+// of value 3 of the continuous noise filter, as the window's "Sample Noise" does.
+bool SampleNoise(const ParsedArguments& parsed, const ProcessFiles& files, int32_t frameSize, FilterSession& session,
+                 NoisePrintHolder& print, int& exitCode, CommandContext& context) {
+  FilterJob sampling;
+  sampling.source = files.job.source;
+  sampling.type = kNoiseSampling;
+  sampling.values.p[0] = int32_t{1} << (std::clamp(frameSize, 0, 5) + 8);
+  if (files.readable && !ReadRegion(parsed, files.info, sampling.region, context, "noise-from", "noise-to")) {
+    exitCode = kExitUsage;
+    return false;
+  }
+  exitCode = kExitFailure;
+  return session.Run(sampling, &print) == 1 && !session.Interrupted();
+}
+
+// Runs the job (run) and reports how it ended, with name standing for what ran.
+int RunAndReport(FilterSession& session, const ProcessFiles& files, const std::string& name,
+                 const std::function<int()>& run, CommandContext& context) {
+  const FilterJob& job = files.job;
+  const auto start = std::chrono::steady_clock::now();
+  const int result = run();
+  const double wall = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
+  if (result != 1) return kExitFailure;
+  if (session.Declined()) {
+    PrintError(context, FormatText(StringId::kCliNothingWritten, {job.destination}));
+    return kExitFailure;
+  }
+  const RunState& state = session.State();
+  const WaveInfo& info = files.info;
+  const double seconds = state.regionEnd > state.regionStart && info.blockAlign > 0
+                             ? double(state.regionEnd - state.regionStart) / (double(info.sampleRate) * info.blockAlign)
+                             : 0;
+  if (session.Interrupted() && !job.preview) {
+    PrintError(context, FormatText(StringId::kCliRunStopped, {job.destination}));
+    return kExitFailure;
+  }
+  if (job.preview) {
+    std::fprintf(context.out, "%s\n", FormatText(StringId::kCliPreviewDone, {name, Seconds(seconds, 3), job.source}).c_str());
+  } else {
+    std::fprintf(context.out, "%s\n",
+                 FormatText(StringId::kCliRunDone, {name, Seconds(seconds, 3), job.source, job.destination,
+                                                    Seconds(wall, 3), Seconds(wall > 0 ? seconds / wall : 0, 1)})
+                     .c_str());
+  }
+  return kExitOk;
+}
+
+int ProcessWithFilter(const ParsedArguments& parsed, CommandContext& context) {
+  const std::string& filterName = parsed.values.at("filter");
+  const FilterDescriptor* descriptor = FilterByName(filterName);
+  if (descriptor == nullptr) {
+    PrintError(context, FormatText(StringId::kCliUnknownFilter, {filterName, JoinedFilterCommandNames()}));
+    return kExitUsage;
+  }
+  // Refused before any file is opened or made.
+  if (!descriptor->Built() || descriptor->traits.analysisOnly) {
+    PrintError(context, FormatText(StringId::kFilterNotBuilt, {FilterCommandName(*descriptor),
+                                                                std::to_string(descriptor->typeId)}));
+    return kExitFailure;
+  }
+  int exitCode = kExitOk;
+  ProcessFiles files;
+  if (!ReadProcessFiles(parsed, files, exitCode, context)) return exitCode;
+  FilterJob& job = files.job;
+  job.type = descriptor->typeId;
+
+  const std::unique_ptr<FilterProcessor> engine = descriptor->create();
+  engine->prompts = &context.prompts;
+  if (!ReadFilterValues(parsed, *engine, job.values, exitCode, context)) return exitCode;
+  // The continuous noise filter keeps a noise print beside its values: from its preset, or
+  // sampled below.
+  const auto* noiseFilter = dynamic_cast<const NoiseReductionProcessor*>(engine.get());
+  NoisePrintHolder noisePrint;
+  noisePrint.SetSampleRate(files.info.sampleRate);
+  if (noiseFilter != nullptr) noisePrint.SetPrint(noiseFilter->Print());
+
+  const InterruptGuard interrupts;
+  FilterSession session(context, job.preview);
+  if (noiseFilter != nullptr && WantsNoiseSample(parsed) &&
+      !SampleNoise(parsed, files, job.values.p[3], session, noisePrint, exitCode, context))
+    return exitCode;
+  return RunAndReport(session, files, FilterCommandName(*descriptor), [&] { return session.Run(job, &noisePrint); },
+                      context);
+}
+
+// Every continuous noise filter of the chain gets a print sampled at its own frame size.
+bool SampleChainNoise(const ParsedArguments& parsed, const ProcessFiles& files, FilterChain& chain,
+                      FilterSession& session, int& exitCode, CommandContext& context) {
+  std::map<int32_t, std::vector<FilterProcessor*>> bySize;
+  for (ChainNode& node : chain.Nodes())
+    if (dynamic_cast<NoiseReductionProcessor*>(node.processor.get()) != nullptr)
+      bySize[node.processor->values.p[3]].push_back(node.processor.get());
+  for (const auto& [frameSize, engines] : bySize) {
+    NoisePrintHolder print;
+    print.SetSampleRate(files.info.sampleRate);
+    if (!SampleNoise(parsed, files, frameSize, session, print, exitCode, context)) return false;
+    for (FilterProcessor* engine : engines) print.PushExtraParams(*engine);
+  }
+  return true;
+}
+
+int ProcessWithChain(const ParsedArguments& parsed, CommandContext& context) {
+  // The chain is checked (SPEC, filters, values) before any file is opened or made.
+  int exitCode = kExitOk;
+  std::vector<ChainMember> members;
+  std::vector<FilterTypeId> storedTypes;
+  const auto spec = parsed.values.find("chain");
+  const std::string presetName = spec == parsed.values.end() ? parsed.values.at("chain-preset") : std::string();
+  if (spec != parsed.values.end()) {
+    if (const auto refusal = ParseChainSpec(spec->second, members)) {
+      PrintError(context, refusal->message);
+      return refusal->exitCode;
+    }
+  } else if (!ReadStoredChainTypes(presetName, storedTypes, context, exitCode)) {
+    return exitCode;
+  }
+  const InterruptGuard interrupts;
+  FilterSession session(context, parsed.Has("preview"));
+  GivenPresetName noName;
+  FilterChain chain(session.State(), context.prompts, noName);
+  if (spec != parsed.values.end() ? !AddChainMembers(members, chain, context, exitCode)
+                                  : !LoadStoredChain(presetName, storedTypes, chain, context, exitCode))
+    return exitCode;
+
+  ProcessFiles files;
+  if (!ReadProcessFiles(parsed, files, exitCode, context)) return exitCode;
+  if (WantsNoiseSample(parsed) && !SampleChainNoise(parsed, files, chain, session, exitCode, context)) return exitCode;
+  return RunAndReport(session, files, ChainNamesText(chain), [&] { return session.RunChain(files.job, chain); },
+                      context);
 }
 
 int RunProcess(const std::vector<std::string>& args, CommandContext& context) {
@@ -46,6 +205,8 @@ int RunProcess(const std::vector<std::string>& args, CommandContext& context) {
                                                 {{"filter", true},
                                                  {"preset", true},
                                                  {"values", true},
+                                                 {"chain", true},
+                                                 {"chain-preset", true},
                                                  {"from", true},
                                                  {"to", true},
                                                  {"preview", false},
@@ -59,89 +220,17 @@ int RunProcess(const std::vector<std::string>& args, CommandContext& context) {
   }
   const bool preview = parsed.Has("preview");
   const size_t files = parsed.positional.size();
-  if (!parsed.values.count("filter") || files < 1 || files > 2 || (parsed.Has("preset") && parsed.Has("values")))
+  const bool filter = parsed.Has("filter");
+  const int runs = int{filter} + int{parsed.Has("chain")} + int{parsed.Has("chain-preset")};
+  const bool filterOptions = parsed.Has("preset") || parsed.Has("values");
+  if (runs != 1 || files < 1 || files > 2 || (parsed.Has("preset") && parsed.Has("values")) ||
+      (filterOptions && !filter))
     return Usage(context, "process", kProcessArguments);
   if (!preview && files != 2) {
     PrintError(context, StringText(StringId::kCliNeedsDestination));
     return kExitUsage;
   }
-  const std::string& filterName = parsed.values.at("filter");
-  const FilterDescriptor* descriptor = FilterByName(filterName);
-  if (descriptor == nullptr) {
-    PrintError(context, FormatText(StringId::kCliUnknownFilter, {filterName, JoinedNames()}));
-    return kExitUsage;
-  }
-  // Refused before any file is opened or made.
-  if (!descriptor->Built() || descriptor->traits.analysisOnly) {
-    PrintError(context, FormatText(StringId::kFilterNotBuilt, {FilterCommandName(*descriptor),
-                                                                std::to_string(descriptor->typeId)}));
-    return kExitFailure;
-  }
-  const FilterTypeId type = descriptor->typeId;
-  FilterJob job;
-  job.source = parsed.positional[0];
-  job.destination = preview ? std::string() : parsed.positional[1];
-  job.type = type;
-  job.preview = preview;
-  job.loop = parsed.Has("loop");
-  // What cannot be processed is named with its reason before anything is made.
-  if (const std::string problem = DescribeInputProblem(job.source); !problem.empty()) {
-    PrintError(context, problem);
-    return kExitFailure;
-  }
-  // The region needs the file's format; an unreadable source is the run's to report.
-  WaveInfo info;
-  const bool readable = ProbeWaveInfo(job.source, info);
-  if (readable && !ReadRegion(parsed, info, job.region, context)) return kExitUsage;
-
-  const std::unique_ptr<FilterProcessor> engine = descriptor->create();
-  engine->prompts = &context.prompts;
-  int exitCode = kExitOk;
-  if (!ReadFilterValues(parsed, *engine, job.values, exitCode, context)) return exitCode;
-  // The continuous noise filter keeps a noise print beside its values: from its preset, or
-  // sampled below.
-  const auto* noiseFilter = dynamic_cast<const NoiseReductionProcessor*>(engine.get());
-  NoisePrintHolder noisePrint;
-  noisePrint.SetSampleRate(info.sampleRate);
-  if (noiseFilter != nullptr) noisePrint.SetPrint(noiseFilter->Print());
-
-  const InterruptGuard interrupts;
-  FilterSession session(context, preview);
-  if (noiseFilter != nullptr && (parsed.Has("noise-from") || parsed.Has("noise-to"))) {
-    // Sample the print from the noise-only stretch first, as the window's "Sample Noise" does.
-    FilterJob sampling;
-    sampling.source = job.source;
-    sampling.type = kNoiseSampling;
-    sampling.values.p[0] = int32_t{1} << (std::clamp(job.values.p[3], 0, 5) + 8);
-    if (readable && !ReadRegion(parsed, info, sampling.region, context, "noise-from", "noise-to")) return kExitUsage;
-    if (session.Run(sampling, &noisePrint) != 1 || session.Interrupted()) return kExitFailure;
-  }
-  const auto start = std::chrono::steady_clock::now();
-  const int result = session.Run(job, &noisePrint);
-  const double wall = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
-  if (result != 1) return kExitFailure;
-  if (session.Declined()) {
-    PrintError(context, FormatText(StringId::kCliNothingWritten, {job.destination}));
-    return kExitFailure;
-  }
-  const RunState& run = session.State();
-  const double seconds = run.regionEnd > run.regionStart && info.blockAlign > 0
-                             ? double(run.regionEnd - run.regionStart) / (double(info.sampleRate) * info.blockAlign)
-                             : 0;
-  if (session.Interrupted() && !preview) {
-    PrintError(context, FormatText(StringId::kCliRunStopped, {job.destination}));
-    return kExitFailure;
-  }
-  const std::string name = FilterCommandName(*descriptor);
-  if (preview) {
-    std::fprintf(context.out, "%s\n", FormatText(StringId::kCliPreviewDone, {name, Seconds(seconds, 3), job.source}).c_str());
-  } else {
-    std::fprintf(context.out, "%s\n",
-                 FormatText(StringId::kCliRunDone, {name, Seconds(seconds, 3), job.source, job.destination,
-                                                    Seconds(wall, 3), Seconds(wall > 0 ? seconds / wall : 0, 1)})
-                     .c_str());
-  }
-  return kExitOk;
+  return filter ? ProcessWithFilter(parsed, context) : ProcessWithChain(parsed, context);
 }
 
 int RunConvert(const std::vector<std::string>& args, CommandContext& context) {
@@ -180,7 +269,9 @@ int RunConvert(const std::vector<std::string>& args, CommandContext& context) {
 }  // namespace
 
 const Command kProcessCommand{"process", kProcessArguments,
-                              "runs a filter over a file or a region of it into OUT.wav, or plays the result", RunProcess};
+                              "runs a filter or a chain of filters over a file or a region of it into OUT.wav, or plays "
+                              "the result",
+                              RunProcess};
 const Command kConvertCommand{"convert", kConvertArguments, "writes a copy of a wave file at another sample width",
                               RunConvert};
 
