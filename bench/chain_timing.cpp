@@ -36,7 +36,6 @@ namespace ztlive {
 namespace {
 
 constexpr uint32_t kRate = 44100;
-constexpr double kFullScale = 8388607.0;
 
 // The members in chain order, with their settings.
 struct Member {
@@ -74,16 +73,15 @@ double SecondsSince(std::chrono::steady_clock::time_point start) {
 }
 
 // The test file. The music repeats every 0.75 s, so a few seconds of it are made and repeated;
-// hiss (-50 dBFS rms), 50 Hz hum (-40 dBFS) and clicks (about four a second, 1 to 8 frames,
-// up to half of full scale) are laid over it from a fixed seed.
+// hiss (-50 dBFS rms), 50 Hz hum (-40 dBFS) and about four clicks a second are laid over it.
 int WriteSource(const std::string& path, double seconds) {
   const size_t frames = static_cast<size_t>(seconds * kRate);
   const size_t lead = kRate;  // hiss and hum only, for the noise print
   const size_t tileFrames = static_cast<size_t>(3 * kRate);
   const std::vector<SampleValue> music = test::MusicLike(2, 3.0, kRate);
-  test::Random random(20261208);
-  const double hissPeak = std::pow(10.0, -50 / 20.0) * std::sqrt(3.0) * kFullScale;
-  const double humPeak = std::pow(10.0, -40 / 20.0) * kFullScale;
+  std::vector<SampleValue> values(frames * 2, 0);
+  for (size_t i = lead * 2; i < values.size(); ++i) values[i] = music[(i - lead * 2) % (tileFrames * 2)];
+  test::AddRecordWear(values, 2, kRate, {.cleanFrames = lead});
 
   RunState run;
   WaveStream out(4096, 4096, run);
@@ -95,26 +93,8 @@ int WriteSource(const std::string& path, double seconds) {
   }
   out.SetMode(kModeFile);
   out.PrepareWriteBuffer();
-  size_t clickLeft = 0;
-  double clickLevel = 0;
   bool written = true;
-  for (size_t i = 0; i < frames && written; ++i) {
-    if (clickLeft == 0 && i >= lead && random.Uniform() < 4.0 / kRate) {
-      clickLeft = 1 + static_cast<size_t>(random.Uniform() * 8);
-      clickLevel = (random.Uniform() < 0.5 ? -1 : 1) * (0.1 + 0.4 * random.Uniform()) * kFullScale;
-    }
-    const double hum = humPeak * std::sin(2 * M_PI * 50.0 * double(i) / kRate);
-    for (size_t c = 0; c < 2; ++c) {
-      double v = hum + (2 * random.Uniform() - 1) * hissPeak;
-      if (i >= lead) v += music[((i - lead) % tileFrames) * 2 + c];
-      if (clickLeft > 0) v += clickLevel * (c == 0 ? 1.0 : 0.8);
-      written = written && out.WriteSample(static_cast<SampleValue>(std::clamp(std::lround(v), -8388608L, 8388607L)));
-    }
-    if (clickLeft > 0) {
-      --clickLeft;
-      clickLevel *= -0.7;  // a click rings down, swinging either way
-    }
-  }
+  for (size_t i = 0; i < values.size() && written; ++i) written = out.WriteSample(values[i]) != 0;
   const bool finished = written && out.FinishWrite(kFlagDirty, kFlagDirty) == 0;
   out.Close();
   if (!finished || std::rename(part.c_str(), path.c_str()) != 0) {
