@@ -13,13 +13,15 @@ ffmpeg: adeclick at its defaults (55 ms windows, 75 % overlap, order 2 %, thresh
   bandreject=f=50:width_type=h:w=10 (45 to 55 Hz), afftdn with its noise floor at the hiss's
   -50 dBFS (its defaults: 12 dB reduction, floor -50 dB); 16-bit output.
 
-Every job runs RUNS times (default 3); the table gives the best. The chain and member times are
-the filter runs' own (open, process, write, rename), measured inside the program; "process"
-times are whole processes, which for ours also take the untimed one-second noise sampling.
+Every job runs RUNS times (default 3), the jobs taking turns; the table gives the best of each.
+"run" times are the filter runs' own (open, process, write, rename), measured inside the
+program; "process" times are whole processes (wall clock, and CPU time of user and system),
+which for ours also take the untimed one-second noise sampling.
 
 usage: compare_chain.py BUILD_DIR [MINUTES] [RUNS]"""
 import os
 import subprocess
+import resource
 import sys
 import tempfile
 import time
@@ -29,10 +31,14 @@ FFMPEG_GRAPH = "adeclick,bandreject=f=50:width_type=h:w=10,afftdn=nf=-50"
 
 
 def timed(command, env=None):
-    """The wall time of a command and its standard output."""
+    """The wall time, the CPU time (user and system) and the standard output of a command."""
+    before = resource.getrusage(resource.RUSAGE_CHILDREN)
     start = time.perf_counter()
     done = subprocess.run(command, check=True, stdout=subprocess.PIPE, stderr=subprocess.PIPE, text=True, env=env)
-    return time.perf_counter() - start, done.stdout
+    wall = time.perf_counter() - start
+    after = resource.getrusage(resource.RUSAGE_CHILDREN)
+    cpu = after.ru_utime - before.ru_utime + after.ru_stime - before.ru_stime
+    return wall, cpu, done.stdout
 
 
 def run_times(output):
@@ -44,16 +50,22 @@ def run_times(output):
     return times
 
 
-def best_of(runs, command, env=None):
-    """The best process time and the best time of every run the program reports."""
-    process = []
-    inside = {}
-    for _ in range(runs):
-        wall, output = timed(command, env)
-        process.append(wall)
+class Job:
+    """The best times of one command over several runs."""
+
+    def __init__(self, command, env=None):
+        self.command = command
+        self.env = env
+        self.wall = float("inf")
+        self.cpu = float("inf")
+        self.inside = {}
+
+    def run(self):
+        wall, cpu, output = timed(self.command, self.env)
+        self.wall = min(self.wall, wall)
+        self.cpu = min(self.cpu, cpu)
         for name, seconds in run_times(output).items():
-            inside[name] = min(seconds, inside.get(name, seconds))
-    return min(process), inside
+            self.inside[name] = min(seconds, self.inside.get(name, seconds))
 
 
 def main():
@@ -82,32 +94,41 @@ def main():
             extra = ["-filter_threads", str(threads)] if threads else []
             return ["ffmpeg", "-v", "error", "-y", *extra, "-i", source, "-af", FFMPEG_GRAPH, "-c:a", "pcm_s16le", ffmpeg_out]
 
-        chain_process, chain = best_of(runs, ours("chain", chain_out), env)
-        members_process, members = best_of(runs, ours("members", members_out), env)
-        ffmpeg_process, _ = best_of(runs, ffmpeg(0))
-        ffmpeg_one_process, _ = best_of(runs, ffmpeg(1))
+        chain_job = Job(ours("chain", chain_out), env)
+        members_job = Job(ours("members", members_out), env)
+        ffmpeg_job = Job(ffmpeg(0))
+        ffmpeg_one_job = Job(ffmpeg(1))
+        # Round by round, so that what else loads the machine weighs on every job alike.
+        for _ in range(runs):
+            for job in (chain_job, members_job, ffmpeg_job, ffmpeg_one_job):
+                job.run()
+        chain = chain_job.inside["chain"]
+        members = members_job.inside
         member_sum = sum(members.values())
 
-        def row(job, run_seconds, process_seconds):
-            run_text = f"{run_seconds:.2f} s | {seconds / run_seconds:.0f}x" if run_seconds else "- | -"
-            process_text = f"{process_seconds:.2f} s | {seconds / process_seconds:.0f}x" if process_seconds else "- | -"
-            print(f"| {job} | {run_text} | {process_text} |")
+        def row(name, run_seconds, job=None):
+            cells = [f"{run_seconds:.2f} s", f"{seconds / run_seconds:.0f}x"] if run_seconds else ["-", "-"]
+            cells += [f"{job.wall:.2f} s", f"{seconds / job.wall:.0f}x", f"{job.cpu:.2f} s"] if job else ["-"] * 3
+            print(f"| {name} | {' | '.join(cells)} |")
 
-        print("| job | run | x-realtime | process | x-realtime |")
-        print("|---|---|---|---|---|")
-        row("chain: impulse, notch, continuous noise", chain["chain"], chain_process)
+        print("| job | run | x-realtime | process | x-realtime | process CPU |")
+        print("|---|---|---|---|---|---|")
+        row("chain: impulse, notch, continuous noise", chain, chain_job)
         for name in ("impulse", "notch", "continuous-noise"):
-            row(f"member: {name}", members[name], None)
-        row("sum of the three members", member_sum, members_process)
-        row("ffmpeg adeclick,bandreject,afftdn", None, ffmpeg_process)
-        row("ffmpeg, one filter thread", None, ffmpeg_one_process)
+            row(f"member: {name}", members[name])
+        row("sum of the three members", member_sum, members_job)
+        row("ffmpeg adeclick,bandreject,afftdn", None, ffmpeg_job)
+        row("ffmpeg, one filter thread", None, ffmpeg_one_job)
 
-        ratio = chain["chain"] / member_sum
+        ratio = chain / member_sum
         print(f"\nchain / sum of members: {ratio:.2f} (at most {LIMIT:.2f} allowed):"
               f" {'within' if ratio <= LIMIT else 'OVER'}")
-        print(f"chain process / members' process: {chain_process / members_process:.2f}")
-        print(f"ffmpeg / chain (processes): {ffmpeg_process / chain_process:.1f}x;"
-              f" one filter thread: {ffmpeg_one_process / chain_process:.1f}x")
+        print(f"chain process / members' process: {chain_job.wall / members_job.wall:.2f} wall,"
+              f" {chain_job.cpu / members_job.cpu:.2f} CPU")
+        print(f"ffmpeg / chain (processes): {ffmpeg_job.wall / chain_job.wall:.1f}x wall,"
+              f" {ffmpeg_job.cpu / chain_job.cpu:.1f}x CPU;"
+              f" one filter thread: {ffmpeg_one_job.wall / chain_job.wall:.1f}x wall,"
+              f" {ffmpeg_one_job.cpu / chain_job.cpu:.1f}x CPU")
 
         # What the chain writes, beside what the three file runs write: the members round to the
         # file's 16 bits between filters, the chain does not.
