@@ -60,7 +60,7 @@ const std::vector<Member>& Members() {
   static const std::vector<Member> members = {
       // threshold 2000, size 7, Vinyl LP detector, no residue, tracking 20, Accuracy (prediction)
       {"impulse", kImpulseType, Values({2000, 7, 1, 0, 20, 1})},
-      // 50 Hz, 29/100 octave (45.3 to 55.2 Hz), a band stop
+      // 50 Hz, 29/100 octave (45.2 to 55.3 Hz), a band stop
       {"notch", kNotchType, Values({0, 50, 29, 0})},
       // attack 20 ms, release 100 ms, attenuation 100
       {"continuous-noise", kContinuousNoiseType, Values({20, 100, 100, kNoiseSizeIndex})},

@@ -6,7 +6,7 @@ sum of the three runs, and the ratios chain / members and ffmpeg / chain.
 
 Settings (chain and members alike; see chain_timing.cpp):
   impulse: threshold 2000, size 7, Vinyl LP detector, tracking 20, Accuracy (prediction)
-  notch: 50 Hz, 29/100 octave (45.3 to 55.2 Hz)
+  notch: 50 Hz, 29/100 octave (45.2 to 55.3 Hz)
   continuous noise: attack 20 ms, release 100 ms, attenuation 100, 1024 pairs, print from the
   first second (hiss and hum only)
 ffmpeg: adeclick at its defaults (55 ms windows, 75 % overlap, order 2 %, threshold 2),
