@@ -56,6 +56,7 @@ bench: build
 	bench/compare_file_ops.py $(BUILD_DIR)
 	bench/compare_classic_filters.py $(BUILD_DIR)
 	bench/compare_restoration_filters.py $(BUILD_DIR)
+	bench/compare_chain.py $(BUILD_DIR)
 	$(BUILD_DIR)/bench/sound_card_latency
 	$(BUILD_DIR)/bench/pane_repaint_bench
 

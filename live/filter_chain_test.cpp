@@ -48,6 +48,7 @@ class NoNames : public PresetNameAsker {
 // Music with clicks and hiss: something for every filter to do.
 std::vector<SampleValue> DamagedMusic(int channels, double seconds) {
   std::vector<SampleValue> values = test::MusicLike(channels, seconds, kRate);
+  values.resize(static_cast<size_t>(std::lround(seconds * kRate)) * static_cast<size_t>(channels), 0);
   test::Random random(7);
   for (SampleValue& v : values) v += static_cast<SampleValue>((random.Uniform() - 0.5) * 40000);
   for (size_t at = 3000; at + 40 < values.size(); at += 9001)
@@ -188,6 +189,17 @@ INSTANTIATE_TEST_SUITE_P(
         ChainCase{"ImpulseMedianNoiseRegion",
                   {{kImpulse, {}}, {kMedian, {}}, {kContinuousNoise, {}}}, 2, 16, 4.0, 0.7, 3.1},
         ChainCase{"NoiseThenImpulseMono", {{kContinuousNoise, {}}, {kImpulse, {}}}, 1, 16, 3.0, 0, 0},
+        // Impulse (prediction), a 50 Hz notch and continuous noise: a short last block, whole
+        // blocks, less than one block.
+        ChainCase{"RestorationStereo24",
+                  {{kImpulse, {2000, 7, 1, 0, 20, 1}}, {kNotch, {0, 50, 29, 0}}, {kContinuousNoise, {20, 100, 100, 0}}},
+                  2, 24, 2.0 + 777.0 / kRate, 0, 0},
+        ChainCase{"RestorationMonoWholeBlocks",
+                  {{kImpulse, {2000, 7, 1, 0, 20, 1}}, {kNotch, {0, 50, 29, 0}}, {kContinuousNoise, {20, 100, 100, 0}}},
+                  1, 16, 4096.0 * 24 / kRate, 0, 0},
+        ChainCase{"RestorationShorterThanABlock",
+                  {{kImpulse, {2000, 7, 1, 0, 20, 1}}, {kNotch, {0, 50, 29, 0}}, {kContinuousNoise, {20, 100, 100, 0}}},
+                  2, 16, 1500.0 / kRate, 0, 0},
         ChainCase{"ElevenFilters",
                   {{kImpulse, {}}, {kLowPass, {}}, {kMedian, {}}, {kNotch, {}}, {kAveraging, {}}, {kHighPass, {}},
                    {kImpulse, {}}, {kContinuousNoise, {}}, {kMedian, {}}, {kLowPass, {}}, {kNotch, {}}},

@@ -50,4 +50,31 @@ std::vector<SampleValue> SpeechLike(int channels, double seconds, uint32_t rate)
   return Generate(true, channels, seconds, rate);
 }
 
+void AddRecordWear(std::vector<SampleValue>& values, int channels, uint32_t rate, const RecordWear& wear) {
+  constexpr double kFullScale = 8388607.0;
+  Random random(wear.seed);
+  const double hissPeak = std::pow(10.0, wear.hissDbfs / 20.0) * std::sqrt(3.0) * kFullScale;
+  const double humPeak = std::pow(10.0, wear.humDbfs / 20.0) * kFullScale;
+  const size_t frames = values.size() / static_cast<size_t>(channels);
+  size_t clickLeft = 0;
+  double click = 0;
+  for (size_t i = 0; i < frames; ++i) {
+    if (clickLeft == 0 && i >= wear.cleanFrames && random.Uniform() < wear.clicksPerSecond / rate) {
+      clickLeft = 1 + static_cast<size_t>(random.Uniform() * 8);
+      click = (random.Uniform() < 0.5 ? -1 : 1) * (0.1 + 0.4 * random.Uniform()) * kFullScale;
+    }
+    const double hum = humPeak * std::sin(2 * M_PI * 50.0 * double(i) / rate);
+    for (int c = 0; c < channels; ++c) {
+      SampleValue& value = values[i * static_cast<size_t>(channels) + static_cast<size_t>(c)];
+      double v = value + hum + (2 * random.Uniform() - 1) * hissPeak;
+      if (clickLeft > 0) v += click * (c == 0 ? 1.0 : 0.8);
+      value = static_cast<SampleValue>(std::clamp(std::lround(v), -8388608L, 8388607L));
+    }
+    if (clickLeft > 0) {
+      --clickLeft;
+      click *= -0.7;
+    }
+  }
+}
+
 }  // namespace ztlive::test
