@@ -467,8 +467,11 @@ TEST_F(FilterWindowTest, ChangesAndBypassDuringARunReachTheRunningEngineAtOnce) 
       EXPECT_EQ(dialog.Logic().AttachedEngine(), running);
       EXPECT_FALSE(dialog.PreviewButton().isEnabled()) << "a preview cannot start during a run";
       EXPECT_TRUE(dialog.RunButton().isEnabled()) << "pressing it again stops the run";
-      TypeValue(dialog.FirstPair().Edit(), "400");
-      EXPECT_EQ(running->values.p[1], 400);
+      EXPECT_FALSE(dialog.FirstPair().Edit().isEnabled()) << "the text fields are locked while a run reads them";
+      EXPECT_TRUE(dialog.PresetBox().lineEdit()->isEnabled());
+      for (int step = 0; step < 3; ++step) dialog.FirstPair().Slider().triggerAction(QAbstractSlider::SliderPageStepAdd);
+      EXPECT_NE(dialog.FirstPair().Value(), 1000);
+      EXPECT_EQ(running->values.p[1], dialog.FirstPair().Value());
       EXPECT_EQ(running->needsPrepare, 1);
     }
     if (pumps == 30) {
@@ -479,6 +482,7 @@ TEST_F(FilterWindowTest, ChangesAndBypassDuringARunReachTheRunningEngineAtOnce) 
   QTest::mouseClick(&dialog.RunButton(), Qt::LeftButton);
   host.SetPump({});
   ASSERT_EQ(host.LastResult(), 1);
+  EXPECT_TRUE(dialog.FirstPair().Edit().isEnabled());
   EXPECT_TRUE(host.Runner().ValuesChanged());
   const std::vector<SampleValue> written = test::ReadValues24(destination);
   ASSERT_EQ(written.size(), values.size());
