@@ -247,13 +247,13 @@ void Output(QPainter& p) {
   p.drawArc(QRectF(17, 8, 13, 20), -60 * 16, 120 * 16);
 }
 
-struct IconSpec {
+struct IconDesign {
   int32_t iconId;
   QColor tile;
   Glyph glyph;
 };
 
-const std::array<IconSpec, 25> kIcons = {{
+const std::array<IconDesign, 25> kIcons = {{
     {216, kRestoration, Impulse},
     {222, kRestoration, ContinuousNoise},
     {227, kRestoration, HarmonicNoise},
@@ -281,25 +281,25 @@ const std::array<IconSpec, 25> kIcons = {{
     {244, kChainEnd, Output},
 }};
 
-QPixmap Paint(const IconSpec& spec) {
+QPixmap Paint(const IconDesign& design) {
   QPixmap pixmap(kFilterIconSize, kFilterIconSize);
   pixmap.fill(Qt::transparent);
   QPainter painter(&pixmap);
   painter.setRenderHint(QPainter::Antialiasing);
-  painter.setPen(QPen(spec.tile.darker(140), 1));
-  painter.setBrush(spec.tile);
+  painter.setPen(QPen(design.tile.darker(140), 1));
+  painter.setBrush(design.tile);
   painter.drawRoundedRect(QRectF(1.5, 1.5, 33, 33), 6, 6);
   painter.setBrush(Qt::NoBrush);
   painter.setPen(QPen(Qt::white, 2, Qt::SolidLine, Qt::RoundCap, Qt::RoundJoin));
-  spec.glyph(painter);
+  design.glyph(painter);
   return pixmap;
 }
 
 }  // namespace
 
 QPixmap FilterIconById(int32_t iconId) {
-  for (const IconSpec& spec : kIcons)
-    if (spec.iconId == iconId) return Paint(spec);
+  for (const IconDesign& design : kIcons)
+    if (design.iconId == iconId) return Paint(design);
   return {};
 }
 

@@ -138,7 +138,8 @@ void ChainGraphWidget::mouseDoubleClickEvent(QMouseEvent* event) {
 }
 
 void ChainGraphWidget::contextMenuEvent(QContextMenuEvent* event) {
-  m_deleteAction->setEnabled(EditAllowed());
+  const ChainNode* selected = m_chain.SelectedNode();
+  m_deleteAction->setEnabled(EditAllowed() && selected != nullptr && selected->IsFilter());
   QMenu menu(this);
   menu.addAction(m_deleteAction);
   menu.exec(event->globalPos());
