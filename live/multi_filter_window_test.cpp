@@ -347,6 +347,45 @@ TEST_F(MultiFilterWindowTest, ClosingWithAutoSaveKeepsTheChainAsDefault) {
   EXPECT_EQ(window.PresetBox().currentText(), "Default");
 }
 
+TEST_F(MultiFilterWindowTest, ThePresetRowSavesChoosesAndDeletesWholeChains) {
+  AddByDoubleClick(kImpulse);
+  AddByDoubleClick(kImpulse);
+  test::WhenModalOpens([](QDialog& named) {
+    named.findChild<QLineEdit*>()->setText("Tape");
+    named.accept();
+  });
+  QTest::mouseClick(&window.SaveButton(), Qt::LeftButton);
+  EXPECT_EQ(window.PresetBox().currentText(), "Tape");
+
+  AddByDoubleClick(kLowPass);
+  const int tape = window.PresetBox().Find("Tape");
+  ASSERT_GE(tape, 0);
+  window.PresetBox().setCurrentIndex(tape);
+  emit window.PresetBox().activated(tape);  // as choosing it in the open list does
+  EXPECT_EQ(Types(Chain()), (std::vector<FilterTypeId>{kImpulse, kImpulse}));
+
+  documentHost.Answers().Script(PromptAnswer::Yes);
+  QTest::mouseClick(&window.DeleteButton(), Qt::LeftButton);
+  EXPECT_EQ(window.PresetBox().Find("Tape"), -1);
+  std::vector<FilterTypeId> stored;
+  EXPECT_FALSE(FilterChain::ReadChainPresetTypes("Tape", stored)) << "the chain preset is gone from the file";
+}
+
+TEST_F(MultiFilterWindowTest, TheLogFileNameComesFromTheSettingsAndLogToDiskActsAtOnce) {
+  const QString chosen = QString::fromStdString(files.File("take.wav"));
+  window.SetLogFileName(chosen);
+  EXPECT_EQ(documentHost.Settings().Read(setting::kLogFileName), chosen.toStdString());
+  window.close();
+  window.LogNameField().clear();
+  window.show();
+  EXPECT_EQ(window.LogNameField().text(), chosen);
+
+  QTest::mouseClick(&window.LogBox(), Qt::LeftButton);
+  EXPECT_EQ(documentHost.Run().logToFile, 1);
+  QTest::mouseClick(&window.LogBox(), Qt::LeftButton);
+  EXPECT_EQ(documentHost.Run().logToFile, 0);
+}
+
 TEST(FilterIcons, EveryChainRowHasItsOwnIconOnATransparentTile) {
   std::vector<QImage> seen;
   const int rows = static_cast<int>(ChainFilterList().size());
