@@ -7,6 +7,7 @@
 #include <QDialog>
 #include <QLineEdit>
 #include <QMimeData>
+#include <QPointer>
 #include <QPushButton>
 #include <QUrl>
 #include <QStatusBar>
@@ -25,6 +26,7 @@
 
 #include "app/app_core.h"
 #include "app/child_frame.h"
+#include "app/filter_windows.h"
 #include "app/main_frame.h"
 #include "app/progress_window.h"
 #include "app/save_destination_dialog.h"
@@ -34,6 +36,7 @@
 #include "core/temp_files.h"
 #include "core/wave_stream.h"
 #include "document/demo_recording.h"
+#include "live/multi_filter_window.h"
 #include "platform/file_ops.h"
 #include "platform/folders.h"
 #include "platform/instance_lock.h"
@@ -418,6 +421,37 @@ TEST_F(AppWindowTest, TheMainJobWorksEndToEndOnTheSoundCard) {
   EXPECT_EQ(frame->ActiveChild()->Document().SourceName(), saved);
   EXPECT_TRUE(child.Document().DestinationName().empty());
   EXPECT_EQ(prompts.UnscriptedQuestions(), 0u);
+}
+
+TEST_F(AppWindowTest, TheMultiFilterCommandKeepsOneChainWindowThatRunsOverTheActiveDocument) {
+  StartWith(std::make_unique<VirtualSoundCard>(0, 0));
+  for (const FilterWindowEntry& entry : FilterWindowEntries())
+    EXPECT_FALSE(frame->Command(QString::fromStdString("filter" + std::to_string(entry.typeId)))->icon().isNull())
+        << entry.typeId;
+  QAction* command = frame->Command("multiFilter");
+  ASSERT_NE(command, nullptr);
+  EXPECT_EQ(command->text(), "LI&VE! Multi Filter...");
+  command->trigger();
+  QPointer<MultiFilterWindow> window = frame->ChainWindow();
+  ASSERT_NE(window, nullptr);
+  command->trigger();
+  EXPECT_EQ(frame->ChainWindow(), window.data()) << "one chain window at a time";
+  EXPECT_EQ(frame->findChildren<MultiFilterWindow*>().size(), 1);
+
+  const std::string wave = folder.File("chain.wav");
+  WriteTwoTones(wave, 0.3, 1);
+  ASSERT_TRUE(frame->OpenDocument(QString::fromStdString(wave)));
+  ASSERT_NE(window->Chain().InsertFilter(6), nullptr);
+  window->RunButton().click();
+  CZantoDoc& document = frame->ActiveChild()->Document();
+  EXPECT_TRUE(document.DestinationIsTemporary());
+  EXPECT_TRUE(FileExists(document.DestinationName())) << testing::PrintToString(prompts.Texts());
+
+  window->close();
+  QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+  EXPECT_EQ(window, nullptr) << "a closed chain window is gone";
+  command->trigger();
+  EXPECT_NE(frame->ChainWindow(), nullptr);
 }
 
 TEST_F(AppWindowTest, DiscardDeletesATemporaryDestinationButOnlyClosesASavedOne) {

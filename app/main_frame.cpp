@@ -23,6 +23,9 @@
 #include "core/temp_files.h"
 #include "core/wave_stream.h"
 #include "document/destination_files.h"
+#include "filters/filter_icons.h"
+#include "live/chain_runner.h"
+#include "live/multi_filter_window.h"
 #include "platform/file_ops.h"
 #include "platform/folders.h"
 #include "platform/string_table.h"
@@ -132,10 +135,16 @@ void CMainFrame::BuildMenus() {
   for (const FilterWindowEntry& entry : FilterWindowEntries()) {
     const FilterTypeId type = entry.typeId;
     const QString caption = Qs(std::string(entry.caption));
-    connect(AddCommand(filters, Qs("filter" + std::to_string(type)), Qs(std::string(entry.menuCommand)),
-                       Qs(std::string(entry.statusTip))),
-            &QAction::triggered, this, [this, type, caption] { OpenFilterWindow(type, caption); });
+    QAction* command = AddCommand(filters, Qs("filter" + std::to_string(type)), Qs(std::string(entry.menuCommand)),
+                                  Qs(std::string(entry.statusTip)));
+    command->setIcon(FilterIcon(type));
+    connect(command, &QAction::triggered, this, [this, type, caption] { OpenFilterWindow(type, caption); });
   }
+  filters->addSeparator();
+  QAction* chain = AddCommand(filters, "multiFilter", "LI&VE! Multi Filter...",
+                              "Run several filters in a row as one filter");
+  chain->setIcon(FilterIcon(kMultiFilter));
+  connect(chain, &QAction::triggered, this, [this] { OpenChainWindow(); });
 }
 
 void CMainFrame::BuildTransport() {
@@ -252,6 +261,36 @@ QDialog* CMainFrame::OpenFilterWindow(FilterTypeId type, const QString& caption)
   window->activateWindow();
   return window;
 }
+
+MultiFilterWindow* CMainFrame::OpenChainWindow() {
+  if (m_chainWindow == nullptr) {
+    m_chainWindow = new MultiFilterWindow(*this, this);
+    m_chainWindow->setAttribute(Qt::WA_DeleteOnClose);
+  }
+  m_chainWindow->show();
+  m_chainWindow->raise();
+  m_chainWindow->activateWindow();
+  return m_chainWindow.data();
+}
+
+MultiFilterWindow* CMainFrame::ChainWindow() const { return m_chainWindow.data(); }
+
+int CMainFrame::RunChainOverDocument(FilterChain& chain, bool preview) {
+  CChildFrame* child = ActiveChild();
+  if (child == nullptr) return 0;
+  CZantoDoc& document = child->Document();
+  // As for a single filter: a destination that does not exist yet is written as a new file.
+  const bool fresh = !preview && (document.DestinationName().empty() || !FileExists(document.DestinationName()));
+  const int syncMode = document.SyncMode();
+  if (fresh) document.SetSyncMode(0);
+  const int result = RunChain(m_core.Filters(), chain, child, preview);
+  if (fresh) document.SetSyncMode(syncMode);
+  if (result == 1 && !preview) child->ShowDocumentFiles();
+  UpdateCommands();
+  return result;
+}
+
+bool CMainFrame::RunBusy() { return m_core.Filters().RunBusy(); }
 
 int CMainFrame::RunFilterFromWindow(FilterTypeId type, RunDialog* dialog, bool preview, const PresetValues& values) {
   CChildFrame* child = ActiveChild();

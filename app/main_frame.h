@@ -11,6 +11,7 @@
 #include "app/recent_files.h"
 #include "document/progress_model.h"
 #include "filters/framework/filter_window_host.h"
+#include "live/chain_window_host.h"
 
 class QMdiArea;
 class QMenu;
@@ -19,9 +20,10 @@ namespace ztlive {
 
 class AppCore;
 class CChildFrame;
+class MultiFilterWindow;
 class ProgressWindow;
 
-class CMainFrame : public QMainWindow, public FilterWindowHost {
+class CMainFrame : public QMainWindow, public FilterWindowHost, public ChainWindowHost {
   Q_OBJECT
 
  public:
@@ -40,7 +42,10 @@ class CMainFrame : public QMainWindow, public FilterWindowHost {
   void ShowLengthRecovered(const std::string& path);
   QList<CChildFrame*> Children() const;
   // The settings window of a filter type, made on first use, with the given caption, in front.
-  QDialog* OpenFilterWindow(FilterTypeId type, const QString& caption);
+  QDialog* OpenFilterWindow(FilterTypeId type, const QString& caption) override;
+  // The "Multi-Filter" window, made when none is open, in front.
+  MultiFilterWindow* OpenChainWindow();
+  MultiFilterWindow* ChainWindow() const;
   QDialog* FilterWindow(FilterTypeId type) const;
   ProgressWindow* Progress() const;
   // A menu or tool bar command by its object name ("play", "saveDestinationAs", ...).
@@ -72,6 +77,9 @@ class CMainFrame : public QMainWindow, public FilterWindowHost {
   RunState& Run() override;
   SettingsStore& Settings() override;
   Prompts& WindowPrompts() override;
+  // ChainWindowHost
+  int RunChainOverDocument(FilterChain& chain, bool preview) override;
+  bool RunBusy() override;
 
  protected:
   void closeEvent(QCloseEvent* event) override;
@@ -103,6 +111,7 @@ class CMainFrame : public QMainWindow, public FilterWindowHost {
   QMap<QString, QAction*> m_commands;
   QMap<FilterTypeId, QPointer<QDialog>> m_filterWindows;
   QPointer<ProgressWindow> m_progress;
+  QPointer<MultiFilterWindow> m_chainWindow;
   bool m_closing = false;  // the destructor has begun taking the document windows down
 };
 

@@ -238,11 +238,13 @@ int FilterRun::RunProcessor(FilterTypeId type, const FilterTraits& traits, RunDi
     m_processor->SetDialogAttached(1);
     if (traits.takesExtraParams) dialog->PushExtraParams(*m_processor);
     dialog->EnableRunControls(false);
+    dialog->EnableTextEntry(false);
   }
   auto release = [&] {
     if (dialog != nullptr) {
       dialog->AttachProcessor(previous);
       dialog->EnableRunControls(true);
+      dialog->EnableTextEntry(true);
     }
     m_fileRun.runningEngine = nullptr;
     m_processor.reset();

@@ -454,6 +454,75 @@ TEST_F(FilterWindowTest, RunFilterWritesTheDestinationThroughTheLowPass) {
   EXPECT_TRUE(host.Answers().Texts().empty());
 }
 
+TEST_F(FilterWindowTest, ABoundEngineKeepsItsValuesWhenTheWindowOpensRunsOrCloses) {
+  StorePreset(19, "Default", Values({0, 5000}));  // what an unbound window would load
+  LowPassProcessor engine;  // a chain node's
+  engine.SetValues(Values({2, 3000}));
+  dialog.BindEngine(&engine);
+  dialog.show();
+  EXPECT_EQ(engine.values, Values({2, 3000}));
+  EXPECT_EQ(dialog.FirstPair().Value(), 3000);
+  EXPECT_GE(dialog.PresetBox().Find("Default"), 0) << "the presets are listed all the same";
+  TypeValue(dialog.FirstPair().Edit(), "2500");
+  EXPECT_EQ(engine.values.p[1], 2500);
+
+  // A run from the window attaches its own engine and gives the bound one back at the end.
+  WriteSource(0.3);
+  host.SetDestination(destination);
+  QTest::mouseClick(&dialog.RunButton(), Qt::LeftButton);
+  ASSERT_EQ(host.LastResult(), 1);
+  EXPECT_EQ(dialog.BoundEngine(), &engine);
+  dialog.close();
+  dialog.show();
+  EXPECT_EQ(engine.values.p[1], 2500);
+  EXPECT_EQ(dialog.FirstPair().Value(), 2500);
+
+  // An owner that detaches the window's engine and puts back one not its own keeps it bound.
+  EXPECT_EQ(dialog.AttachProcessor(nullptr), &engine);
+  dialog.AttachProcessor(&engine);
+  EXPECT_EQ(dialog.BoundEngine(), &engine);
+  // Another filter chosen in the window lets go of the engine without touching it.
+  ASSERT_TRUE(dialog.SetMode(13));
+  EXPECT_EQ(dialog.BoundEngine(), nullptr);
+  EXPECT_EQ(dialog.Logic().AttachedEngine(), nullptr);
+  EXPECT_EQ(engine.values.p[1], 2500);
+}
+
+// A window whose second field stays usable during a run.
+class SecondFieldOpenWindow : public FilterDialog {
+ public:
+  using FilterDialog::FilterDialog;
+
+ protected:
+  QList<QWidget*> FieldsChangeableDuringRun() const override {
+    return {&const_cast<SecondFieldOpenWindow*>(this)->SecondPair()};
+  }
+};
+
+TEST_F(FilterWindowTest, TextFieldsAreLockedDuringARunExceptTheOnesTheWindowKeepsOpen) {
+  SecondFieldOpenWindow window(host);
+  ASSERT_TRUE(window.SetMode(11));  // the band pass has two fields
+  window.show();
+  QLineEdit& locked = window.FirstPair().Edit();
+  QLineEdit& open = window.SecondPair().Edit();
+  QLineEdit& presetName = *window.PresetBox().lineEdit();
+  struct Round {
+    bool lockedBefore;   // the field was disabled before the run
+    bool lockedAfter;
+  };
+  for (const Round round : {Round{false, false}, Round{true, true}}) {
+    locked.setEnabled(!round.lockedBefore);
+    window.EnableTextEntry(false);
+    EXPECT_FALSE(locked.isEnabled());
+    EXPECT_TRUE(open.isEnabled());
+    EXPECT_TRUE(presetName.isEnabled());
+    EXPECT_TRUE(window.FirstPair().Slider().isEnabled()) << "only text fields are locked";
+    window.EnableTextEntry(true);
+    EXPECT_EQ(locked.isEnabled(), !round.lockedAfter) << "a field disabled before stays so";
+    EXPECT_TRUE(open.isEnabled());
+  }
+}
+
 TEST_F(FilterWindowTest, ChangesAndBypassDuringARunReachTheRunningEngineAtOnce) {
   const std::vector<SampleValue> values = WriteSource(3.0);
   host.SetDestination(destination);
@@ -467,8 +536,11 @@ TEST_F(FilterWindowTest, ChangesAndBypassDuringARunReachTheRunningEngineAtOnce) 
       EXPECT_EQ(dialog.Logic().AttachedEngine(), running);
       EXPECT_FALSE(dialog.PreviewButton().isEnabled()) << "a preview cannot start during a run";
       EXPECT_TRUE(dialog.RunButton().isEnabled()) << "pressing it again stops the run";
-      TypeValue(dialog.FirstPair().Edit(), "400");
-      EXPECT_EQ(running->values.p[1], 400);
+      EXPECT_FALSE(dialog.FirstPair().Edit().isEnabled()) << "the text fields are locked while a run reads them";
+      EXPECT_TRUE(dialog.PresetBox().lineEdit()->isEnabled());
+      for (int step = 0; step < 3; ++step) dialog.FirstPair().Slider().triggerAction(QAbstractSlider::SliderPageStepAdd);
+      EXPECT_NE(dialog.FirstPair().Value(), 1000);
+      EXPECT_EQ(running->values.p[1], dialog.FirstPair().Value());
       EXPECT_EQ(running->needsPrepare, 1);
     }
     if (pumps == 30) {
@@ -479,6 +551,7 @@ TEST_F(FilterWindowTest, ChangesAndBypassDuringARunReachTheRunningEngineAtOnce) 
   QTest::mouseClick(&dialog.RunButton(), Qt::LeftButton);
   host.SetPump({});
   ASSERT_EQ(host.LastResult(), 1);
+  EXPECT_TRUE(dialog.FirstPair().Edit().isEnabled());
   EXPECT_TRUE(host.Runner().ValuesChanged());
   const std::vector<SampleValue> written = test::ReadValues24(destination);
   ASSERT_EQ(written.size(), values.size());

@@ -6,6 +6,7 @@
 #include <QHBoxLayout>
 #include <QPushButton>
 #include <QShowEvent>
+#include <QSignalBlocker>
 #include <QVBoxLayout>
 
 namespace ztlive {
@@ -71,7 +72,56 @@ FilterSettingsDialog::~FilterSettingsDialog() = default;
 FilterProcessor* FilterSettingsDialog::AttachProcessor(FilterProcessor* processor) {
   FilterProcessor* previous = m_logic.AttachedEngine();
   m_logic.AttachEngine(processor);
+  if (processor == previous) return previous;
+  if (previous != nullptr && previous == m_boundEngine) {
+    // The bound engine is set aside: by a run, which puts it back when it ends, or by an
+    // owner letting go of engines, which puts it back at once when it was not its own.
+    m_setAsideEngine = previous;
+    m_setAsideForOneCall = processor == nullptr;
+    m_boundEngine = nullptr;
+  } else if (processor != nullptr && processor == m_setAsideEngine) {
+    m_boundEngine = processor;
+    m_setAsideEngine = nullptr;
+  } else if (m_setAsideForOneCall) {
+    m_setAsideEngine = nullptr;
+  }
   return previous;
+}
+
+void FilterSettingsDialog::BindEngine(FilterProcessor* engine) {
+  m_setAsideEngine = nullptr;
+  m_setAsideForOneCall = false;
+  m_boundEngine = engine;
+  m_logic.AttachEngine(engine);
+  if (engine != nullptr) ShowBoundEngine();
+}
+
+void FilterSettingsDialog::ShowBoundEngine() {
+  ShowValues(Descriptor().presetRecord.Store(m_boundEngine->GetValues()));
+  const QSignalBlocker quiet(m_bypassBox);
+  m_bypassBox->setChecked(m_boundEngine->bypass != 0);
+}
+
+void FilterSettingsDialog::EnableTextEntry(bool enabled) {
+  if (enabled) {
+    for (const QPointer<QLineEdit>& field : m_lockedFields)
+      if (field != nullptr) field->setEnabled(true);
+    m_lockedFields.clear();
+    return;
+  }
+  const QList<QWidget*> changeable = FieldsChangeableDuringRun();
+  auto keptOpen = [&changeable](const QLineEdit* field) {
+    for (const QWidget* widget : changeable)
+      if (widget == field || widget->isAncestorOf(field)) return true;
+    return false;
+  };
+  for (QLineEdit* field : findChildren<QLineEdit*>()) {
+    // The preset box's field only names a preset; fields of other windows are not ours.
+    if (field->window() != this || m_presetBox->isAncestorOf(field)) continue;
+    if (!field->isEnabled() || keptOpen(field)) continue;
+    field->setEnabled(false);
+    m_lockedFields.append(field);
+  }
 }
 
 void FilterSettingsDialog::EnableRunControls(bool enabled) {
@@ -105,6 +155,17 @@ int FilterSettingsDialog::RunFromWindow(RunKind kind) {
 }
 
 void FilterSettingsDialog::LoadPresetsOnOpening() {
+  if (m_boundEngine != nullptr && m_boundEngine->GetTypeId() != TypeId()) {
+    // The window now sets another filter: the chain node's engine is no longer its own.
+    m_logic.AttachEngine(nullptr);
+    m_boundEngine = nullptr;
+  }
+  if (m_boundEngine != nullptr) {
+    m_logic.Presets().SetSection(SectionBase());
+    m_logic.Presets().FillList(*m_presetBox);
+    ShowBoundEngine();
+    return;
+  }
   ShowValues(InitialValues());
   PresetValues values = StoredValues();
   PresetList& presets = m_logic.Presets();

@@ -14,13 +14,17 @@
 //
 // The subclass makes its value controls from the filter's parameter records
 // (MakeValueControls) and lays them out; the base reads and sets them (ShownValues,
-// ShowValues). When the window opens it lists its filter's presets and loads "Default";
-// choosing a preset loads it. Every change reaches the attached engine, the next run over a
+// ShowValues). When the window opens it lists its filter's presets and loads "Default"
+// (a window bound to a chain node's engine shows that engine's values instead); choosing a
+// preset loads it. Every change reaches the attached engine, the next run over a
 // file and the run in progress at once. Closing while a run is in progress only asks that run to stop;
 // otherwise the window hides (it is not deleted) and emits finished().
 #pragma once
 
 #include <QDialog>
+#include <QLineEdit>
+#include <QList>
+#include <QPointer>
 #include <span>
 #include <string>
 #include <string_view>
@@ -48,6 +52,18 @@ class FilterSettingsDialog : public QDialog, public RunDialog {
   // During a run the run button that did not start it is disabled; pressing the one that
   // did stops the run.
   void EnableRunControls(bool enabled) override;
+  // While a run reads the values, every text field is disabled except the ones
+  // FieldsChangeableDuringRun() names (a spin box's own field included); afterwards the
+  // fields disabled here are enabled again.
+  void EnableTextEntry(bool enabled) override;
+
+  // Binds the window to an engine that belongs to someone else (a node of the filter chain):
+  // the controls show the engine's values and every change reaches it. Opening the window
+  // or choosing this filter again keeps the engine's values; no "Default" is loaded into it.
+  // The binding ends when the engine is detached (AttachProcessor(nullptr)), when another
+  // filter is chosen in the window, or with BindEngine(nullptr).
+  void BindEngine(FilterProcessor* engine);
+  FilterProcessor* BoundEngine() const { return m_boundEngine; }
 
   // A preview (to the output device) or a run over the document's selection into its
   // destination, with the values shown: 1 when done, else 0 or the run's code (its message
@@ -117,6 +133,8 @@ class FilterSettingsDialog : public QDialog, public RunDialog {
   void closeEvent(QCloseEvent* event) override;
   // Escape closes the window the same way as "&Close".
   void reject() override;
+  // The fields that stay usable during a run (their changes reach the running engine).
+  virtual QList<QWidget*> FieldsChangeableDuringRun() const { return {}; }
 
  private:
   enum class RunKind { None, Preview, File };
@@ -125,6 +143,8 @@ class FilterSettingsDialog : public QDialog, public RunDialog {
   void SavePreset();
   void DeletePreset();
   int RunFromWindow(RunKind kind);
+  // The bound engine's values in the controls and its bypass in the check box.
+  void ShowBoundEngine();
 
   FilterWindowHost& m_host;
   PresetNameDialog* m_nameDialog;
@@ -139,6 +159,12 @@ class FilterSettingsDialog : public QDialog, public RunDialog {
   QPushButton* m_runButton;
   QPushButton* m_closeButton;
   QCheckBox* m_bypassBox;
+  FilterProcessor* m_boundEngine = nullptr;
+  // The bound engine while another one is attached in its place; bound again when it is put
+  // back (by a run as it ends, or at once by an owner that detached it by mistake).
+  FilterProcessor* m_setAsideEngine = nullptr;
+  bool m_setAsideForOneCall = false;
+  QList<QPointer<QLineEdit>> m_lockedFields;
 };
 
 }  // namespace ztlive
