@@ -237,9 +237,7 @@ void FilterChain::MarkDialogAttached(ChainNode& node) {
 
 void FilterChain::UnbindDialog(ChainNode& node) {
   if (node.dialog == nullptr) return;
-  // The window lets go of this engine only; another engine it shows stays attached.
-  FilterProcessor* previous = node.dialog->AttachProcessor(nullptr);
-  if (previous != node.processor.get()) node.dialog->AttachProcessor(previous);
+  node.dialog->ReleaseEngine(node.processor.get());
   node.dialog = nullptr;
 }
 

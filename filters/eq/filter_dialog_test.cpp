@@ -477,11 +477,15 @@ TEST_F(FilterWindowTest, ABoundEngineKeepsItsValuesWhenTheWindowOpensRunsOrClose
   EXPECT_EQ(engine.values.p[1], 2500);
   EXPECT_EQ(dialog.FirstPair().Value(), 2500);
 
-  // An owner that detaches the window's engine and puts back one not its own keeps it bound.
-  EXPECT_EQ(dialog.AttachProcessor(nullptr), &engine);
-  dialog.AttachProcessor(&engine);
+  // Another engine going away leaves this one bound; its own going away ends the binding.
+  LowPassProcessor other;
+  dialog.ReleaseEngine(&other);
   EXPECT_EQ(dialog.BoundEngine(), &engine);
+  dialog.ReleaseEngine(&engine);
+  EXPECT_EQ(dialog.BoundEngine(), nullptr);
+  EXPECT_EQ(dialog.Logic().AttachedEngine(), nullptr);
   // Another filter chosen in the window lets go of the engine without touching it.
+  dialog.BindEngine(&engine);
   ASSERT_TRUE(dialog.SetMode(13));
   EXPECT_EQ(dialog.BoundEngine(), nullptr);
   EXPECT_EQ(dialog.Logic().AttachedEngine(), nullptr);

@@ -73,24 +73,28 @@ FilterProcessor* FilterSettingsDialog::AttachProcessor(FilterProcessor* processo
   FilterProcessor* previous = m_logic.AttachedEngine();
   m_logic.AttachEngine(processor);
   if (processor == previous) return previous;
-  if (previous != nullptr && previous == m_boundEngine) {
-    // The bound engine is set aside: by a run, which puts it back when it ends, or by an
-    // owner letting go of engines, which puts it back at once when it was not its own.
+  if (processor == nullptr) {
+    // Detached: whatever the window was bound to is no longer its own.
+    m_boundEngine = m_setAsideEngine = nullptr;
+  } else if (previous != nullptr && previous == m_boundEngine) {
+    // A run from this window takes it over; the run puts the bound engine back as it ends.
     m_setAsideEngine = previous;
-    m_setAsideForOneCall = processor == nullptr;
     m_boundEngine = nullptr;
-  } else if (processor != nullptr && processor == m_setAsideEngine) {
+  } else if (processor == m_setAsideEngine) {
     m_boundEngine = processor;
-    m_setAsideEngine = nullptr;
-  } else if (m_setAsideForOneCall) {
     m_setAsideEngine = nullptr;
   }
   return previous;
 }
 
+void FilterSettingsDialog::ReleaseEngine(FilterProcessor* engine) {
+  if (engine == nullptr) return;
+  if (m_setAsideEngine == engine) m_setAsideEngine = nullptr;
+  if (m_logic.AttachedEngine() == engine) AttachProcessor(nullptr);
+}
+
 void FilterSettingsDialog::BindEngine(FilterProcessor* engine) {
   m_setAsideEngine = nullptr;
-  m_setAsideForOneCall = false;
   m_boundEngine = engine;
   m_logic.AttachEngine(engine);
   if (engine != nullptr) ShowBoundEngine();

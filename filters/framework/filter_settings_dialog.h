@@ -60,10 +60,11 @@ class FilterSettingsDialog : public QDialog, public RunDialog {
   // Binds the window to an engine that belongs to someone else (a node of the filter chain):
   // the controls show the engine's values and every change reaches it. Opening the window
   // or choosing this filter again keeps the engine's values; no "Default" is loaded into it.
-  // The binding ends when the engine is detached (AttachProcessor(nullptr)), when another
-  // filter is chosen in the window, or with BindEngine(nullptr).
+  // The binding ends when the engine is released or detached (AttachProcessor(nullptr)),
+  // when another filter is chosen in the window, or with BindEngine(nullptr).
   void BindEngine(FilterProcessor* engine);
   FilterProcessor* BoundEngine() const { return m_boundEngine; }
+  void ReleaseEngine(FilterProcessor* engine) override;
 
   // A preview (to the output device) or a run over the document's selection into its
   // destination, with the values shown: 1 when done, else 0 or the run's code (its message
@@ -160,10 +161,9 @@ class FilterSettingsDialog : public QDialog, public RunDialog {
   QPushButton* m_closeButton;
   QCheckBox* m_bypassBox;
   FilterProcessor* m_boundEngine = nullptr;
-  // The bound engine while another one is attached in its place; bound again when it is put
-  // back (by a run as it ends, or at once by an owner that detached it by mistake).
+  // The bound engine while a run from this window has its own engine attached; bound again
+  // when the run puts it back.
   FilterProcessor* m_setAsideEngine = nullptr;
-  bool m_setAsideForOneCall = false;
   QList<QPointer<QLineEdit>> m_lockedFields;
 };
 

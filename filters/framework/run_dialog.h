@@ -12,6 +12,11 @@ class RunDialog {
   virtual ~RunDialog() = default;
   // Gives the window the running engine (or null); returns the one it had.
   virtual FilterProcessor* AttachProcessor(FilterProcessor* processor) = 0;
+  // The engine is about to be destroyed: the window lets go of it if it has it; another
+  // engine it has stays.
+  virtual void ReleaseEngine(FilterProcessor* engine) {
+    if (FilterProcessor* previous = AttachProcessor(nullptr); previous != engine) AttachProcessor(previous);
+  }
   // Disables (false) the controls that must not change during a run, or enables them again.
   virtual void EnableRunControls(bool) {}
   // Disables (false) the window's text-entry fields while a run reads its values, except the
