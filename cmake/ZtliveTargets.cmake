@@ -34,11 +34,13 @@ function(ztlive_test_environment name)
   set_target_properties(${name} PROPERTIES CROSSCOMPILING_EMULATOR "${CMAKE_COMMAND};-E;env;${ARGN}")
 endfunction()
 
-# ztlive_test(<name> SOURCES <files...> [LINKS <targets...>])
+# ztlive_test(<name> [THREADS] [SERIAL] SOURCES <files...> [LINKS <targets...>])
 # A GoogleTest executable; every test case becomes a CTest test. Tests run with a private
 # configuration folder so that no test can touch the user's own settings or presets.
+# SERIAL: the tests run alone (real-time audio through a server that drops a period when
+# other tests load both cores).
 function(ztlive_test name)
-  cmake_parse_arguments(ARG "THREADS" "" "SOURCES;LINKS" ${ARGN})
+  cmake_parse_arguments(ARG "THREADS;SERIAL" "" "SOURCES;LINKS" ${ARGN})
   # The thread sanitizer's build runs only the tests whose code crosses threads or processes.
   if(ZTLIVE_SANITIZE_THREAD AND NOT ARG_THREADS)
     return()
@@ -49,7 +51,11 @@ function(ztlive_test name)
     "ZTLIVE_HOME=${CMAKE_BINARY_DIR}/test-home"
     "XDG_CONFIG_HOME=${CMAKE_BINARY_DIR}/test-home/config"
     "XDG_CACHE_HOME=${CMAKE_BINARY_DIR}/test-home/cache")
-  gtest_discover_tests(${name} DISCOVERY_MODE PRE_TEST)
+  if(ARG_SERIAL)
+    gtest_discover_tests(${name} DISCOVERY_MODE PRE_TEST PROPERTIES RUN_SERIAL TRUE)
+  else()
+    gtest_discover_tests(${name} DISCOVERY_MODE PRE_TEST)
+  endif()
 endfunction()
 
 # ztlive_gui_test(<name> SOURCES <files...> [LINKS <targets...>])
