@@ -331,7 +331,7 @@ void CMainFrame::RefreshLogDocuments() {
       PeakFile(log, m_core.Run(), m_core.GetPrompts()).Build(0, 0);
       peaksBuilt = true;
     }
-    child->ShowDocumentFiles();
+    child->RefreshAll();
   }
 }
 

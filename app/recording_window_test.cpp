@@ -205,6 +205,40 @@ TEST_F(RecordingWindowTest, TheLiveLayoutShowsTheUpperPartLeftOfTheChainWindow) 
   EXPECT_EQ(frame->RecordWindow(), nullptr);
 }
 
+TEST_F(RecordingWindowTest, RunFilterWhileLiveInputRunsRunsTheFilterLive) {
+  auto* card = new VirtualSoundCard(1, 1);
+  StartWith(std::unique_ptr<WaveSystem>(card));
+  core->Settings().Write(setting::kLogFileName, folder.File("log.wav"));
+  QTimer clock;  // the virtual card's time runs with the test's
+  QObject::connect(&clock, &QTimer::timeout, [card] { card->Advance(441); });
+  clock.start(10);
+  RecordingWindow& window = OpenWindow();
+  QDialog* filter = frame->OpenFilterWindow(19, QString());
+  ASSERT_NE(filter, nullptr);
+  QPushButton* run = nullptr;
+  for (QPushButton* button : filter->findChildren<QPushButton*>())
+    if (button->text() == "Run &Filter") run = button;
+  ASSERT_NE(run, nullptr);
+  EXPECT_EQ(frame->RunFilterFromWindow(19, nullptr, false, PresetValues{}), 0) << "no document, no live input";
+
+  window.FeedThruBox().click();
+  window.RecordButton().click();
+  ASSERT_EQ(core->Run().engineState, 237);
+  bool running = false;
+  QTimer::singleShot(400, [&] {
+    running = core->Filters().RunBusy() && core->Engine().OutputOpen();
+    frame->Command("stop")->trigger();  // the main window's Stop acts on the recording window
+  });
+  run->click();  // returns when the live run has ended
+  clock.stop();
+  EXPECT_TRUE(running) << "the filter ran on the live input";
+  EXPECT_FALSE(core->Filters().RunBusy());
+  EXPECT_EQ(Std(window.StatusField().text()), "Stopped");
+  EXPECT_FALSE(core->Engine().InputOpen());
+  EXPECT_FALSE(card->Played().empty()) << "the filtered input was played";
+  EXPECT_TRUE(prompts.Entries().empty()) << prompts.Texts().front();
+}
+
 // The JACK server's loopback: what one engine plays, the recording window records.
 class RecordingWindowJackTest : public RecordingWindowTest {
  protected:
@@ -332,7 +366,11 @@ TEST_F(RecordingWindowJackTest, LivePreviewRunsTheChainUntilStopAndRunsAgain) {
     EXPECT_EQ(core->Run().liveInput, 0);
     ASSERT_TRUE(FileExists(log));
     logSizes.push_back(test::ReadBytes(log).size());
+    if (take == 0) ASSERT_TRUE(frame->OpenDocument(QString::fromStdString(log)));
   }
+  // The document window showing the log shows what the second run appended.
+  ASSERT_NE(frame->ActiveChild(), nullptr);
+  EXPECT_EQ(frame->ActiveChild()->View().State().Pane(PaneId::Source).DataLength(), logSizes[1] - 44);
   EXPECT_GT(logSizes[0], 44u + 44100) << "the first run logged about a second";
   EXPECT_GT(logSizes[1], logSizes[0] + 44100) << "the second run appended";
   EXPECT_TRUE(prompts.Entries().empty()) << prompts.Texts().front();
