@@ -641,6 +641,11 @@ void CMainFrame::closeEvent(QCloseEvent* event) {
     event->ignore();
     return;
   }
+  // A recording not yet saved is asked about first; keeping it keeps the program running.
+  if (m_recordingWindow != nullptr && !m_recordingWindow->close()) {
+    event->ignore();
+    return;
+  }
   SavePlacement();
   m_core.Run().stopRequested.store(1);
   m_core.Engine().CloseOutput();

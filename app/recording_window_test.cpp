@@ -144,15 +144,19 @@ TEST_F(RecordingWindowTest, ButtonsQuestionsAndTheTransportCommands) {
   EXPECT_TRUE(window.ChannelButton(0).isChecked());
   EXPECT_EQ(prompts.Texts().back(), StringText(StringId::kRecordFormatChange));
 
-  // "&Close" asks before the recording goes; No keeps window and file.
+  // "&Close", and quitting, ask before the recording goes; No keeps window and file.
   prompts.Clear();
   prompts.Script(PromptAnswer::No);
   window.CloseButton().click();
   EXPECT_TRUE(window.isVisible());
   EXPECT_TRUE(FileExists(file));
+  prompts.Script(PromptAnswer::No);
+  EXPECT_FALSE(frame->close()) << "the program keeps running";
+  EXPECT_TRUE(window.isVisible());
+  EXPECT_TRUE(FileExists(file));
   prompts.Script(PromptAnswer::Yes);
   window.CloseButton().click();
-  EXPECT_EQ(prompts.Texts(), std::vector<std::string>(2, "Discard new recording?"));
+  EXPECT_EQ(prompts.Texts(), std::vector<std::string>(3, "Discard new recording?"));
   EXPECT_FALSE(FileExists(file));
   QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
   EXPECT_EQ(frame->RecordWindow(), nullptr);

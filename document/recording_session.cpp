@@ -150,6 +150,11 @@ bool RecordingSession::OpenInput(int createMode, int runningState) {
   if (m_environment.Devices().OpenInput(live ? std::string() : m_fileName, format, createMode) != 0) {
     m_prompts.Show(StringText(StringId::kRecordSetupFailed), "", PromptIcon::Error);
     m_run.engineState = kEngineStopped;
+    if (!live && !m_recorded) {
+      // Holds nothing: the next start takes a new name (the folder may have been the fault).
+      if (FileExists(m_fileName)) DeleteTempFile(m_fileName);
+      m_fileName.clear();
+    }
     return false;
   }
   m_run.engineState = runningState;

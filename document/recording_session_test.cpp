@@ -245,6 +245,23 @@ TEST_F(RecordingSessionTest, DeviceAndFormatChecksStopBeforeAnyStart) {
   }
 }
 
+TEST_F(RecordingSessionTest, ARecordingFileThatCannotBeMadeStopsTheStart) {
+  settings.Write(setting::kTempPath, folder.File("missing"));
+  RecordingSession session(environment, run, settings, prompts);
+  session.Record();
+  EXPECT_EQ(session.State(), 103);
+  EXPECT_FALSE(session.InputRunning());
+  EXPECT_EQ(prompts.Texts(),
+            (std::vector<std::string>{Text(StringId::kCannotWriteWave), Text(StringId::kRecordSetupFailed)}));
+  EXPECT_FALSE(session.SaveEnabled());
+  // Once the folder is there, the next start records.
+  settings.Write(setting::kTempPath, temp);
+  session.Record();
+  EXPECT_EQ(session.State(), 183);
+  EXPECT_EQ(std::filesystem::path(session.FileName()).parent_path(), std::filesystem::path(temp));
+  session.Stop();
+}
+
 TEST_F(RecordingSessionTest, SaveUnderTheSameNameOnlyOpens) {
   RecordingSession session(environment, run, settings, prompts);
   session.Record();
