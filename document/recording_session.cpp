@@ -240,7 +240,8 @@ std::string RecordingSession::RecordCaption() const {
 }
 
 bool RecordingSession::ChangeFormat(const RecordChoices& next) {
-  if (next.rateChoice == 4 && (next.customRate < kMinCustomRate || next.customRate > kMaxCustomRate)) {
+  const bool rateOutOfRange = next.customRate < kMinCustomRate || next.customRate > kMaxCustomRate;
+  if (rateOutOfRange && (next.rateChoice == 4 || next.customRate != m_choices.customRate)) {
     m_prompts.Show(FormatText(StringId::kIntegerRange,
                               {std::to_string(kMinCustomRate), std::to_string(kMaxCustomRate)}),
                    "", PromptIcon::Warning);

@@ -206,13 +206,17 @@ TEST_F(RecordingSessionTest, FormatChangeAfterRecordingAsksAndYesStartsANewFile)
 
 TEST_F(RecordingSessionTest, CustomRateOutsideItsRangeIsRefused) {
   RecordingSession session(environment, run, settings, prompts);
-  for (const int rate : {7999, 97001}) {
+  const struct {
+    int rateChoice, customRate;
+  } refused[] = {{4, 7999}, {4, 97001}, {1, -1}};  // -1: an empty field while 44.10kHz is chosen
+  for (const auto& c : refused) {
     RecordChoices custom = session.Choices();
-    custom.rateChoice = 4;
-    custom.customRate = rate;
-    EXPECT_FALSE(session.ChangeFormat(custom)) << rate;
+    custom.rateChoice = c.rateChoice;
+    custom.customRate = c.customRate;
+    EXPECT_FALSE(session.ChangeFormat(custom)) << c.customRate;
+    EXPECT_EQ(session.Choices().customRate, 48000);
   }
-  EXPECT_EQ(prompts.Texts(), std::vector<std::string>(2, "Please enter an integer between 8000 and 97000."));
+  EXPECT_EQ(prompts.Texts(), std::vector<std::string>(3, "Please enter an integer between 8000 and 97000."));
   RecordChoices custom = session.Choices();
   custom.rateChoice = 4;
   custom.customRate = 97000;
