@@ -20,9 +20,9 @@
 #include "app/filter_windows.h"
 #include "app/progress_window.h"
 #include "app/recording_window.h"
-#include "core/peak_file.h"
 #include "app/save_destination_dialog.h"
 #include "app/window_placement.h"
+#include "core/peak_file.h"
 #include "core/temp_files.h"
 #include "core/wave_stream.h"
 #include "document/destination_files.h"
@@ -396,8 +396,14 @@ void CMainFrame::ShowProgress(ProgressModel* model) {
   m_progress->show();
 }
 
+bool CMainFrame::TransportActsOnRecording() {
+  // A filter run over a file is stopped by the transport as ever; a live run is the
+  // recording window's.
+  return m_recordingWindow != nullptr && !(m_core.Filters().RunBusy() && !LiveInputRunning());
+}
+
 void CMainFrame::PlayPause() {
-  if (m_recordingWindow != nullptr) {
+  if (TransportActsOnRecording()) {
     // Play acts as "&Record", Pause as "&Preview" (recording or live input pauses).
     const int state = m_core.Run().engineState;
     if (m_core.Engine().InputOpen() && (state == 183 || state == 237))
@@ -432,7 +438,7 @@ void CMainFrame::PlayPause() {
 }
 
 void CMainFrame::Stop() {
-  if (m_recordingWindow != nullptr) {
+  if (TransportActsOnRecording()) {
     m_recordingWindow->Stop();  // also ends a live run
     return;
   }

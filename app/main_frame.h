@@ -113,6 +113,8 @@ class CMainFrame : public QMainWindow, public FilterWindowHost, public ChainWind
   // Document windows that show the log file read it again (a live run appended to it).
   void RefreshLogDocuments();
   bool LiveInputRunning();
+  // While the recording window is open, Play, Pause and Stop act on it.
+  bool TransportActsOnRecording();
 
   AppCore& m_core;
   QMdiArea* m_area = nullptr;
