@@ -18,6 +18,7 @@
 
 #include "app/app_core.h"
 #include "app/child_frame.h"
+#include "app/level_meter.h"
 #include "app/main_frame.h"
 #include "app/recording_window.h"
 #include "core/temp_files.h"
@@ -51,6 +52,14 @@ bool WaitUntil(Condition condition, int timeoutMs) {
 }
 
 std::string Std(const QString& text) { return text.toStdString(); }
+
+TEST(LevelMeterScale, PeaksLightTheBarOnADecibelScale) {
+  const struct {
+    int peak;
+    double share;
+  } cases[] = {{0, 0.0}, {-5, 0.0}, {8388607, 1.0}, {8389, 0.0}, {838861, 2.0 / 3}, {2107129, 48.0 / 60}};
+  for (const auto& c : cases) EXPECT_NEAR(LevelMeter::Level(c.peak), c.share, 0.002) << c.peak;
+}
 
 class RecordingWindowTest : public ::testing::Test {
  protected:
