@@ -23,6 +23,7 @@ class AppCore {
   WaveSystem& Devices() { return m_environment.Cards(); }
   DeviceEngine& Engine() { return m_environment.Devices(); }
   FilterRun& Filters() { return m_environment.Runner(); }
+  RunEnvironment& Environment() { return m_environment; }
 
   // This instance's hold on the temporary folder, taken at start-up.
   InstanceLock& TempFolderLock() { return m_tempFolderLock; }

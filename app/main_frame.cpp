@@ -10,6 +10,7 @@
 #include <QMdiSubWindow>
 #include <QMenuBar>
 #include <QMimeData>
+#include <QPushButton>
 #include <QStatusBar>
 #include <QStyle>
 #include <QToolBar>
@@ -18,11 +19,14 @@
 #include "app/child_frame.h"
 #include "app/filter_windows.h"
 #include "app/progress_window.h"
+#include "app/recording_window.h"
 #include "app/save_destination_dialog.h"
 #include "app/window_placement.h"
+#include "core/peak_file.h"
 #include "core/temp_files.h"
 #include "core/wave_stream.h"
 #include "document/destination_files.h"
+#include "document/file_checks.h"
 #include "filters/filter_icons.h"
 #include "live/chain_runner.h"
 #include "live/multi_filter_window.h"
@@ -97,6 +101,12 @@ void CMainFrame::BuildMenus() {
   connect(AddCommand(file, "discardDestination", "&Discard Destination",
                      "Close the destination; a temporary one is deleted"),
           &QAction::triggered, this, &CMainFrame::DiscardDestination);
+  file->addSeparator();
+  connect(AddCommand(file, "recordFile", "&Record File...", "Record the sound card's input into a wave file"),
+          &QAction::triggered, this, [this] {
+            if (m_recordingWindow == nullptr) OpenRecordingWindow(false);  // one window at a time
+          });
+  Command("recordFile")->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_R));
   file->addSeparator();
   m_recentMenu = file->addMenu(QStringLiteral("Recent &Files"));
   connect(m_recentMenu, &QMenu::aboutToShow, this, &CMainFrame::FillRecentMenu);
@@ -266,6 +276,13 @@ MultiFilterWindow* CMainFrame::OpenChainWindow() {
   if (m_chainWindow == nullptr) {
     m_chainWindow = new MultiFilterWindow(*this, this);
     m_chainWindow->setAttribute(Qt::WA_DeleteOnClose);
+    // The Input node (and "Live Preview", first) opens the recording window in live layout;
+    // "Live Preview" then starts live input and runs the chain on it.
+    connect(m_chainWindow, &MultiFilterWindow::liveRequested, this, [this] { OpenRecordingWindow(true); });
+    connect(&m_chainWindow->LiveButton(), &QPushButton::clicked, this, [this] { StartLivePreview(); });
+    connect(m_chainWindow, &QDialog::finished, this, [this] {
+      if (m_recordingWindow != nullptr && m_recordingWindow->LiveLayout()) m_recordingWindow->close();
+    });
   }
   m_chainWindow->show();
   m_chainWindow->raise();
@@ -275,7 +292,58 @@ MultiFilterWindow* CMainFrame::OpenChainWindow() {
 
 MultiFilterWindow* CMainFrame::ChainWindow() const { return m_chainWindow.data(); }
 
+RecordingWindow* CMainFrame::OpenRecordingWindow(bool live) {
+  if (m_recordingWindow == nullptr) {
+    m_recordingWindow =
+        new RecordingWindow(m_core.Environment(), m_core.Run(), m_core.Settings(), m_core.GetPrompts(), this);
+    m_recordingWindow->setAttribute(Qt::WA_DeleteOnClose);
+    m_recordingWindow->SetDocumentOpener([this](const std::string& path) { return OpenDocument(Qs(path)); });
+    connect(m_recordingWindow, &QObject::destroyed, this, [this] { UpdateCommands(); });
+  }
+  m_recordingWindow->show();  // shown first, so that its frame counts in the placing
+  if (live) m_recordingWindow->SetLiveMode(true, m_chainWindow.data());
+  m_recordingWindow->raise();
+  UpdateCommands();
+  return m_recordingWindow.data();
+}
+
+RecordingWindow* CMainFrame::RecordWindow() const { return m_recordingWindow.data(); }
+
+int CMainFrame::StartLivePreview() {
+  MultiFilterWindow* chain = m_chainWindow.data();
+  if (chain == nullptr || chain->RunInProgress() || m_core.Filters().RunBusy()) return 0;
+  RecordingWindow* recording = OpenRecordingWindow(true);
+  if (!LiveInputRunning()) recording->Record();
+  if (!LiveInputRunning()) return 0;  // the recording window has said why
+  return chain->RunFilter();
+}
+
+bool CMainFrame::LiveInputRunning() { return m_core.Run().liveInput != 0 && m_core.Engine().InputOpen(); }
+
+void CMainFrame::RefreshLogDocuments() {
+  const std::string log = m_core.Settings().Read(setting::kLogFileName);
+  if (log.empty() || !FileExists(log)) return;
+  bool peaksBuilt = false;
+  for (CChildFrame* child : Children()) {
+    const CZantoDoc& document = child->Document();
+    if (!SameFile(document.SourceName(), log) && !SameFile(document.DestinationName(), log)) continue;
+    if (!peaksBuilt) {
+      PeakFile(log, m_core.Run(), m_core.GetPrompts()).Build(0, 0);
+      peaksBuilt = true;
+    }
+    child->RefreshAll();
+  }
+}
+
 int CMainFrame::RunChainOverDocument(FilterChain& chain, bool preview) {
+  if (LiveInputRunning()) {
+    // Live input runs: the chain runs on it, to the output device and the log file.
+    const bool logging = m_core.Run().logToFile != 0;
+    const int result = RunChain(m_core.Filters(), chain, nullptr, false);
+    if (logging) RefreshLogDocuments();
+    UpdateCommands();
+    return result;
+  }
   CChildFrame* child = ActiveChild();
   if (child == nullptr) return 0;
   CZantoDoc& document = child->Document();
@@ -293,6 +361,8 @@ int CMainFrame::RunChainOverDocument(FilterChain& chain, bool preview) {
 bool CMainFrame::RunBusy() { return m_core.Filters().RunBusy(); }
 
 int CMainFrame::RunFilterFromWindow(FilterTypeId type, RunDialog* dialog, bool preview, const PresetValues& values) {
+  // While live input runs, "Run Filter" runs the filter live.
+  if (LiveInputRunning()) return m_core.Filters().RunFilter(nullptr, type, dialog, false, -1, values);
   CChildFrame* child = ActiveChild();
   if (child == nullptr) return 0;
   CZantoDoc& document = child->Document();
@@ -326,7 +396,22 @@ void CMainFrame::ShowProgress(ProgressModel* model) {
   m_progress->show();
 }
 
+bool CMainFrame::TransportActsOnRecording() {
+  // A filter run over a file is stopped by the transport as ever; a live run is the
+  // recording window's.
+  return m_recordingWindow != nullptr && !(m_core.Filters().RunBusy() && !LiveInputRunning());
+}
+
 void CMainFrame::PlayPause() {
+  if (TransportActsOnRecording()) {
+    // Play acts as "&Record", Pause as "&Preview" (recording or live input pauses).
+    const int state = m_core.Run().engineState;
+    if (m_core.Engine().InputOpen() && (state == 183 || state == 237))
+      m_recordingWindow->Preview();
+    else
+      m_recordingWindow->Record();
+    return;
+  }
   RunState& run = m_core.Run();
   DeviceEngine& engine = m_core.Engine();
   if (m_core.Filters().RunBusy()) {
@@ -353,6 +438,10 @@ void CMainFrame::PlayPause() {
 }
 
 void CMainFrame::Stop() {
+  if (TransportActsOnRecording()) {
+    m_recordingWindow->Stop();  // also ends a live run
+    return;
+  }
   if (m_core.Filters().RunBusy()) {
     m_core.Filters().RequestStop();
     return;
@@ -366,6 +455,10 @@ void CMainFrame::Stop() {
 }
 
 void CMainFrame::Rewind() {
+  if (m_recordingWindow != nullptr) {
+    m_recordingWindow->Rewind();
+    return;
+  }
   if (CChildFrame* child = ActiveChild(); child != nullptr) child->View().Rewind();
 }
 
@@ -437,6 +530,7 @@ void CMainFrame::UpdateCommands() {
                               FileExists(child->Document().DestinationName());
   for (const char* name : {"close", "zoomIn", "zoomOut", "zoomOutFull", "rewind", "fastForward", "syncMode"})
     Command(name)->setEnabled(hasDocument);
+  if (m_recordingWindow != nullptr) Command("rewind")->setEnabled(true);  // resets its elapsed time
   for (const char* name : {"saveDestinationAs", "makeDestinationTheSource", "discardDestination"})
     Command(name)->setEnabled(hasDestination);
   Command("syncMode")->setChecked(hasDocument && child->Document().SyncMode() != 0);
@@ -550,6 +644,11 @@ void CMainFrame::closeEvent(QCloseEvent* event) {
   if (m_core.Filters().RunBusy()) {
     // The run returns to this loop first; the window closes when asked again.
     m_core.Filters().RequestStop();
+    event->ignore();
+    return;
+  }
+  // A recording not yet saved is asked about first; keeping it keeps the program running.
+  if (m_recordingWindow != nullptr && !m_recordingWindow->close()) {
     event->ignore();
     return;
   }

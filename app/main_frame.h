@@ -22,6 +22,7 @@ class AppCore;
 class CChildFrame;
 class MultiFilterWindow;
 class ProgressWindow;
+class RecordingWindow;
 
 class CMainFrame : public QMainWindow, public FilterWindowHost, public ChainWindowHost {
   Q_OBJECT
@@ -46,6 +47,13 @@ class CMainFrame : public QMainWindow, public FilterWindowHost, public ChainWind
   // The "Multi-Filter" window, made when none is open, in front.
   MultiFilterWindow* OpenChainWindow();
   MultiFilterWindow* ChainWindow() const;
+  // The "Record File" window, made when none is open, in front; live: in live layout beside
+  // the chain window (if open).
+  RecordingWindow* OpenRecordingWindow(bool live);
+  RecordingWindow* RecordWindow() const;
+  // The chain window's "Live Preview": the recording window in live layout, its "&Record"
+  // pressed when input is not yet live, then the chain run on the live input.
+  int StartLivePreview();
   QDialog* FilterWindow(FilterTypeId type) const;
   ProgressWindow* Progress() const;
   // A menu or tool bar command by its object name ("play", "saveDestinationAs", ...).
@@ -102,6 +110,11 @@ class CMainFrame : public QMainWindow, public FilterWindowHost, public ChainWind
   void ShowProgress(ProgressModel* model);
   QString AskFileName(const QString& caption, const QString& suggestion, bool saving, int* bitsPerSample);
   void RememberPath(const QString& path);
+  // Document windows that show the log file read it again (a live run appended to it).
+  void RefreshLogDocuments();
+  bool LiveInputRunning();
+  // While the recording window is open, Play, Pause and Stop act on it.
+  bool TransportActsOnRecording();
 
   AppCore& m_core;
   QMdiArea* m_area = nullptr;
@@ -112,6 +125,7 @@ class CMainFrame : public QMainWindow, public FilterWindowHost, public ChainWind
   QMap<FilterTypeId, QPointer<QDialog>> m_filterWindows;
   QPointer<ProgressWindow> m_progress;
   QPointer<MultiFilterWindow> m_chainWindow;
+  QPointer<RecordingWindow> m_recordingWindow;
   bool m_closing = false;  // the destructor has begun taking the document windows down
 };
 

@@ -95,7 +95,13 @@ int FilterRun::RunFilter(RunView* view, FilterTypeId type, RunDialog* dialog, bo
   std::string destination;
   if (live) {
     destination = m_s.settings.Read(setting::kLogFileName);
-    if (destination.empty() && document != nullptr) destination = MakeTempFileName(document->TempFolder(), m_s.prompts);
+    if (destination.empty()) {
+      // A fresh temporary log, kept as the log file name so that later runs append to it.
+      destination = MakeTempFileName(
+          document != nullptr ? document->TempFolder() : m_s.settings.Read(setting::kTempPath), m_s.prompts);
+      if (destination.empty()) return 0;  // the message has been shown
+      m_s.settings.Write(setting::kLogFileName, destination);
+    }
   } else if (!preview && !analysis) {
     destination = document->DestinationName();
     if (destination.empty()) {
@@ -427,11 +433,17 @@ int FilterRun::ExecuteFilterRun(const std::string& source, const std::string& de
   }
   m_runBusy = true;
 
+  // A live run refused before its output device opens (a log file of another format, the
+  // wrong channels) leaves live input running; once started, its end stops the input.
+  bool liveStarted = false;
   auto finish = [&](int result) {
     m_s.devices.CloseOutput();
     m_s.devices.SetFilterRunActive(false);
-    if (live) {
-      m_s.devices.CloseInput();
+    if (live && liveStarted) {
+      if (m_liveInputStopper)
+        m_liveInputStopper();
+      else
+        m_s.devices.CloseInput();
       m_s.queue.DispatchPending();
     }
     if (m_progress != nullptr && m_progressWindow) m_progressWindow(nullptr);
@@ -462,6 +474,7 @@ int FilterRun::ExecuteFilterRun(const std::string& source, const std::string& de
   if (const int code = PrepareOutputBuffer(); code != kRunDone) return finish(code);
   if (const int code = SeekToRegion(); code != kRunDone) return finish(code);
   StartProgress(traits);
+  liveStarted = live;
   if (!OpenDevice(traits)) return finish(kRunDeviceFailed);
   m_startTick = std::chrono::steady_clock::now();
 

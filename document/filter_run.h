@@ -111,6 +111,9 @@ class FilterRun {
   void SetProgressListener(ProgressListener listener) { m_progressListener = std::move(listener); }
   // Called when the run has its region (before the engine is made) and when it ends.
   void SetProgressWindowHook(ProgressWindowHook hook) { m_progressWindow = std::move(hook); }
+  // Stops live input when a live run ends (the recording window's Stop); without one the
+  // input is closed directly.
+  void SetLiveInputStopper(std::function<void()> stopper) { m_liveInputStopper = std::move(stopper); }
 
  private:
   // The steps of ExecuteFilterRun, in order; each shows its own message and returns a code.
@@ -152,6 +155,7 @@ class FilterRun {
   ChainRunner m_chainRunner;
   ProgressListener m_progressListener;
   ProgressWindowHook m_progressWindow;
+  std::function<void()> m_liveInputStopper;
 };
 
 }  // namespace ztlive
