@@ -379,7 +379,9 @@ TEST_F(RecordingWindowJackTest, LivePreviewRunsTheChainUntilStopAndRunsAgain) {
     EXPECT_EQ(core->Run().liveInput, 0);
     ASSERT_TRUE(FileExists(log));
     logSizes.push_back(test::ReadBytes(log).size());
-    if (take == 0) ASSERT_TRUE(frame->OpenDocument(QString::fromStdString(log)));
+    if (take == 0) {
+      ASSERT_TRUE(frame->OpenDocument(QString::fromStdString(log)));
+    }
   }
   // The document window showing the log shows what the second run appended.
   ASSERT_NE(frame->ActiveChild(), nullptr);
