@@ -70,9 +70,10 @@ TEST(LiveBlockJack, ALiveRunPlaysItsInputBackAtEveryBlockSizeWithTheDelayItAllow
     ASSERT_EQ(source.PlayFileRegion(folder.File("chord.wav"), 0, 0), 0);
 
     const double design = test::DesignLagFrames(c.blockValues, c.preRoll, 2, kPeriod);
+    // The run ends before the source does: closing a device stalls the thread a while.
+    const size_t captureFrames = sourceFrames - size_t(c.idleMs) * kRate / 1000 - kRate / 4;
     const test::LiveCapture capture =
-        test::RunLivePass(engine, queue, input, output, run, kRate, sourceFrames + static_cast<size_t>(design) + kRate / 2,
-                          c.idleMs);
+        test::RunLivePass(engine, queue, input, output, run, kRate, captureFrames, c.idleMs);
     source.CloseOutput();
     ASSERT_TRUE(capture.opened) << (prompts.Entries().empty() ? "" : prompts.Entries()[0].text);
     EXPECT_TRUE(prompts.Entries().empty());
@@ -85,8 +86,8 @@ TEST(LiveBlockJack, ALiveRunPlaysItsInputBackAtEveryBlockSizeWithTheDelayItAllow
 
     // One step of rounding through the server's floats is allowed.
     const test::LagSurvey survey = test::SurveyLags(capture, kChunkFrames, 3 * long(design), 256);
-    const size_t sourceChunks = (sourceFrames - size_t(c.idleMs) * kRate / 1000) / kChunkFrames;
-    EXPECT_GE(survey.heard, sourceChunks - 4) << "the chord was played back whole";
+    const size_t playedChunks = (captureFrames - static_cast<size_t>(design)) / kChunkFrames;
+    EXPECT_GE(survey.heard, playedChunks - 2) << "the chord was played back whole";
     // A period the loaded server drops spoils a chunk or two, never many.
     EXPECT_LE(survey.Missed(), 2 + survey.heard / 20) << "chunks played that are not the input";
     ASSERT_FALSE(survey.lags.empty());

@@ -25,7 +25,8 @@ bool EqualAt(const LiveCapture& capture, size_t from, size_t count, long lag, Sa
 }  // namespace
 
 LiveCapture RunLivePass(DeviceEngine& engine, MessageQueue& queue, WaveStream& input, WaveStream& output,
-                        RunState& run, uint32_t rate, size_t frames, int idleMs) {
+                        RunState& run, uint32_t rate, size_t frames, int idleMs,
+                        const std::function<void()>& beforeClose) {
   LiveCapture capture;
   capture.left.reserve(frames + 8192);
   capture.right.reserve(frames + 8192);
@@ -52,6 +53,7 @@ LiveCapture RunLivePass(DeviceEngine& engine, MessageQueue& queue, WaveStream& i
       playing = output.WriteSample(0) != 0 && output.WriteSample(frame[0]) != 0;
     }
   }
+  if (beforeClose) beforeClose();
   run.stopRequested.store(1);
   engine.CloseOutput();
   engine.CloseInput();

@@ -7,6 +7,7 @@
 #pragma once
 
 #include <cstddef>
+#include <functional>
 #include <vector>
 
 #include "core/device_engine.h"
@@ -25,8 +26,10 @@ struct LiveCapture {
 // Opens live input and lets it feed the meters for idleMs (dispatching the engine's queue),
 // then runs the pass until `frames` frames have been captured (or a stop), in 16-bit stereo
 // at `rate`, and closes the engine's output and input.
+// beforeClose, when given, runs after the last block, before the devices close.
 LiveCapture RunLivePass(DeviceEngine& engine, MessageQueue& queue, WaveStream& input, WaveStream& output,
-                        RunState& run, uint32_t rate, size_t frames, int idleMs);
+                        RunState& run, uint32_t rate, size_t frames, int idleMs,
+                        const std::function<void()>& beforeClose = {});
 
 struct LagSurvey {
   size_t heard = 0;           // chunks whose right channel carries sound
