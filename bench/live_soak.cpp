@@ -15,6 +15,7 @@
 #include <time.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <chrono>
 #include <cstdio>
 #include <cstdlib>
@@ -155,9 +156,18 @@ int Soak(double seconds, int liveBlock, int preRoll) {
   RunEnvironment environment(std::move(owned), run, settings, prompts);
   const auto start = std::chrono::steady_clock::now();
   const auto end = start + std::chrono::duration<double>(seconds);
+  // The counts are taken when the time is up, before the stop: closing the devices stalls the
+  // thread while the input still records, which is no dropout of the run.
+  uint64_t overruns = 0;
+  uint64_t underruns = 0;
+  bool timeUp = false;
   environment.Queue().SetPumpHook([&](int maxWaitMs) {
     if (maxWaitMs != 0) environment.Queue().PollWake(maxWaitMs < 0 ? 10 : std::min(maxWaitMs, 10));
-    if (std::chrono::steady_clock::now() >= end) run.stopRequested.store(1);
+    if (std::chrono::steady_clock::now() < end || run.stopRequested.load() != 0) return;
+    overruns = devices.OverrunFrames();
+    underruns = devices.UnderrunFrames();
+    timeUp = true;
+    run.stopRequested.store(1);
   });
 
   NoNames names;
@@ -180,14 +190,14 @@ int Soak(double seconds, int liveBlock, int preRoll) {
   run.liveInput = 0;
   kill(player, SIGTERM);
   waitpid(player, nullptr, 0);
-  if (result != 1) {
-    std::fprintf(stderr, "the live run failed (%d)\n", result);
+  if (result != 1 || !timeUp) {
+    std::fprintf(stderr, "the live run failed or ended early (%d) after %.1f s\n", result, wall);
     return 1;
   }
   const double design = (double(liveBlock) / 2 * preRoll + kPeriod) / kRate * 1000;
   std::printf("| %d | %d | %.0f ms | %.0f s | %lld | %llu | %llu | %.4f s | %.2f %% |\n", liveBlock, preRoll, design, wall,
-              static_cast<long long>(run.clickCount), static_cast<unsigned long long>(devices.OverrunFrames()),
-              static_cast<unsigned long long>(devices.UnderrunFrames()), cpu / wall, 100 * cpu / wall);
+              static_cast<long long>(run.clickCount), static_cast<unsigned long long>(overruns),
+              static_cast<unsigned long long>(underruns), cpu / wall, 100 * cpu / wall);
   return 0;
 }
 
