@@ -58,6 +58,9 @@ bench: build
 	bench/compare_restoration_filters.py $(BUILD_DIR)
 	bench/compare_chain.py $(BUILD_DIR)
 	$(BUILD_DIR)/bench/sound_card_latency
+	$(BUILD_DIR)/bench/live_latency
+	$(BUILD_DIR)/bench/live_soak 600 4096 7
+	$(BUILD_DIR)/bench/live_soak 600 512 6
 	$(BUILD_DIR)/bench/pane_repaint_bench
 
 clean:

@@ -6,6 +6,12 @@
 
 namespace ztlive {
 
+int DeviceEngine::LiveBlockValues(int stored) {
+  int allowed = kSmallestLiveBlock;
+  while (allowed < kValuesPerBuffer && int64_t{stored} - allowed >= 2 * allowed - int64_t{stored}) allowed *= 2;
+  return allowed;
+}
+
 WaveDeviceFormat DeviceEngine::DeviceFormat(const WaveFormat& format) {
   return {format.channels, format.sampleRate, format.bitsPerSample, format.blockAlign};
 }
@@ -149,6 +155,8 @@ int DeviceEngine::OpenOutputForStream(const WaveDeviceFormat& format, uint32_t l
   CloseOutput();
   if (const int result = OpenOutputDevice(format); result != kWaveOk) return result;
   m_preRollCount = std::clamp(m_settings.preRollBuffers, 2, kOutputBufferCount);
+  // A live run plays buffers of the live block size; previews keep whole blocks.
+  m_outputBlockValues = m_run.liveInput ? LiveBlockValues(m_settings.liveBlockValues) : kValuesPerBuffer;
   m_submittedCount = 0;
   m_deviceStarted = false;
   m_playFrom = 0;
@@ -170,8 +178,20 @@ int DeviceEngine::OpenOutputForStream(const WaveDeviceFormat& format, uint32_t l
   m_outputBuffers[0].free = false;
   m_outputBuffers[0].header.flags |= kWaveHeaderDone;
   m_playStream.ResetCursor();
+  m_playStream.SetLiveBlockLength(m_outputBlockValues);
   m_output->Pause();
   if (m_run.engineState != 237) m_run.engineState = kEnginePlaying;
+  if (m_run.liveInput && m_input != nullptr) {
+    // The run reads from the next buffer on: what the device recorded before now (waiting
+    // here, or filled and not yet handled) only fed the meters.
+    DropWaitingInput();
+    uint64_t delivered = 0;
+    const uint64_t mostPending = static_cast<uint64_t>(kInputBufferCount) * static_cast<uint64_t>(m_inputBlockValues) *
+                                 static_cast<uint64_t>(std::max(1, (m_inputFormat.bitsPerSample + 7) / 8));
+    if (m_input->Position(delivered) == kWaveOk && delivered > m_inputBytesArrived)
+      m_staleInputBytes = std::min(delivered - m_inputBytesArrived, mostPending);
+  }
+  m_liveRunPlaying = m_run.liveInput != 0;
   return 0;
 }
 
@@ -287,6 +307,10 @@ void DeviceEngine::CloseOutput() {
   ReleaseOutputBuffers();
   m_output->Close();
   m_output.reset();
+  m_liveRunPlaying = false;
+  DropWaitingInput();  // live input goes on feeding the meters
+  m_playStream.SetLiveBlockLength(0);
+  m_outputBlockValues = kValuesPerBuffer;
   m_run.engineState = kEngineStopped;
 }
 
@@ -298,6 +322,8 @@ int DeviceEngine::OpenInput(const std::string& path, const WaveFormat& format, i
   CloseInput();
   m_recordStream.SetFormat(format);
   m_peakLeft = m_peakRight = 0;
+  // Live input records buffers of the live block size, each one block of the input stream.
+  m_inputBlockValues = m_run.liveInput ? LiveBlockValues(m_settings.liveBlockValues) : kValuesPerBuffer;
   if (m_run.liveInput) {
     m_recordStream.SetMode(kModeLiveInput);
     m_recordStream.ResetEnd();
@@ -317,13 +343,14 @@ int DeviceEngine::OpenInput(const std::string& path, const WaveFormat& format, i
   }
   m_input = std::move(input);
   m_inputFormat = deviceFormat;
+  if (m_run.liveInput) m_recordStream.SetLiveBlockLength(m_inputBlockValues);
   const int bytesPerSample = std::max(1, (format.bitsPerSample + 7) / 8);
   for (int i = 0; i < kInputBufferCount; ++i) {
     Buffer& buffer = m_inputBuffers[static_cast<size_t>(i)];
     buffer.data.assign(8192 * static_cast<size_t>(bytesPerSample), 0);
     buffer.header = WaveHeader();
     buffer.header.data = buffer.data.data();
-    buffer.header.bufferLength = static_cast<uint32_t>(kValuesPerBuffer * bytesPerSample);
+    buffer.header.bufferLength = static_cast<uint32_t>(m_inputBlockValues * bytesPerSample);
     buffer.header.user = i;
     if (m_input->Prepare(buffer.header) != kWaveOk || m_input->Add(buffer.header) != kWaveOk) {
       m_prompts.Show(StringText(StringId::kRecordSetupFailed), "", PromptIcon::Error);
@@ -332,6 +359,7 @@ int DeviceEngine::OpenInput(const std::string& path, const WaveFormat& format, i
     }
   }
   m_bytesRecorded = m_run.liveInput ? 0 : static_cast<uint32_t>(m_recordStream.DataBytes());
+  m_inputBytesArrived = m_staleInputBytes = 0;
   m_input->Start();
   return 0;
 }
@@ -344,9 +372,16 @@ void DeviceEngine::OnInputData(uintptr_t handle, WaveHeader* header) {
   if (m_input == nullptr || header == nullptr || handle != m_input->Handle()) return;
   m_input->Unprepare(*header);
   MeasurePeaks(header->data, header->bytesRecorded, m_inputFormat);
+  m_inputBytesArrived += header->bytesRecorded;
   const bool recording = m_run.engineState == 183 || m_run.engineState == 237;
   if (recording && m_run.liveInput) {
-    m_liveBuffers.push_back(header);  // the input stream takes it when its ReadBlock waits
+    if (m_liveRunPlaying && m_staleInputBytes == 0) {
+      m_liveBuffers.push_back(header);  // the input stream takes it when its ReadBlock waits
+      return;
+    }
+    // No run reads it, or it was recorded before the run began: it only fed the meters.
+    m_staleInputBytes -= std::min<uint64_t>(m_staleInputBytes, header->bytesRecorded);
+    RequeueInput(*header);
     return;
   }
   if (recording) {
@@ -370,6 +405,14 @@ bool DeviceEngine::FillLiveBlock(void* context, WaveStream& stream) {
   return true;
 }
 
+void DeviceEngine::DropWaitingInput() {
+  while (!m_liveBuffers.empty()) {
+    WaveHeader* header = m_liveBuffers.front();
+    m_liveBuffers.pop_front();
+    RequeueInput(*header);
+  }
+}
+
 void DeviceEngine::ReleaseInputBuffers() {
   for (Buffer& buffer : m_inputBuffers) {
     if (m_input != nullptr && (buffer.header.flags & kWaveHeaderPrepared)) m_input->Unprepare(buffer.header);
@@ -390,6 +433,8 @@ void DeviceEngine::CloseInput() {
   m_input->Close();
   ReleaseInputBuffers();
   m_input.reset();
+  m_recordStream.SetLiveBlockLength(0);
+  m_inputBlockValues = kValuesPerBuffer;
 }
 
 uint32_t DeviceEngine::RecordPosition() {

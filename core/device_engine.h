@@ -4,7 +4,9 @@
 // buffers as messages on the queue; the waits dispatch messages, so the handlers run. It also
 // records from the input device into a file or, for live input, into the input stream's
 // block: recorded buffers wait in order until the input stream's ReadBlock takes them, so a
-// filter never sees its block change under it.
+// filter never sees its block change under it. Buffers wait only while a live run plays (its
+// output is open); before that live input only feeds the meters, and a run starts with the
+// input that arrives after its output opened, so waiting input never adds to its delay.
 #pragma once
 
 #include <array>
@@ -28,12 +30,20 @@ class DeviceEngine : public MessageHandler {
   static constexpr int kOutputBufferCount = 51;
   static constexpr int kInputBufferCount = 18;
   static constexpr int kValuesPerBuffer = 4096;
+  static constexpr int kSmallestLiveBlock = 256;
 
   struct Settings {
     unsigned outputDevice = 0;  // "DevOut"
     unsigned inputDevice = 0;   // "DevIn"
     int preRollBuffers = 7;     // "PreRollBuffs", held to 2 ... 51 for streamed output
+    // "LiveBlockSize": values per input buffer, input block and play buffer of live runs
+    // (the pre-roll counts these buffers); held to an allowed size when used.
+    int liveBlockValues = kValuesPerBuffer;
   };
+
+  // The allowed live block size nearest to a stored one: a power of two from 256 to 4096
+  // values (halfway between two, the larger).
+  static int LiveBlockValues(int stored);
 
   // Gets a copy of every buffer the output device has played, with its format.
   using OutputObserver = std::function<void(const uint8_t* bytes, size_t length, const WaveDeviceFormat& format)>;
@@ -102,6 +112,8 @@ class DeviceEngine : public MessageHandler {
   static int HandOver(void* context, WaveStream& stream);
   static bool FillLiveBlock(void* context, WaveStream& stream);
   void RequeueInput(WaveHeader& header);
+  // Gives the waiting live buffers back to the input device, unread.
+  void DropWaitingInput();
   void ReleaseInputBuffers();
   void ShowDeviceError(const std::string& text);
 
@@ -119,6 +131,7 @@ class DeviceEngine : public MessageHandler {
   WaveDeviceFormat m_outputFormat;
   std::array<Buffer, kOutputBufferCount> m_outputBuffers;
   int m_bytesPerSample = 2;
+  int m_outputBlockValues = kValuesPerBuffer;  // values per play buffer of the open output
   int m_preRollCount = 7;
   int m_submittedCount = 0;
   bool m_deviceStarted = false;
@@ -134,8 +147,12 @@ class DeviceEngine : public MessageHandler {
 
   std::unique_ptr<WaveIn> m_input;
   WaveDeviceFormat m_inputFormat;
+  int m_inputBlockValues = kValuesPerBuffer;  // values per input buffer of the open input
   std::array<Buffer, kInputBufferCount> m_inputBuffers;
   std::deque<WaveHeader*> m_liveBuffers;  // recorded, waiting for the input stream's ReadBlock
+  bool m_liveRunPlaying = false;          // a live run's output is open: its input waits for it
+  uint64_t m_inputBytesArrived = 0;       // bytes of the input buffers handled since the input opened
+  uint64_t m_staleInputBytes = 0;         // recorded before the live run's output opened: dropped
   uint32_t m_bytesRecorded = 0;
 };
 

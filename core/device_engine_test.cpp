@@ -4,7 +4,10 @@
 
 #include <gtest/gtest.h>
 
+#include <climits>
+
 #include "platform/scripted_prompts.h"
+#include "platform/settings_store.h"
 #include "platform/virtual_sound_card.h"
 #include "testing/test_folder.h"
 #include "testing/wave_bytes.h"
@@ -195,13 +198,19 @@ TEST_F(DeviceEngineTest, LiveInputFillsTheBlockOnlyWhileReadBlockWaitsAndInOrder
   const WaveFormat format = MakePcmFormat(1, 8000, 16);
   ASSERT_EQ(engine.OpenInput("", format, kCreateOverwrite), 0);
   EXPECT_EQ(recordStream.Mode(), kModeLiveInput);
+  clockRunning = false;
+  card.Advance(2 * 4096);  // before a run plays, buffers only feed the meters
+  queue.DispatchPending();
+  EXPECT_NE(engine.PeakLeft(), 0);
+  playStream.SetFormat(format);
+  ASSERT_EQ(engine.OpenOutputForStream(DeviceEngine::DeviceFormat(format), 0), 0);
+  const uint64_t runStart = 2 * 2 * 4096;  // bytes recorded before the run
 
   // Two buffers arrive while a filter is busy: its block must not change.
   card.Advance(2 * 4096);
   queue.DispatchPending();
   EXPECT_EQ(recordStream.End(), recordStream.Begin());
 
-  clockRunning = false;
   SampleValue* first = nullptr;
   SampleValue* last = nullptr;
   for (int block = 0; block < 3; ++block) {
@@ -209,7 +218,7 @@ TEST_F(DeviceEngineTest, LiveInputFillsTheBlockOnlyWhileReadBlockWaitsAndInOrder
     ASSERT_EQ(recordStream.ReadBlock(0, 0, &first, &last), 0);
     ASSERT_EQ(last - first, 4096);
     for (int i = 0; i < 4096; i += 513) {
-      const uint64_t offset = 2 * (static_cast<uint64_t>(block) * 4096 + static_cast<uint64_t>(i));
+      const uint64_t offset = runStart + 2 * (static_cast<uint64_t>(block) * 4096 + static_cast<uint64_t>(i));
       const auto sample = static_cast<int16_t>(Signal(offset) | Signal(offset + 1) << 8);
       ASSERT_EQ(first[i], sample * 256) << "block " << block << ", value " << i;
     }
@@ -217,6 +226,72 @@ TEST_F(DeviceEngineTest, LiveInputFillsTheBlockOnlyWhileReadBlockWaitsAndInOrder
   run.stopRequested = 1;
   EXPECT_EQ(recordStream.ReadBlock(0, 0, &first, &last), 1);
   engine.CloseInput();
+}
+
+TEST(LiveBlockSetting, AnyStoredValueBecomesTheNearestAllowedBlock) {
+  const struct {
+    int stored;
+    int used;
+  } cases[] = {{INT_MIN, 256}, {-512, 256},  {0, 256},     {255, 256},    {256, 256},   {383, 256},
+               {384, 512},     {512, 512},   {767, 512},   {768, 1024},   {1000, 1024}, {1024, 1024},
+               {2048, 2048},   {3071, 2048}, {3072, 4096}, {4096, 4096},  {4097, 4096}, {INT_MAX, 4096}};
+  for (const auto& c : cases) EXPECT_EQ(DeviceEngine::LiveBlockValues(c.stored), c.used) << "stored " << c.stored;
+}
+
+TEST(LiveBlockSetting, TheStoredTextIsReadWithItsDefaultAndHeldToAnAllowedBlock) {
+  TestFolder folder;
+  const struct {
+    const char* text;  // the settings file, or null for none
+    int used;
+  } cases[] = {{nullptr, 4096}, {"[ZANTO]\nLiveBlockSize=512\n", 512}, {"[zanto]\nLiveBlockSize=600\n", 512},
+               {"[ZANTO]\nLiveBlockSize=many\n", 4096}, {"[ZANTO]\nLiveBlockSize=0x100\n", 256},
+               {"[ZANTO]\nLiveBlockSize=-3\n", 256}};
+  for (const auto& c : cases) {
+    const std::string path = folder.File("settings.ini");
+    if (c.text != nullptr) test::WriteFileText(path, c.text);
+    const SettingsStore store(path);
+    EXPECT_EQ(DeviceEngine::LiveBlockValues(store.Read(setting::kLiveBlockSize)), c.used)
+        << (c.text != nullptr ? c.text : "no file");
+  }
+}
+
+TEST_F(DeviceEngineTest, LiveRunsReadAndPlayBlocksOfTheLiveBlockSizeAndCountThePreRollInThem) {
+  card.SetInputSignal(Signal);
+  clockRunning = false;
+  engine.SetSettings({0, 0, 3, 1000});  // held to 1024 values
+  run.liveInput = 1;
+  run.engineState = 237;
+  run.regionEnd = 0xFFFFFFFC;
+  const WaveFormat format = MakePcmFormat(1, 8000, 16);
+  ASSERT_EQ(engine.OpenInput("", format, kCreateOverwrite), 0);
+  EXPECT_EQ(recordStream.LiveBlockLength(), 1024);
+  card.Advance(2 * 1024);  // recorded before the run, handled after its output opened: dropped
+  playStream.SetFormat(format);
+  ASSERT_EQ(engine.OpenOutputForStream(DeviceEngine::DeviceFormat(format), 0), 0);
+  EXPECT_EQ(playStream.LiveBlockLength(), 1024);
+
+  card.Advance(3 * 1024);  // three input buffers of 1024 values
+  queue.DispatchPending();
+  SampleValue* first = nullptr;
+  SampleValue* last = nullptr;
+  for (int block = 0; block < 3; ++block) {
+    ASSERT_EQ(recordStream.ReadBlock(0, 0, &first, &last), 0);
+    ASSERT_EQ(last - first, 1024) << "block " << block;
+    const uint64_t offset = 2 * 1024 * static_cast<uint64_t>(block + 2) + 2 * 1023;
+    EXPECT_EQ(last[-1], static_cast<int16_t>(Signal(offset) | Signal(offset + 1) << 8) * 256) << "block " << block;
+    // Handing over the second block fills the pre-roll (PreRollBuffs - 1 = 2 buffers).
+    for (const SampleValue* value = first; value < last; ++value) ASSERT_EQ(playStream.WriteSample(*value), 1);
+    card.Advance(100);
+    EXPECT_EQ(card.Played().size(), block < 2 ? 0u : 200u) << "block " << block;
+  }
+  engine.CloseOutput();
+  engine.CloseInput();
+  EXPECT_EQ(recordStream.LiveBlockLength(), 4096);
+  EXPECT_EQ(playStream.LiveBlockLength(), 4096);
+
+  run.liveInput = 0;  // a preview keeps whole blocks
+  ASSERT_EQ(engine.OpenOutputForStream(DeviceEngine::DeviceFormat(format), 0), 0);
+  EXPECT_EQ(playStream.LiveBlockLength(), 4096);
 }
 
 }  // namespace

@@ -333,6 +333,13 @@ int WaveStream::ReadBlock(int history, int lookAhead, SampleValue** first, Sampl
   return run.stopRequested.load(std::memory_order_relaxed);
 }
 
+void WaveStream::SetLiveBlockLength(int values) {
+  if (m_base == nullptr) return;
+  m_limit = m_begin + (values > 0 && values < m_blockSize ? values : m_blockSize);
+  m_end = std::min(m_end, m_limit);
+  m_cursor = std::min(m_cursor, m_end);
+}
+
 int WaveStream::ReadLiveBlock(SampleValue** first, SampleValue** last) {
   // The input device fills the block from begin to limit; wait for it, one message a round.
   RunState& run = m_run;
@@ -342,6 +349,10 @@ int WaveStream::ReadLiveBlock(SampleValue** first, SampleValue** last) {
     if (m_queue == nullptr) return 1;  // nobody could ever fill it
     m_queue->DispatchOne(100);
   }
+  // Live input has no future: the look-ahead reads as silence, as past the end of a file,
+  // never as what an earlier run left behind the block.
+  const size_t silence = std::min(static_cast<size_t>(m_lookAhead), static_cast<size_t>(m_valuesEnd - m_end));
+  std::fill_n(m_end, silence, SampleValue{0});
   *first = m_begin;
   *last = m_end;
   m_cursor = m_begin;

@@ -139,6 +139,11 @@ class WaveStream {
   int BytesPerSample() const { return m_bytesPerSample; }
   uint32_t AvgBytesPerSecond() const { return m_format.avgBytesPerSecond; }
   int BlockSize() const { return m_blockSize; }
+  // The block that live input fills and that the device modes hand over, in values: at most
+  // the block size; 0 or anything larger restores the whole block. Set while the block is
+  // empty. File reads always take whole blocks of BlockSize().
+  void SetLiveBlockLength(int values);
+  int LiveBlockLength() const { return static_cast<int>(m_limit - m_begin); }
   const RunState& Run() const { return m_run; }
   int HistoryCapacity() const { return m_historyCapacity; }
   int History() const { return m_history; }

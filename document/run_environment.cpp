@@ -11,7 +11,8 @@ constexpr int kMaxPreRollBuffers = 51;
 DeviceEngine::Settings ReadDeviceSettings(const SettingsStore& settings) {
   return {static_cast<unsigned>(std::max(0, settings.Read(setting::kDevOut))),
           static_cast<unsigned>(std::max(0, settings.Read(setting::kDevIn))),
-          std::min(settings.Read(setting::kPreRollBuffs), kMaxPreRollBuffers)};
+          std::min(settings.Read(setting::kPreRollBuffs), kMaxPreRollBuffers),
+          DeviceEngine::LiveBlockValues(settings.Read(setting::kLiveBlockSize))};
 }
 
 }  // namespace

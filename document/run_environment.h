@@ -21,7 +21,8 @@ class RunEnvironment {
   static constexpr int kBlockValues = 4096;
   static constexpr int kHistoryCapacity = 8192;  // room for the longest history and look-ahead of any engine
 
-  // The device engine starts with "DevOut", "DevIn" and "PreRollBuffs" from settings.
+  // The device engine starts with "DevOut", "DevIn", "PreRollBuffs" and "LiveBlockSize" from
+  // settings.
   RunEnvironment(std::unique_ptr<WaveSystem> cards, RunState& run, SettingsStore& settings, Prompts& prompts);
   // Stops what plays or records; the pump hook is removed first.
   ~RunEnvironment();

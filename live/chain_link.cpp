@@ -46,7 +46,7 @@ void ChainLink::Collect() {
 }
 
 bool ChainLink::NextBlock() {
-  const size_t block = static_cast<size_t>(m_source.BlockSize());
+  const size_t block = static_cast<size_t>(m_source.LiveBlockLength());
   const size_t pending = Pending();
   // A block is handed on once it is certain not to be the last (one value more than the
   // block has arrived) and its look-ahead is complete, or once nothing more will come.

@@ -1,6 +1,6 @@
 // The link between two filters of a chain. The filter before it writes into the link's sink
 // (a memory stream); the link collects those values and hands them to the filter after it in
-// the blocks a read of a file holding them would give: full blocks of the stream's block size
+// the blocks a read of a file holding them would give: full blocks of the stream's block length
 // with the look-ahead that filter asks for, the tail of the last block as its history, and a
 // short last block once the filter before has finished. So every filter of a chain sees
 // exactly what it would see when the filters run one after the other through files; values
@@ -24,6 +24,8 @@ class ChainLink {
   void SetFormat(const WaveFormat& format);
   // The next filter's history and look-ahead, in values.
   void SetReadSpan(int history, int lookAhead);
+  // Values per block handed on (a live run's short blocks); at most the block size.
+  void SetBlockLength(int values) { m_source.SetLiveBlockLength(values); }
 
   WaveStream& Sink() { return m_sink; }
   WaveStream& Source() { return m_source; }

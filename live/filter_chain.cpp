@@ -311,6 +311,8 @@ int FilterChain::BuildStreams(WaveStream& source, WaveStream& destination) {
     if (node.type == kFileConversionType) format = ConvertedFormat(format, node.processor->values.p[3]);
     auto link = std::make_unique<ChainLink>(source.BlockSize(), source.HistoryCapacity(), m_run);
     if (!link->HasBuffers()) return 0;
+    // A live source reads short blocks: the links hand on blocks as short, adding no delay.
+    link->SetBlockLength(source.LiveBlockLength());
     link->SetFormat(format);
     link->SetReadSpan(m_runFilters[k + 1]->processor->GetHistoryLength(),
                       m_runFilters[k + 1]->processor->GetLookahead());
