@@ -94,8 +94,9 @@ int FilterRun::RunFilter(RunView* view, FilterTypeId type, RunDialog* dialog, bo
   CZantoDoc* document = view != nullptr ? &view->Document() : nullptr;
   std::string destination;
   if (live) {
-    destination = m_s.settings.Read(setting::kLogFileName);
-    if (destination.empty() && document != nullptr) destination = MakeTempFileName(document->TempFolder(), m_s.prompts);
+    destination = m_liveLogName.value_or(m_s.settings.Read(setting::kLogFileName));
+    if (destination.empty() && !m_liveLogName && document != nullptr)
+      destination = MakeTempFileName(document->TempFolder(), m_s.prompts);
   } else if (!preview && !analysis) {
     destination = document->DestinationName();
     if (destination.empty()) {
