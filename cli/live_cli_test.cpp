@@ -84,6 +84,31 @@ TEST(InputOptions, TheFormatComesFromTheOptionsOrTheStoredChoicesWithWholeFrames
   }
 }
 
+TEST(InputOptions, LevelsArePeaksPerChannelInDecibelsOfFullScale) {
+  const struct {
+    std::vector<SampleValue> values;
+    int channels;
+    SampleValue left;
+    SampleValue right;
+    const char* leftText;
+  } cases[] = {
+      {{kSampleMax, -5, 3, 2}, 2, kSampleMax, 5, "  0.0 dB"},
+      {{1, -kSampleMax / 2 - 1, 3, 2}, 1, kSampleMax / 2 + 1, kSampleMax / 2 + 1, " -6.0 dB"},
+      {{0, 0, 0, 0}, 2, 0, 0, " -inf dB"},
+      {{1, 0}, 2, 1, 0, "-99.9 dB"},
+      {{INT32_MIN, 0}, 2, INT32_MAX, 0, " 48.2 dB"},
+  };
+  for (const auto& job : cases) {
+    SCOPED_TRACE(job.leftText);
+    SampleValue left = -1;
+    SampleValue right = -1;
+    MeasurePeaks(job.values.data(), job.values.data() + job.values.size(), job.channels, left, right);
+    EXPECT_EQ(left, job.left);
+    EXPECT_EQ(right, job.right);
+    EXPECT_EQ(PeakText(left), job.leftText);
+  }
+}
+
 TEST(LiveCli, WrongUsageExitsWithTwoBeforeAnyDeviceOrFileIsTouched) {
   TestFolder home;
   TestFolder files;
