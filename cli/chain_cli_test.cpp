@@ -210,24 +210,6 @@ std::vector<float> WaveFloats(const std::string& path) {
   return values;
 }
 
-// The share of the played signal's stretches of 1024 frames that the recording holds sample
-// for sample (one step of rounding through the server's floats aside), each wherever it is
-// found: a loaded machine may drop or repeat a period between two JACK clients.
-double ShareFoundIn(const std::vector<float>& recorded, const std::vector<float>& played) {
-  constexpr size_t kStretch = 2 * 1024;
-  size_t found = 0;
-  size_t stretches = 0;
-  for (size_t from = 0; from + kStretch <= played.size(); from += kStretch, ++stretches) {
-    const long at = ztlive::test::FindLag(recorded, played, from, kStretch, 2) + static_cast<long>(from);
-    if (at < 0 || static_cast<size_t>(at) + kStretch > recorded.size()) continue;
-    double worst = 0;
-    for (size_t i = 0; i < kStretch; ++i)
-      worst = std::max(worst, std::abs(double(recorded[static_cast<size_t>(at) + i]) - played[from + i]));
-    if (worst <= 1.01 / 32768) ++found;
-  }
-  return stretches == 0 ? 0 : double(found) / double(stretches);
-}
-
 // The root mean square of the values from `from` on.
 double Rms(const std::vector<float>& values, size_t from) {
   double sum = 0;
@@ -314,7 +296,7 @@ TEST(ChainCli, APreviewPlaysTheChainsOutputOnTheSoundCard) {
   const std::vector<float> expected = WaveFloats(files.File("expected.wav"));
   ASSERT_EQ(expected.size(), size_t{2 * 66150});
   const std::vector<float> recorded = WaveFloats(files.File("recorded.wav"));
-  EXPECT_GT(ShareFoundIn(recorded, expected), 0.0) << "no stretch of the chain's output was played as it is";
+  EXPECT_GT(ztlive::test::ShareFoundIn(recorded, expected, 2, 1024, 1.01 / 32768), 0.0) << "no stretch of the chain's output was played as it is";
   const double level = Rms(recorded, Loudest(recorded, expected.size()));
   EXPECT_NEAR(level / Rms(expected, 0), 1.0, 0.35);
   const std::vector<float> original = WaveFloats(source);

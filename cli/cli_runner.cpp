@@ -1,6 +1,7 @@
 #include "cli/cli_runner.h"
 
 #include <fcntl.h>
+#include <signal.h>
 #include <spawn.h>
 #include <sys/wait.h>
 
@@ -43,6 +44,8 @@ bool CliProcess::Running() {
   m_status = status;
   return false;
 }
+
+bool CliProcess::Send(int signal) { return Running() && kill(m_pid, signal) == 0; }
 
 CliResult CliProcess::Finish() {
   CliResult result;

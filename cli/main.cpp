@@ -11,8 +11,10 @@
 #include "cli/device_commands.h"
 #include "cli/filters_command.h"
 #include "cli/info_command.h"
+#include "cli/live_command.h"
 #include "cli/peaks_command.h"
 #include "cli/process_command.h"
+#include "cli/record_command.h"
 #include "cli/settings_command.h"
 #include "platform/console_prompts.h"
 #include "platform/string_table.h"
@@ -23,7 +25,8 @@ namespace {
 
 const Command* const kCommands[] = {&kProcessCommand, &kChainCommand,    &kFiltersCommand, &kDemoCommand,
                                     &kConvertCommand, &kInfoCommand,     &kPeaksCommand,   &kMarkersCommand,
-                                    &kSettingsCommand, &kDevicesCommand, &kPlayCommand};
+                                    &kSettingsCommand, &kDevicesCommand, &kPlayCommand,
+                                    &kRecordCommand,   &kLiveCommand};
 
 void PrintHelp(std::FILE* stream) {
   std::fprintf(stream,

@@ -429,10 +429,14 @@ bool WaveStream::FillBlock(const SampleValue* values, size_t count, size_t avail
 
 int WaveStream::WriteSampleToBlock(SampleValue value) {
   const bool fileOpen = m_file.IsOpen();
-  if (fileOpen && m_mode == kModeDeviceAndLog && m_run.logToFile && !PackIntoIoBuffer(value)) return 0;
   // A file open in another mode than device-and-log takes nothing more.
   if (fileOpen && m_mode != kModeDeviceAndLog) return 1;
-  if (m_mode != kModeMemory && m_end >= m_limit && !HandOverBlock()) return 0;
+  // After a refused hand-over, or a stop that came while the device took the block, the value
+  // is neither logged nor kept: a stopped log ends after a whole block, so after whole frames.
+  if (m_mode != kModeMemory && m_end >= m_limit &&
+      (!HandOverBlock() || m_run.stopRequested.load(std::memory_order_relaxed)))
+    return 0;
+  if (fileOpen && m_run.logToFile && !PackIntoIoBuffer(value)) return 0;
   if (m_end >= m_valuesEnd) return 0;  // a memory block is emptied by its owner before it fills
   *m_end++ = ClipValue(value);
   return m_run.stopRequested.load(std::memory_order_relaxed) ? 0 : 1;

@@ -271,6 +271,39 @@ TEST_F(WaveWrite, DeviceAndLogPacksIntoTheFileOnlyWhileLogging) {
   EXPECT_EQ(stream.DataBytes(), 8u);
 }
 
+TEST_F(WaveWrite, AStoppedLogEndsAfterAWholeBlock) {
+  // A stop comes while the device waits for a free buffer: the block is refused, or taken
+  // with the stop raised meanwhile. Either way the value after the block is not logged.
+  struct StoppingDevice {
+    static int Take(void* context, WaveStream& stream) {
+      auto* device = static_cast<StoppingDevice*>(context);
+      device->run->stopRequested = 1;
+      return device->accept;
+    }
+    RunState* run;
+    int accept;
+  };
+  for (const int accept : {0, 1}) {
+    SCOPED_TRACE(accept ? "taken" : "refused");
+    run.stopRequested = 0;
+    WaveStream output(4, 4, run);
+    StoppingDevice device{&run, accept};
+    output.SetDeviceHandOver(&StoppingDevice::Take, &device);
+    WaveFormat format = MakePcmFormat(2, 8000, 16);
+    ASSERT_EQ(output.Create(folder.File("log.wav"), format, kCreateOverwrite), kStreamOk);
+    output.SetMode(kModeDeviceAndLog);
+    ASSERT_EQ(output.PrepareWriteBuffer(), 0);
+    run.logToFile = 1;
+    for (SampleValue v = 1; v <= 4; ++v) ASSERT_EQ(output.WriteSample(v * 256), 1);
+    EXPECT_EQ(output.WriteSample(5 * 256), 0);
+    ASSERT_EQ(output.FinishWrite(kFlagDirty, kFlagDirty), 0);
+    output.Close();
+    ASSERT_EQ(stream.Open(folder.File("log.wav"), kOpenRead), kStreamOk);
+    EXPECT_EQ(stream.DataBytes(), 8u) << "two whole frames, not the left half of a third";
+    stream.Close();
+  }
+}
+
 TEST_F(WaveWrite, TwentyBitFilesAreReadAndWrittenAsThreeByteData) {
   test::WriteBytes(folder.File("20.wav"), WaveBytes().Format(1, 1, 96000, 20).Data({0xFF, 0xFF, 0xFF, 0x12, 0x34, 0x56}).Build());
   ASSERT_EQ(stream.Open(folder.File("20.wav"), kOpenRead), kStreamOk);

@@ -94,8 +94,9 @@ int FilterRun::RunFilter(RunView* view, FilterTypeId type, RunDialog* dialog, bo
   CZantoDoc* document = view != nullptr ? &view->Document() : nullptr;
   std::string destination;
   if (live) {
-    destination = m_s.settings.Read(setting::kLogFileName);
-    if (destination.empty()) {
+    // The log named for this run (none: nothing is logged), else the log file setting.
+    destination = m_liveLogName.value_or(m_s.settings.Read(setting::kLogFileName));
+    if (destination.empty() && !m_liveLogName) {
       // A fresh temporary log, kept as the log file name so that later runs append to it.
       destination = MakeTempFileName(
           document != nullptr ? document->TempFolder() : m_s.settings.Read(setting::kTempPath), m_s.prompts);

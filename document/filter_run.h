@@ -107,6 +107,9 @@ class FilterRun {
   int64_t LoopMilliseconds() const;
 
   void SetChainRunner(ChainRunner runner) { m_chainRunner = std::move(runner); }
+  // The log file of the live runs that follow, in place of the setting "LogFileName"; an
+  // empty name: no log file at all. Nothing: the setting again.
+  void SetLiveLogName(std::optional<std::string> name) { m_liveLogName = std::move(name); }
   // Called at every progress tick (every 1200 ms) and once at the end of the loop.
   void SetProgressListener(ProgressListener listener) { m_progressListener = std::move(listener); }
   // Called when the run has its region (before the engine is made) and when it ends.
@@ -153,6 +156,7 @@ class FilterRun {
   std::chrono::steady_clock::time_point m_endTick;
   std::chrono::steady_clock::time_point m_lastProgressTick;
   ChainRunner m_chainRunner;
+  std::optional<std::string> m_liveLogName;
   ProgressListener m_progressListener;
   ProgressWindowHook m_progressWindow;
   std::function<void()> m_liveInputStopper;

@@ -33,6 +33,8 @@ class RunEnvironment {
   WaveSystem& Cards() { return *m_cards; }
   DeviceEngine& Devices() { return *m_devices; }
   FilterRun& Runner() { return *m_filterRun; }
+  // The input stream: a file's blocks, or the live input's.
+  const WaveStream& InputStream() const { return m_input; }
 
   // Reads the device settings again into the device engine.
   void ApplyDeviceSettings();

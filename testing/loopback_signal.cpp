@@ -38,6 +38,34 @@ long FindLag(const std::vector<float>& recorded, const std::vector<float>& playe
   return best < 0 ? -1 : best - static_cast<long>(from);
 }
 
+double ShareFoundIn(const std::vector<float>& recorded, const std::vector<float>& played, size_t channels,
+                    size_t stretchFrames, double tolerance) {
+  const size_t stretch = stretchFrames * channels;
+  // The largest difference of a stretch placed at `at` in the recording, or none.
+  auto worstAt = [&](size_t from, long at) {
+    if (at < 0 || static_cast<size_t>(at) + stretch > recorded.size()) return 1e300;
+    double worst = 0;
+    for (size_t i = 0; i < stretch; ++i)
+      worst = std::max(worst, std::abs(double(recorded[static_cast<size_t>(at) + i]) - played[from + i]));
+    return worst;
+  };
+  size_t found = 0;
+  size_t stretches = 0;
+  long lag = -1;  // of the last stretch found: the next one is tried there first
+  for (size_t from = 0; from + stretch <= played.size(); from += stretch, ++stretches) {
+    if (lag >= 0 && worstAt(from, lag + static_cast<long>(from)) <= tolerance) {
+      ++found;
+      continue;
+    }
+    const long searched = FindLag(recorded, played, from, stretch, channels);
+    if (searched >= 0 && worstAt(from, searched + static_cast<long>(from)) <= tolerance) {
+      ++found;
+      lag = searched;
+    }
+  }
+  return stretches == 0 ? 0 : double(found) / double(stretches);
+}
+
 double WorstDifference(const std::vector<float>& recorded, const std::vector<float>& played, long lag) {
   double worst = 0;
   for (size_t i = 0; i < played.size(); ++i)

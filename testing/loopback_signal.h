@@ -16,6 +16,12 @@ std::vector<float> ChordValues(size_t frames, size_t channels, double sampleRate
 long FindLag(const std::vector<float>& recorded, const std::vector<float>& played, size_t from, size_t window,
              size_t channels);
 
+// The share of the played signal's stretches of stretchFrames frames that the recording holds
+// value for value (within tolerance), each wherever it is found: a loaded machine may drop or
+// repeat a server period between two JACK clients.
+double ShareFoundIn(const std::vector<float>& recorded, const std::vector<float>& played, size_t channels,
+                    size_t stretchFrames, double tolerance);
+
 // The largest difference between the played samples and the recording from lag on.
 double WorstDifference(const std::vector<float>& recorded, const std::vector<float>& played, long lag);
 
