@@ -275,7 +275,7 @@ TEST_F(WaveWrite, AStoppedLogEndsAfterAWholeBlock) {
   // A stop comes while the device waits for a free buffer: the block is refused, or taken
   // with the stop raised meanwhile. Either way the value after the block is not logged.
   struct StoppingDevice {
-    static int Take(void* context, WaveStream& stream) {
+    static int Take(void* context, WaveStream&) {
       auto* device = static_cast<StoppingDevice*>(context);
       device->run->stopRequested = 1;
       return device->accept;
