@@ -1,5 +1,5 @@
 // Filter chains through the real ztlive-cli: a chain writes what its filters write one after
-// the other, chain presets round-trip through save, show and process, bad SPECs touch no file,
+// the other, chain presets round-trip through save, show and process, bad filter lists touch no file,
 // and a preview plays the chain's output on the sound card. The preview test records the JACK
 // loopback while the program runs as a child process.
 #include <gtest/gtest.h>
@@ -50,7 +50,7 @@ TEST(ChainCli, AChainWritesWhatItsFiltersWriteOneAfterTheOther) {
   // 16 bits: the chain cuts the values between its filters as the files of one-by-one runs do.
   const std::string source = MakeSource(files, 16);
   const struct {
-    const char* spec;
+    const char* filterList;
     std::vector<std::string> chainOptions;
     std::vector<std::vector<std::string>> steps;  // the options of each filter's run on its own
   } cases[] = {
@@ -70,9 +70,9 @@ TEST(ChainCli, AChainWritesWhatItsFiltersWriteOneAfterTheOther) {
   };
   int n = 0;
   for (const auto& job : cases) {
-    SCOPED_TRACE(job.spec);
+    SCOPED_TRACE(job.filterList);
     const std::string chained = files.File("chained" + std::to_string(n) + ".wav");
-    std::vector<std::string> args{"process", "--chain", job.spec};
+    std::vector<std::string> args{"process", "--chain", job.filterList};
     args.insert(args.end(), job.chainOptions.begin(), job.chainOptions.end());
     args.insert(args.end(), {source, chained});
     const CliResult chain = RunCli(args, home.Path());
@@ -92,7 +92,7 @@ TEST(ChainCli, AChainWritesWhatItsFiltersWriteOneAfterTheOther) {
   }
 }
 
-// The values the SPEC below leaves out are 0, so `chain show` gives this SPEC back.
+// The values the filter list below leaves out are 0, so `chain show` gives this filter list back.
 constexpr const char* kTapeSpec = "impulse:values=2000,7,0,0,1,1+median:values=0,5";
 
 TEST(ChainCli, ChainPresetsRoundTripThroughSaveListShowProcessAndDelete) {
@@ -114,8 +114,8 @@ TEST(ChainCli, ChainPresetsRoundTripThroughSaveListShowProcessAndDelete) {
   const std::string fromPreset = files.File("preset.wav");
   const std::string fromShown = files.File("shown.wav");
   ASSERT_EQ(RunCli({"process", "--chain-preset", "Tape", source, fromPreset}, home.Path()).exitCode, 0);
-  const std::string spec = shown.out.substr(0, shown.out.size() - 1);
-  ASSERT_EQ(RunCli({"process", "--chain", spec, source, fromShown}, home.Path()).exitCode, 0);
+  const std::string filterList = shown.out.substr(0, shown.out.size() - 1);
+  ASSERT_EQ(RunCli({"process", "--chain", filterList, source, fromShown}, home.Path()).exitCode, 0);
   EXPECT_EQ(ReadBytes(fromPreset), ReadBytes(fromShown));
 
   // Answered No, an existing preset stays as it was; "Default" is never deleted.
@@ -192,7 +192,7 @@ TEST(ChainCli, BadSpecsAreRefusedBeforeAnyFileIsTouched) {
     EXPECT_EQ(refused.out, "");
     EXPECT_FALSE(Exists(out));
     if (job.args[0] != "--chain" || job.args.size() > 2) continue;
-    // The same SPEC is not saved either.
+    // The same filter list is not saved either.
     const CliResult save = RunCli({"chain", "save", "Refused", job.args[1]}, home.Path());
     EXPECT_EQ(save.exitCode, job.exitCode);
     EXPECT_EQ(ReadFileText(home.File("ZTLiveDemoPresets.ini")), before);

@@ -10,7 +10,7 @@ namespace ztlive::cli {
 
 namespace {
 
-constexpr std::string_view kChainArguments = "save NAME SPEC | list | show NAME | delete NAME";
+constexpr std::string_view kChainArguments = "save NAME FILTERS | list | show NAME | delete NAME";
 constexpr std::string_view kDefaultName = "Default";
 
 int Usage(CommandContext& context) {
@@ -44,10 +44,10 @@ bool CheckSaveName(const std::string& name, CommandContext& context) {
   return true;
 }
 
-int Save(const std::string& name, const std::string& spec, CommandContext& context) {
+int Save(const std::string& name, const std::string& filterList, CommandContext& context) {
   if (!CheckSaveName(name, context)) return kExitUsage;
   std::vector<ChainMember> members;
-  if (const auto refusal = ParseChainSpec(spec, members)) {
+  if (const auto refusal = ParseChainSpec(filterList, members)) {
     PrintError(context, refusal->message);
     return refusal->exitCode;
   }
@@ -141,7 +141,7 @@ int RunChainCommand(const std::vector<std::string>& args, CommandContext& contex
 }  // namespace
 
 const Command kChainCommand{"chain", kChainArguments,
-                            "saves, lists, shows (as the SPEC that rebuilds it) and deletes the stored filter chains",
+                            "saves, lists, shows (as the filter list that rebuilds it) and deletes the stored filter chains",
                             RunChainCommand};
 
 }  // namespace ztlive::cli

@@ -1,4 +1,4 @@
-// Filling a filter chain from the command line: from a SPEC's members, each engine with its
+// Filling a filter chain from the command line: from a filter list's members, each engine with its
 // checked values, or from a stored chain preset, checked as a run from the window is not
 // (a hand-edited preset with a value out of range never runs).
 #pragma once
@@ -31,7 +31,7 @@ class GivenPresetName : public PresetNameAsker {
 bool AddChainMembers(const std::vector<ChainMember>& members, FilterChain& chain, CommandContext& context,
                      int& exitCode);
 
-// The stored filter types of a chain preset, checked as a SPEC's are; false after a message.
+// The stored filter types of a chain preset, checked as a filter list's are; false after a message.
 bool ReadStoredChainTypes(const std::string& name, std::vector<FilterTypeId>& types, CommandContext& context,
                           int& exitCode);
 

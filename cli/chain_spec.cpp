@@ -38,14 +38,14 @@ std::string FilterName(const ChainNode& node) { return FilterCommandName(*node.p
 
 }  // namespace
 
-std::optional<ChainRefusal> ParseChainSpec(std::string_view spec, std::vector<ChainMember>& members) {
+std::optional<ChainRefusal> ParseChainSpec(std::string_view filterList, std::vector<ChainMember>& members) {
   members.clear();
   size_t start = 0;
   while (true) {
-    const size_t plus = spec.find('+', start);
+    const size_t plus = filterList.find('+', start);
     const size_t length = plus == std::string_view::npos ? std::string_view::npos : plus - start;
-    const std::string_view text = spec.substr(start, length);
-    if (text.empty()) return ChainRefusal{FormatText(StringId::kCliChainEmptyMember, {spec}), kExitUsage};
+    const std::string_view text = filterList.substr(start, length);
+    if (text.empty()) return ChainRefusal{FormatText(StringId::kCliChainEmptyMember, {filterList}), kExitUsage};
     ChainMember member;
     if (auto refusal = ParseMember(text, member)) return refusal;
     members.push_back(std::move(member));
@@ -70,7 +70,7 @@ std::optional<ChainRefusal> CheckChainFilters(const std::vector<FilterTypeId>& t
 }
 
 std::string ChainSpecText(const FilterChain& chain) {
-  std::string spec;
+  std::string filterList;
   for (const ChainNode& node : chain.Nodes()) {
     if (!node.IsFilter() || node.processor == nullptr) continue;
     const PresetValues& values = node.processor->values;
@@ -79,9 +79,9 @@ std::string ChainSpecText(const FilterChain& chain) {
     while (count > 1 && values.p[count - 1] == 0) --count;
     std::string list;
     for (size_t i = 0; i < count; ++i) list += (i == 0 ? "" : ",") + std::to_string(values.p[i]);
-    spec += (spec.empty() ? "" : "+") + FilterName(node) + ":" + std::string(kValuesOption) + list;
+    filterList += (filterList.empty() ? "" : "+") + FilterName(node) + ":" + std::string(kValuesOption) + list;
   }
-  return spec;
+  return filterList;
 }
 
 std::string ChainNamesText(const FilterChain& chain) {

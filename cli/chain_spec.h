@@ -25,15 +25,15 @@ struct ChainRefusal {
   int exitCode = 0;
 };
 
-// The members of a SPEC in order, or why it is not one (an empty member, a member that is not
+// The members of a filter list in order, or why it is not one (an empty member, a member that is not
 // NAME[:preset=P|:values=...], an unknown filter name).
-std::optional<ChainRefusal> ParseChainSpec(std::string_view spec, std::vector<ChainMember>& members);
+std::optional<ChainRefusal> ParseChainSpec(std::string_view filterList, std::vector<ChainMember>& members);
 
 // What the chain asks of its filters in order: at most as many as a chain preset holds, Punch
 // and Crunch not first of two or more, and each one built.
 std::optional<ChainRefusal> CheckChainFilters(const std::vector<FilterTypeId>& types);
 
-// The SPEC that rebuilds the chain exactly: every filter's name with its current values.
+// The filter list that rebuilds the chain exactly: every filter's name with its current values.
 std::string ChainSpecText(const FilterChain& chain);
 // The filters' names only ("impulse+median").
 std::string ChainNamesText(const FilterChain& chain);

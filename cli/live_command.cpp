@@ -18,7 +18,7 @@ namespace ztlive::cli {
 namespace {
 
 constexpr std::string_view kLiveArguments =
-    "(--filter NAME|TYPE [--preset NAME | --values v0,...,v10] | --chain SPEC | --chain-preset NAME) "
+    "(--filter NAME|TYPE [--preset NAME | --values v0,...,v10] | --chain FILTERS | --chain-preset NAME) "
     "[--log FILE.wav] [--seconds N] [--rate HZ] [--bits 8|16|20|24] [--mono]";
 
 int Usage(CommandContext& context) {
@@ -77,13 +77,13 @@ bool ReadFilter(const ParsedArguments& parsed, uint32_t sampleRate, LiveWork& wo
   return true;
 }
 
-// The chain from its SPEC or its stored preset, built on the session's run state; false after
+// The chain from its filter list or its stored preset, built on the session's run state; false after
 // a message.
 bool ReadChain(const ParsedArguments& parsed, RunState& run, LiveWork& work, int& exitCode, CommandContext& context) {
   work.chain = std::make_unique<FilterChain>(run, context.prompts, work.noName);
-  if (const auto spec = parsed.values.find("chain"); spec != parsed.values.end()) {
+  if (const auto filterList = parsed.values.find("chain"); filterList != parsed.values.end()) {
     std::vector<ChainMember> members;
-    if (const auto refusal = ParseChainSpec(spec->second, members)) {
+    if (const auto refusal = ParseChainSpec(filterList->second, members)) {
       PrintError(context, refusal->message);
       exitCode = refusal->exitCode;
       return false;

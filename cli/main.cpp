@@ -39,7 +39,7 @@ void PrintHelp(std::FILE* stream) {
     std::fprintf(stream, "  %s %s\n      %s\n", name.c_str(), usage.c_str(), summary.c_str());
   }
   std::fprintf(stream,
-               "\nA chain SPEC names filters in order joined by +, each as for --filter and optionally with\n"
+               "\nThe FILTERS of a chain name filters in order joined by +, each as for --filter and optionally with\n"
                ":preset=NAME or :values=v0,v1,...; without either a filter takes its stored \"Default\" or its\n"
                "starting values. At most 11 filters, e.g. impulse:preset=Vinyl+notch:values=0,50,10+continuous-noise\n"
                "\nOptions:\n"

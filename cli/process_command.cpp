@@ -22,7 +22,7 @@ namespace ztlive::cli {
 namespace {
 
 constexpr std::string_view kProcessArguments =
-    "(--filter NAME|TYPE [--preset NAME | --values v0,...,v10] | --chain SPEC | --chain-preset NAME) [--from S] [--to S] "
+    "(--filter NAME|TYPE [--preset NAME | --values v0,...,v10] | --chain FILTERS | --chain-preset NAME) [--from S] [--to S] "
     "[--noise-from S --noise-to S] IN.wav (OUT.wav | --preview [--loop])";
 constexpr std::string_view kConvertArguments = "--bits 8|16|20|24 IN.wav OUT.wav";
 
@@ -171,14 +171,14 @@ bool SampleChainNoise(const ParsedArguments& parsed, const ProcessFiles& files, 
 }
 
 int ProcessWithChain(const ParsedArguments& parsed, CommandContext& context) {
-  // The chain is checked (SPEC, filters, values) before any file is opened or made.
+  // The chain is checked (filter list, filters, values) before any file is opened or made.
   int exitCode = kExitOk;
   std::vector<ChainMember> members;
   std::vector<FilterTypeId> storedTypes;
-  const auto spec = parsed.values.find("chain");
-  const std::string presetName = spec == parsed.values.end() ? parsed.values.at("chain-preset") : std::string();
-  if (spec != parsed.values.end()) {
-    if (const auto refusal = ParseChainSpec(spec->second, members)) {
+  const auto filterList = parsed.values.find("chain");
+  const std::string presetName = filterList == parsed.values.end() ? parsed.values.at("chain-preset") : std::string();
+  if (filterList != parsed.values.end()) {
+    if (const auto refusal = ParseChainSpec(filterList->second, members)) {
       PrintError(context, refusal->message);
       return refusal->exitCode;
     }
@@ -189,7 +189,7 @@ int ProcessWithChain(const ParsedArguments& parsed, CommandContext& context) {
   FilterSession session(context, parsed.Has("preview"));
   GivenPresetName noName;
   FilterChain chain(session.State(), context.prompts, noName);
-  if (spec != parsed.values.end() ? !AddChainMembers(members, chain, context, exitCode)
+  if (filterList != parsed.values.end() ? !AddChainMembers(members, chain, context, exitCode)
                                   : !LoadStoredChain(presetName, storedTypes, chain, context, exitCode))
     return exitCode;
 
