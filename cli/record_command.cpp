@@ -82,9 +82,9 @@ int Record(const std::string& out, const InputOptions& options, CommandContext& 
   DeviceEngine& devices = session.Environment().Devices();
   session.SetTimeLimit(options.seconds);
   session.SetStatus([&] {
-    const int right = format.channels == 2 ? devices.PeakRight() : devices.PeakLeft();
+    const int right = format.channels == 2 ? devices.InputPeakRight() : devices.InputPeakLeft();
     return FormatText(StringId::kCliRecordStatus,
-                      {ClockText(session.InputSeconds()), PeakText(devices.PeakLeft()), PeakText(right)});
+                      {ClockText(session.InputSeconds()), PeakText(devices.InputPeakLeft()), PeakText(right)});
   });
   if (!session.OpenInput(staged->WritePath(), format)) return kExitFailure;
 

@@ -321,7 +321,7 @@ int DeviceEngine::RestartOutput() { return m_output != nullptr ? m_output->Resta
 int DeviceEngine::OpenInput(const std::string& path, const WaveFormat& format, int createMode) {
   CloseInput();
   m_recordStream.SetFormat(format);
-  m_peakLeft = m_peakRight = 0;
+  m_peakLeft = m_peakRight = m_inputPeakLeft = m_inputPeakRight = 0;
   // Live input records buffers of the live block size, each one block of the input stream.
   m_inputBlockValues = m_run.liveInput ? LiveBlockValues(m_settings.liveBlockValues) : kValuesPerBuffer;
   if (m_run.liveInput) {
@@ -372,6 +372,8 @@ void DeviceEngine::OnInputData(uintptr_t handle, WaveHeader* header) {
   if (m_input == nullptr || header == nullptr || handle != m_input->Handle()) return;
   m_input->Unprepare(*header);
   MeasurePeaks(header->data, header->bytesRecorded, m_inputFormat);
+  m_inputPeakLeft = m_peakLeft;  // the recording meters show the input, also while output plays
+  m_inputPeakRight = m_peakRight;
   m_inputBytesArrived += header->bytesRecorded;
   const bool recording = m_run.engineState == 183 || m_run.engineState == 237;
   if (recording && m_run.liveInput) {

@@ -88,6 +88,9 @@ class DeviceEngine : public MessageHandler {
   bool PlaybackDrained() const { return m_playbackDrained; }
   int PeakLeft() const { return m_peakLeft; }
   int PeakRight() const { return m_peakRight; }
+  // The peaks of the last input buffer alone.
+  int InputPeakLeft() const { return m_inputPeakLeft; }
+  int InputPeakRight() const { return m_inputPeakRight; }
 
   // The largest magnitude per channel of raw samples, in sample-value scale.
   void MeasurePeaks(const uint8_t* bytes, size_t length, const WaveDeviceFormat& format);
@@ -143,6 +146,8 @@ class DeviceEngine : public MessageHandler {
   bool m_filterRun = false;
   bool m_playbackDrained = false;
   int m_peakLeft = 0;
+  int m_inputPeakLeft = 0;
+  int m_inputPeakRight = 0;
   int m_peakRight = 0;
 
   std::unique_ptr<WaveIn> m_input;

@@ -272,9 +272,9 @@ std::vector<std::string> RecordingSession::InputDevices() const { return m_envir
 
 int RecordingSession::InputDevice() const { return m_settings.Read(setting::kDevIn); }
 
-int RecordingSession::PeakLeft() const { return m_environment.Devices().PeakLeft(); }
+int RecordingSession::PeakLeft() const { return m_environment.Devices().InputPeakLeft(); }
 
-int RecordingSession::PeakRight() const { return m_environment.Devices().PeakRight(); }
+int RecordingSession::PeakRight() const { return m_environment.Devices().InputPeakRight(); }
 
 DiskSpace RecordingSession::FreeDiskSpace() const {
   DiskSpace space;
