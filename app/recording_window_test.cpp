@@ -237,11 +237,19 @@ TEST_F(RecordingWindowTest, RunFilterWhileLiveInputRunsRunsTheFilterLive) {
   window.FeedThruBox().click();
   window.RecordButton().click();
   ASSERT_EQ(core->Run().engineState, 237);
+  // Stopped once the run has played something (or after ten seconds on a very slow machine).
   bool running = false;
-  QTimer::singleShot(400, [&] {
-    running = core->Filters().RunBusy() && core->Engine().OutputOpen();
-    frame->Command("stop")->trigger();  // the main window's Stop acts on the recording window
+  QElapsedTimer waited;
+  waited.start();
+  QTimer watch;
+  QObject::connect(&watch, &QTimer::timeout, [&] {
+    running = running || (core->Filters().RunBusy() && core->Engine().OutputOpen());
+    if ((running && !card->Played().empty()) || waited.elapsed() > 10000) {
+      watch.stop();
+      frame->Command("stop")->trigger();  // the main window's Stop acts on the recording window
+    }
   });
+  watch.start(20);
   run->click();  // returns when the live run has ended
   clock.stop();
   EXPECT_TRUE(running) << "the filter ran on the live input";
