@@ -64,6 +64,11 @@ CMainFrame::CMainFrame(AppCore& core, QWidget* parent)
 
 CMainFrame::~CMainFrame() {
   m_core.Filters().SetProgressWindowHook(nullptr);
+  // The chain and recording windows go while this window is whole: what they signal on the
+  // way out (the chain letting go of the settings windows' engines, the commands updated) is
+  // handled by a main window that still exists.
+  delete m_chainWindow.data();
+  delete m_recordingWindow.data();
   // The document windows go first, while this window's members still exist; what they
   // signal on the way out is not acted on.
   m_closing = true;
@@ -298,7 +303,12 @@ RecordingWindow* CMainFrame::OpenRecordingWindow(bool live) {
         new RecordingWindow(m_core.Environment(), m_core.Run(), m_core.Settings(), m_core.GetPrompts(), this);
     m_recordingWindow->setAttribute(Qt::WA_DeleteOnClose);
     m_recordingWindow->SetDocumentOpener([this](const std::string& path) { return OpenDocument(Qs(path)); });
-    connect(m_recordingWindow, &QObject::destroyed, this, [this] { UpdateCommands(); });
+    // A widget signals its destruction before the pointer to it is cleared; it is cleared
+    // here first, so that nothing reaches the half-destroyed window through it.
+    connect(m_recordingWindow, &QObject::destroyed, this, [this] {
+      m_recordingWindow.clear();
+      UpdateCommands();
+    });
   }
   m_recordingWindow->show();  // shown first, so that its frame counts in the placing
   if (live) m_recordingWindow->SetLiveMode(true, m_chainWindow.data());
