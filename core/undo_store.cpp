@@ -34,6 +34,8 @@ StringId ActionName(UndoAction action) {
       return StringId::kUndoMix;
     case kUndoCrossFade:
       return StringId::kUndoCrossFade;
+    case kUndoFilter:
+      return StringId::kUndoFilter;
   }
   return StringId::kUndoUnknown;
 }
@@ -85,6 +87,36 @@ int UndoStore::RecordUndo(UndoAction action, UndoPane pane, const std::string& t
   return 1;
 }
 
+int UndoStore::RecordFilterUndo(UndoPane pane, const std::string& target, uint32_t start, uint32_t end,
+                                std::string label) {
+  WaveInfo info;
+  if (ReadWaveInfo(target, info, m_prompts) != 0) return 0;
+  UndoEntry entry;
+  entry.action = kUndoFilter;
+  entry.pane = pane;
+  entry.target = target;
+  entry.label = std::move(label);
+  entry.targetLength = info.dataBytes;
+  // Only what the file holds now can be saved; the rest of the range is new and is cut off.
+  entry.start = static_cast<uint32_t>(std::min<uint64_t>(start, info.dataBytes));
+  entry.end = static_cast<uint32_t>(std::min<uint64_t>(std::max(start, end), info.dataBytes));
+  if (entry.end > entry.start) {
+    entry.savedCopy = MakeTempFileName(m_tempFolder, m_prompts);
+    if (entry.savedCopy.empty()) return 0;
+    if (CopyRange(target, entry.savedCopy, entry.start, entry.end, 0, 0, m_prompts) != 1) {
+      DeleteFile(entry.savedCopy);
+      return 0;
+    }
+  }
+  entry.end = std::max(entry.end, end);  // the menu shows the whole range the run writes
+  entry.channels = info.channels;
+  entry.sampleRate = static_cast<int32_t>(info.sampleRate);
+  entry.bytesPerFrame = info.blockAlign;
+  m_entries.insert(m_entries.begin(), std::move(entry));
+  while (Count() > m_maxLevels) RemoveUndoEntry(Count() - 1);
+  return 1;
+}
+
 int UndoStore::ApplyUndo(int index, uint32_t& start, uint32_t& end) {
   if (index < 0 || index >= Count()) return -1;
   UndoEntry& entry = m_entries[static_cast<size_t>(index)];
@@ -103,6 +135,17 @@ int UndoStore::ApplyUndo(int index, uint32_t& start, uint32_t& end) {
       if (CutRange(entry.target, entry.start, entry.end, m_prompts) != 1) return -1;
       entry.done = 0;
       break;
+    case kUndoFilter: {
+      if (!entry.savedCopy.empty() &&
+          CopyRange(entry.savedCopy, entry.target, 0, 0, entry.start, 0, m_prompts) != 1)
+        return -1;
+      WaveInfo info;
+      if (ReadWaveInfo(entry.target, info, m_prompts) != 0) return -1;
+      if (info.dataBytes > entry.targetLength &&
+          CutRange(entry.target, entry.targetLength, info.dataBytes, m_prompts) != 1)
+        return -1;
+      break;
+    }
     default:
       if (CopyRange(entry.savedCopy, entry.target, 0, 0, entry.start, entry.end, m_prompts) != 1) return -1;
       break;
@@ -130,6 +173,7 @@ std::string UndoStore::DescribeUndoEntry(int index) const {
   const UndoEntry& entry = m_entries[static_cast<size_t>(index)];
   std::string text(StringText(entry.pane == kPaneSource ? StringId::kUndoSourcePrefix : StringId::kUndoDestPrefix));
   text += StringText(ActionName(entry.action));
+  if (entry.action == kUndoFilter) text += entry.label;
   if (entry.action != kUndoMute && IsKnown(entry.action))
     text += " " + MenuTime(entry.start, entry) + "-" + MenuTime(entry.end, entry);
   return text;

@@ -23,6 +23,9 @@ enum UndoAction : int32_t {
   kUndoGainChange = 8,
   kUndoMix = 9,
   kUndoCrossFade = 10,
+  // A filter run that wrote over part of an existing destination; undoing it also cuts off
+  // what the run added beyond the file's old end.
+  kUndoFilter = 11,
 };
 
 enum UndoPane : int32_t { kPaneDestination = 0, kPaneSource = 1 };
@@ -38,6 +41,8 @@ struct UndoEntry {
   int32_t channels = 1;
   int32_t sampleRate = 44100;
   int32_t bytesPerFrame = 0;
+  std::string label;         // a filter run: the filter's display name, shown in the menu
+  uint64_t targetLength = 0; // a filter run: the target's data length before the run
 };
 
 // One item of the "Undo " submenu.
@@ -62,6 +67,10 @@ class UndoStore {
   // Saves the range [start, end) of target before an edit: 1 recorded, 0 failed (the edit then
   // asks whether to go on without undo).
   int RecordUndo(UndoAction action, UndoPane pane, const std::string& target, uint32_t start, uint32_t end);
+  // Before a filter run writes over [start, end) of an existing file: saves the part of that
+  // range the file holds and its length, so undoing also removes what the run appended.
+  // 1 recorded, 0 failed.
+  int RecordFilterUndo(UndoPane pane, const std::string& target, uint32_t start, uint32_t end, std::string label);
   // Undoes entry index (0 is the newest): its action, or -1; start and end give its range.
   int ApplyUndo(int index, uint32_t& start, uint32_t& end);
   // Removes an entry and its saved copy: 1, or -1 for an index the store does not hold.

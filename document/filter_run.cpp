@@ -1,10 +1,12 @@
 #include "document/filter_run.h"
 
 #include <algorithm>
+#include <limits>
 
 #include "core/peak_file.h"
 #include "core/temp_files.h"
 #include "document/file_checks.h"
+#include "filters/filter_registry.h"
 #include "platform/file_ops.h"
 #include "platform/string_table.h"
 
@@ -126,6 +128,9 @@ int FilterRun::RunFilter(RunView* view, FilterTypeId type, RunDialog* dialog, bo
     SetRegion(first, last);
   }
   const bool normal = !analysis && !preview && !live;
+  m_undo = normal ? &document->Undo() : nullptr;
+  if (const FilterDescriptor* descriptor = FindFilterDescriptor(type); descriptor != nullptr)
+    m_undoLabel = std::string(descriptor->displayName);
   if (normal) {
     document->SetModified(true);
     view->MakeDestinationPaneActive();
@@ -133,6 +138,7 @@ int FilterRun::RunFilter(RunView* view, FilterTypeId type, RunDialog* dialog, bo
   if (view != nullptr) view->StartCursorTimer();
 
   const int code = ExecuteFilterRun(source, destination, preview, type, dialog);
+  m_undo = nullptr;
   if (code != kRunDone) return code;
   if (normal && !m_outputDeclined && FileExists(destination)) {
     view->ShowStatus(std::string(StringText(StringId::kBuildingPeaks)));
@@ -167,6 +173,10 @@ int FilterRun::OpenDestination(const std::string& destination, const FilterTrait
   }
   // Only an existing file is written in place; anything else is made under a temporary name.
   const bool inPlace = (syncMode || live) && FileExists(destination);
+  if (inPlace && !live && !RecordRunUndo(destination, format, traits)) {
+    declined = true;
+    return kRunDone;
+  }
   std::string problem;
   m_staged = StagedOutput::Begin(destination, inPlace, problem);
   if (!m_staged) {
@@ -217,6 +227,24 @@ int FilterRun::OpenDestination(const std::string& destination, const FilterTrait
     return kRunSeekFailed;
   }
   return kRunDone;
+}
+
+bool FilterRun::RecordRunUndo(const std::string& destination, const WaveFormat& outputFormat,
+                              const FilterTraits& traits) {
+  if (m_undo == nullptr) return true;
+  const RunState& run = m_s.run;
+  const uint64_t inAlign = std::max<uint64_t>(m_s.input.Format().blockAlign, 1);
+  const uint64_t regionBytes = (run.regionEnd - run.regionStart) / inAlign * outputFormat.blockAlign;
+  // A filter that changes the length may write anywhere after the region's start.
+  const uint64_t end = traits.changesLength ? std::numeric_limits<uint32_t>::max() : run.regionStart + regionBytes;
+  const auto clamp32 = [](uint64_t value) {
+    return static_cast<uint32_t>(std::min<uint64_t>(value, std::numeric_limits<uint32_t>::max()));
+  };
+  if (m_undo->RecordFilterUndo(kPaneDestination, destination, clamp32(run.regionStart), clamp32(end), m_undoLabel) ==
+      1)
+    return true;
+  return m_s.prompts.Ask(std::string(StringText(StringId::kUndoSaveFailed)), "", PromptButtons::YesNo,
+                         PromptIcon::Question) == PromptAnswer::Yes;
 }
 
 void FilterRun::TickProgress(bool force) {

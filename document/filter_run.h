@@ -128,6 +128,9 @@ class FilterRun {
   int CheckChannels();
   int OpenDestination(const std::string& destination, const FilterTraits& traits, int syncMode, bool& sizesDirty,
                       bool& declined);
+  // Before a run writes over an existing destination: an undo entry of its own; false when
+  // saving it failed and the user chose not to go on without one.
+  bool RecordRunUndo(const std::string& destination, const WaveFormat& outputFormat, const FilterTraits& traits);
   int PrepareOutputBuffer();
   int SeekToRegion();
   void StartProgress(const FilterTraits& traits);
@@ -160,6 +163,8 @@ class FilterRun {
   ProgressListener m_progressListener;
   ProgressWindowHook m_progressWindow;
   std::function<void()> m_liveInputStopper;
+  UndoStore* m_undo = nullptr;  // the document's, for a run that writes a destination
+  std::string m_undoLabel;      // the filter's display name for the undo menu
 };
 
 }  // namespace ztlive

@@ -194,6 +194,7 @@ TEST_F(FilterRunTest, SyncModeWritesTheRegionInPlaceOrAppendsAfterTheQuestion) {
   WriteSource("source.wav", 1, source);
   const std::vector<int16_t> old = Ramp(12000, 7);
   WriteSource("dest.wav", 1, old);
+  const std::vector<uint8_t> original = test::ReadBytes(folder.File("dest.wav"));
   document.SetDestinationName(folder.File("dest.wav"), false);
 
   // Inside the destination: the region lands at its own position, the rest stays.
@@ -229,6 +230,19 @@ TEST_F(FilterRunTest, SyncModeWritesTheRegionInPlaceOrAppendsAfterTheQuestion) {
   ASSERT_EQ(appended.size(), values.size() + 2000);
   const std::vector<int16_t> tail = Filtered(std::vector<int16_t>(source.begin() + 15000, source.begin() + 17000), 1);
   EXPECT_TRUE(std::equal(tail.begin(), tail.end(), appended.begin() + static_cast<long>(values.size())));
+
+  // Every run that wrote into the destination is an undo entry of its own; undone newest
+  // first, the destination is byte for byte what it was, its old length included.
+  UndoStore& undo = document.Undo();
+  ASSERT_EQ(undo.Count(), 3);
+  EXPECT_EQ(undo.DescribeUndoEntry(2), "Undo Dest: Filter LowPass 00:00.512-00:01.024");
+  for (int i = 0; i < 3; ++i) {
+    uint32_t start = 0;
+    uint32_t end = 0;
+    ASSERT_EQ(undo.ApplyUndo(0, start, end), kUndoFilter);
+    ASSERT_EQ(undo.RemoveUndoEntry(0), 1);
+  }
+  EXPECT_EQ(test::ReadBytes(folder.File("dest.wav")), original);
 }
 
 TEST_F(FilterRunTest, BadInputIsRefusedWithItsMessageAndCodeAndNothingHalfWritten) {
