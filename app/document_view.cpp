@@ -29,7 +29,7 @@ uint32_t DeviceOffset(uint64_t offset) {
 
 DocumentView::DocumentView(RunState& run, Prompts& prompts, DeviceEngine& devices, SettingsStore& settings,
                            QWidget* parent)
-    : QWidget(parent), m_run(run), m_devices(devices), m_settings(settings), m_state(run, prompts) {
+    : QWidget(parent), m_run(run), m_prompts(prompts), m_devices(devices), m_settings(settings), m_state(run, prompts) {
   auto* splitter = new QSplitter(Qt::Vertical, this);
   m_splitter = splitter;
   splitter->setChildrenCollapsible(false);
@@ -119,6 +119,16 @@ void DocumentView::RefreshPane(PaneId id) {
   PanesChanged();
 }
 
+void DocumentView::RebuildPane(PaneId id, uint64_t from, uint64_t to) {
+  const std::string& file = m_state.Pane(id).FileName();
+  if (!file.empty()) {
+    QApplication::setOverrideCursor(Qt::WaitCursor);
+    PeakFile(file, m_run, m_prompts).Build(from, to);
+    QApplication::restoreOverrideCursor();
+  }
+  RefreshPane(id);
+}
+
 void DocumentView::RefreshPanes() {
   RefreshPane(PaneId::Source);
   RefreshPane(PaneId::Destination);
@@ -199,6 +209,25 @@ void DocumentView::ZoomOut() {
 
 void DocumentView::ZoomOutFull() {
   m_state.ZoomOutFull();
+  PanesChanged();
+}
+
+void DocumentView::SelectAll() {
+  WavePane& pane = m_state.Active();
+  pane.SetSelection(0, pane.DataLength());
+  PanesChanged();
+}
+
+void DocumentView::CaretToStart() {
+  m_state.Rewind();
+  m_state.Active().SetCursor(0);
+  PanesChanged();
+}
+
+void DocumentView::CaretToEnd() {
+  m_state.FastForward();
+  WavePane& pane = m_state.Active();
+  pane.SetCursor(static_cast<int64_t>(pane.DataLength()));
   PanesChanged();
 }
 

@@ -41,6 +41,9 @@ class DocumentView : public QWidget {
   // Reads a pane's file, peaks and markers again after a run or an edit, keeping the view.
   void RefreshPane(PaneId id);
   void RefreshPanes();
+  // After an edit or an undo changed [from, to) of a pane's file (to = 0: up to its end):
+  // rebuilds that range of the peak data, then reads the pane again.
+  void RebuildPane(PaneId id, uint64_t from, uint64_t to);
   // The document's sync mode; whether scrolling follows too comes from "SyncHScroll".
   void SetSync(bool syncMode);
   // Colours and layout from the settings ("BkColor*", "FgColor*", "CleanDisp").
@@ -68,6 +71,11 @@ class DocumentView : public QWidget {
   void ZoomIn();
   void ZoomOut();
   void ZoomOutFull();
+  // The whole file of the active pane becomes its selection.
+  void SelectAll();
+  // The caret to the start or the end of the active pane's file, which comes into view.
+  void CaretToStart();
+  void CaretToEnd();
   // Markers of the active pane's file, kept in its peak file. A marker lands on a whole frame;
   // deleting removes the selected marker and does nothing when none is selected.
   void AddMarker(uint64_t offset);
@@ -102,6 +110,7 @@ class DocumentView : public QWidget {
   void OnCursorTimer();
 
   RunState& m_run;
+  Prompts& m_prompts;
   DeviceEngine& m_devices;
   SettingsStore& m_settings;
   DocumentViewState m_state;

@@ -123,6 +123,15 @@ void CMainFrame::BuildMenus() {
   m_undoMenu = edit->addMenu(QStringLiteral("&Undo"));
   connect(m_undoMenu, &QMenu::aboutToShow, this, &CMainFrame::FillUndoMenu);
   FillUndoMenu();
+  connect(AddCommand(edit, "undoLast", "Undo &Last Edit", "Undo the newest edit of the active document"),
+          &QAction::triggered, this, [this] { ApplyUndoEntry(0); });
+  Command("undoLast")->setShortcut(QKeySequence::Undo);
+  edit->addSeparator();
+  connect(AddCommand(edit, "selectAll", "Select &All", "Select the whole file of the active pane"),
+          &QAction::triggered, this, [this] {
+            if (CChildFrame* child = ActiveChild(); child != nullptr) child->View().SelectAll();
+          });
+  Command("selectAll")->setShortcut(QKeySequence::SelectAll);
   QAction* sync = AddCommand(edit, "syncMode", "&Sync Mode", "The destination mirrors the source's positions");
   sync->setCheckable(true);
   connect(sync, &QAction::triggered, this, [this] {
@@ -145,6 +154,19 @@ void CMainFrame::BuildMenus() {
           [this] {
             if (CChildFrame* child = ActiveChild(); child != nullptr) child->View().ZoomOutFull();
           });
+  Command("zoomIn")->setShortcuts({QKeySequence(Qt::Key_Plus), QKeySequence(Qt::Key_Equal)});
+  Command("zoomOut")->setShortcuts({QKeySequence(Qt::Key_Minus)});
+  view->addSeparator();
+  connect(AddCommand(view, "caretToStart", "Go to &Start", "Move the caret to the start of the file"),
+          &QAction::triggered, this, [this] {
+            if (CChildFrame* child = ActiveChild(); child != nullptr) child->View().CaretToStart();
+          });
+  Command("caretToStart")->setShortcut(QKeySequence(Qt::Key_Home));
+  connect(AddCommand(view, "caretToEnd", "Go to &End", "Move the caret to the end of the file"),
+          &QAction::triggered, this, [this] {
+            if (CChildFrame* child = ActiveChild(); child != nullptr) child->View().CaretToEnd();
+          });
+  Command("caretToEnd")->setShortcut(QKeySequence(Qt::Key_End));
 
   QMenu* filters = menuBar()->addMenu(QStringLiteral("F&ilters"));
   for (const FilterWindowEntry& entry : FilterWindowEntries()) {
@@ -186,6 +208,10 @@ void CMainFrame::BuildTransport() {
     bar->addAction(action);
     connect(action, &QAction::triggered, this, button.command);
   }
+  transport->addSeparator();
+  connect(AddCommand(transport, "playStop", "Play/S&top", "Play the active pane, or stop what plays"),
+          &QAction::triggered, this, &CMainFrame::PlayStop);
+  Command("playStop")->setShortcut(QKeySequence(Qt::Key_Space));
 }
 
 bool CMainFrame::OpenDocument(const QString& path) { return OpenDocumentWindow(path, false); }
@@ -447,6 +473,18 @@ void CMainFrame::PlayPause() {
     child->View().StartCursorTimer();
 }
 
+void CMainFrame::PlayStop() {
+  const int state = m_core.Run().engineState;
+  const bool playing = state == kEnginePlaying || state == kEnginePaused;
+  if (playing || m_core.Filters().RunBusy() || (TransportActsOnRecording() && m_core.Engine().InputOpen())) {
+    Stop();
+    return;
+  }
+  // With the recording window open, Space never starts a recording by itself.
+  if (TransportActsOnRecording()) return;
+  if (CChildFrame* child = ActiveChild(); child != nullptr) child->View().PlaySelection();
+}
+
 void CMainFrame::Stop() {
   if (TransportActsOnRecording()) {
     m_recordingWindow->Stop();  // also ends a live run
@@ -522,14 +560,28 @@ void CMainFrame::FillUndoMenu() {
     QAction* action = m_undoMenu->addAction(Qs(item.text));
     action->setEnabled(item.enabled && item.routed);
     const int index = item.commandId - UndoStore::kFirstCommandId;
-    connect(action, &QAction::triggered, this, [this, index] {
-      CChildFrame* active = ActiveChild();
-      if (active == nullptr) return;
-      uint32_t start = 0;
-      uint32_t end = 0;
-      if (active->Document().Undo().ApplyUndo(index, start, end) >= 0) active->RefreshAll();
-    });
+    connect(action, &QAction::triggered, this, [this, index] { ApplyUndoEntry(index); });
   }
+}
+
+void CMainFrame::ApplyUndoEntry(int index) {
+  CChildFrame* child = ActiveChild();
+  if (child == nullptr) return;
+  UndoStore& undo = child->Document().Undo();
+  if (index < 0 || index >= undo.Count()) return;
+  const UndoEntry entry = undo.Entry(index);
+  QApplication::setOverrideCursor(Qt::WaitCursor);
+  uint32_t start = 0;
+  uint32_t end = 0;
+  const int action = undo.ApplyUndo(index, start, end);
+  if (action >= 0) undo.RemoveUndoEntry(index);
+  QApplication::restoreOverrideCursor();
+  if (action < 0) return;
+  // A restored cut, and a run whose growth was cut off, change the length from the start on.
+  const bool lengthChanged = action == kUndoCut || action == kUndoPasteInsert || action == kUndoFilter;
+  const PaneId pane = entry.pane == kPaneSource ? PaneId::Source : PaneId::Destination;
+  child->View().RebuildPane(pane, start, lengthChanged ? 0 : end);
+  UpdateCommands();
 }
 
 void CMainFrame::UpdateCommands() {
@@ -538,7 +590,8 @@ void CMainFrame::UpdateCommands() {
   const bool hasDocument = child != nullptr;
   const bool hasDestination = hasDocument && !child->Document().DestinationName().empty() &&
                               FileExists(child->Document().DestinationName());
-  for (const char* name : {"close", "zoomIn", "zoomOut", "zoomOutFull", "rewind", "fastForward", "syncMode"})
+  for (const char* name : {"close", "zoomIn", "zoomOut", "zoomOutFull", "rewind", "fastForward", "syncMode",
+                           "selectAll", "caretToStart", "caretToEnd", "playStop"})
     Command(name)->setEnabled(hasDocument);
   if (m_recordingWindow != nullptr) Command("rewind")->setEnabled(true);  // resets its elapsed time
   for (const char* name : {"saveDestinationAs", "makeDestinationTheSource", "discardDestination"})

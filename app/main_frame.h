@@ -63,6 +63,10 @@ class CMainFrame : public QMainWindow, public FilterWindowHost, public ChainWind
   // Transport.
   void PlayPause();
   void Stop();
+  // Space: plays the active pane's selection (or from its caret), or stops what plays.
+  void PlayStop();
+  // Undoes entry index of the active document (0: the newest) and removes it.
+  void ApplyUndoEntry(int index);
   void Rewind();
   void FastForward();
 
