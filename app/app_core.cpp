@@ -6,7 +6,8 @@ AppCore::AppCore(std::unique_ptr<WaveSystem> cards, Prompts& prompts)
     : m_run(TheRunState()),
       m_prompts(prompts),
       m_environment(std::move(cards), m_run, m_settings, prompts),
-      m_pump(m_environment.Queue()) {
+      m_pump(m_environment.Queue()),
+      m_clipboard(prompts, [this] { return m_settings.Read(setting::kTempPath); }) {
   m_run.loopPreview = m_settings.Read(setting::kLoopPreview);
 }
 

@@ -6,6 +6,7 @@
 #include <memory>
 
 #include "app/qt_message_pump.h"
+#include "app/wave_clipboard.h"
 #include "document/run_environment.h"
 #include "platform/instance_lock.h"
 
@@ -28,6 +29,9 @@ class AppCore {
   // This instance's hold on the temporary folder, taken at start-up.
   InstanceLock& TempFolderLock() { return m_tempFolderLock; }
 
+  // The desktop clipboard for audio; its files go into the temporary folder.
+  WaveClipboard& Clipboard() { return m_clipboard; }
+
   // Reads "DevOut", "DevIn" and "PreRollBuffs" again into the device engine.
   void ApplyDeviceSettings() { m_environment.ApplyDeviceSettings(); }
 
@@ -38,6 +42,7 @@ class AppCore {
   RunEnvironment m_environment;
   QtMessagePump m_pump;  // goes first, while the queue still exists
   InstanceLock m_tempFolderLock;
+  WaveClipboard m_clipboard;
 };
 
 }  // namespace ztlive
