@@ -55,12 +55,15 @@ EditOutcome Failed() {
   return outcome;
 }
 
-// Reads both files' formats; a clip of another shape than the file is refused with the message.
-bool ReadMatchingInfo(const EditTarget& target, const std::string& clipboardFile, WaveInfo& file, WaveInfo& clip) {
+// Reads both files' formats; a clip of other channels or rate than the file (or, where bytes
+// are copied as they are, of another sample width) is refused with the message.
+bool ReadMatchingInfo(const EditTarget& target, const std::string& clipboardFile, WaveInfo& file, WaveInfo& clip,
+                      bool sameWidth) {
   Prompts& prompts = PromptsOf(target);
   if (ReadWaveInfo(target.file, file, prompts) != kStreamOk || ReadWaveInfo(clipboardFile, clip, prompts) != kStreamOk)
     return false;
-  if (file.channels != clip.channels || file.sampleRate != clip.sampleRate || file.blockAlign != clip.blockAlign) {
+  if (file.channels != clip.channels || file.sampleRate != clip.sampleRate ||
+      (sameWidth && file.blockAlign != clip.blockAlign)) {
     prompts.Show(StringText(StringId::kFormatsDiffer), "", PromptIcon::Warning);
     return false;
   }
@@ -111,7 +114,7 @@ EditOutcome PasteOver(const EditTarget& target, const std::string& clipboardFile
   WaveInfo file;
   WaveInfo clip;
   if (target.end <= target.start) return outcome;
-  if (!ReadMatchingInfo(target, clipboardFile, file, clip)) return Failed();
+  if (!ReadMatchingInfo(target, clipboardFile, file, clip, true)) return Failed();
   if (!RecordUndoOrAsk(target, kUndoPasteOver, target.start, target.end, outcome)) return outcome;
   const int result = CopyRange(clipboardFile, target.file, 0, 0, target.start, target.end, PromptsOf(target));
   Changed(outcome, result, target.start, target.end, false);
@@ -122,7 +125,7 @@ EditOutcome PasteInsert(const EditTarget& target, const std::string& clipboardFi
   EditOutcome outcome;
   WaveInfo file;
   WaveInfo clip;
-  if (!ReadMatchingInfo(target, clipboardFile, file, clip)) return Failed();
+  if (!ReadMatchingInfo(target, clipboardFile, file, clip, true)) return Failed();
   if (clip.dataBytes == 0) return outcome;
   if (!RecordUndoOrAsk(target, kUndoPasteInsert, target.start, target.start + clip.dataBytes, outcome)) return outcome;
   const int result =
@@ -135,7 +138,10 @@ EditOutcome PasteInsert(const EditTarget& target, const std::string& clipboardFi
 
 EditOutcome PasteMix(const EditTarget& target, const std::string& clipboardFile, const MixSettings& mix) {
   EditOutcome outcome;
+  WaveInfo file;
+  WaveInfo clip;
   if (target.end <= target.start) return outcome;
+  if (!ReadMatchingInfo(target, clipboardFile, file, clip, false)) return Failed();
   if (!RecordUndoOrAsk(target, kUndoMix, target.start, target.end, outcome)) return outcome;
   const int result = MixIntoFile(clipboardFile, target.file, 0, 0, target.start, target.end, mix.clipPercent,
                                  mix.filePercent, PromptsOf(target));
@@ -160,18 +166,20 @@ EditOutcome CrossfadeClipboard(const EditTarget& target, const std::string& clip
   EditOutcome outcome;
   WaveInfo file;
   WaveInfo clip;
-  if (!ReadMatchingInfo(target, clipboardFile, file, clip)) return Failed();
-  if (clip.dataBytes == 0 || target.start > file.dataBytes) return outcome;
-  const uint64_t end = target.start + clip.dataBytes;
-  if (!RecordUndoOrAsk(target, kUndoCrossFade, target.start, std::min(end, file.dataBytes), outcome)) return outcome;
+  if (!ReadMatchingInfo(target, clipboardFile, file, clip, false)) return Failed();
+  // The clip's frames from the selection start, up to the end of the file: the file keeps its
+  // length, so that undo puts back exactly what the crossfade changed.
+  const uint64_t clipFrames = clip.dataBytes / static_cast<uint64_t>(std::max(clip.blockAlign, 1));
+  const uint64_t end = std::min(target.start + clipFrames * static_cast<uint64_t>(file.blockAlign), file.dataBytes);
+  if (end <= target.start) return outcome;
+  if (!RecordUndoOrAsk(target, kUndoCrossFade, target.start, end, outcome)) return outcome;
   CrossfadeControl writing = control;
   writing.devices = nullptr;
   writing.playStream = nullptr;
   const int result = CrossfadeFiles(clipboardFile, target.file, 0, clip.dataBytes, target.start, end,
                                     CrossfadePercentages(settings), CrossfadeCurveOf(settings.slope), writing,
                                     PromptsOf(target));
-  const bool grew = end > file.dataBytes;
-  Changed(outcome, result, target.start, end, grew);
+  Changed(outcome, result, target.start, end, false);
   return outcome;
 }
 

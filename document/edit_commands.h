@@ -51,7 +51,8 @@ EditOutcome PasteMix(const EditTarget& target, const std::string& clipboardFile,
 // The crossfade dialog's sliders as percentages (a: faded in, b: faded into) and its curve.
 CrossfadeLevels CrossfadePercentages(const CrossfadeSettings& settings);
 int CrossfadeCurveOf(int slope);
-// The clipboard file faded into the pane's file from the selection start (undo: crossfade).
+// The clipboard file faded into the pane's file from the selection start, up to the end of the
+// file (undo: crossfade).
 EditOutcome CrossfadeClipboard(const EditTarget& target, const std::string& clipboardFile,
                                const CrossfadeSettings& settings, const CrossfadeControl& control);
 // The source file's selection faded into the destination file's selection, without undo; with

@@ -126,7 +126,7 @@ class EditTest : public ::testing::Test {
   std::string file = folder.File("take.wav");
 };
 
-// Thirty random edits of every kind, each checked against the model, then all undone newest
+// Thirty-three random edits of every kind, each checked against the model, then all undone newest
 // first: the file ends byte for byte as it began.
 class EditSequenceTest : public EditTest, public ::testing::WithParamInterface<Shape> {};
 
@@ -143,7 +143,7 @@ TEST_P(EditSequenceTest, RandomEditsMatchTheModelAndUndoRestoresTheOriginalBytes
   clipModel.assign(model.begin(), model.begin() + 500 * shape.channels);
 
   int recorded = 0;
-  for (int step = 0; step < 30; ++step) {
+  for (int step = 0; step < 33; ++step) {
     const size_t frames = model.size() / shape.channels;
     std::uniform_int_distribution<size_t> anyFrame(0, frames);
     size_t first = anyFrame(random);
@@ -153,7 +153,7 @@ TEST_P(EditSequenceTest, RandomEditsMatchTheModelAndUndoRestoresTheOriginalBytes
     if (last == first) first = 0;
     const EditTarget target = Target(first * frame, last * frame);
     const auto at = [&](size_t f) { return model.begin() + static_cast<ptrdiff_t>(f * shape.channels); };
-    const int op = step % 10;
+    const int op = step % 11;
     SCOPED_TRACE("step " + std::to_string(step) + " op " + std::to_string(op) + " frames " + std::to_string(first) +
                  "-" + std::to_string(last));
     EditOutcome outcome;
@@ -201,6 +201,23 @@ TEST_P(EditSequenceTest, RandomEditsMatchTheModelAndUndoRestoresTheOriginalBytes
       case 8: {
         outcome = InsertSilence(target, SilenceSettings{0.01, SilencePlace::SelectionStart});
         model.insert(at(first), 80 * shape.channels, 0);
+        break;
+      }
+      case 9: {
+        // The clip faded in from the selection start, up to the end of the file.
+        const CrossfadeSettings fade{-200, 0, 0, -200, 0, false, false};
+        outcome = CrossfadeClipboard(target, clip, fade, {});
+        const CrossfadeLevels levels = CrossfadePercentages(fade);
+        const size_t count = std::min(clipModel.size(), model.size() - first * shape.channels);
+        const double n = static_cast<double>(count);
+        for (size_t i = 0; i < count; ++i) {
+          const double r = n - static_cast<double>(i / shape.channels * shape.channels);
+          const double gainA = levels.a1 + (levels.a0 - levels.a1) * r / n;
+          const double gainB = levels.b1 + (levels.b0 - levels.b1) * r / n;
+          int32_t& v = *(at(first) + static_cast<ptrdiff_t>(i));
+          const auto mixed = static_cast<int64_t>(std::trunc((clipModel[i] * gainA + v * gainB) / 100.0));
+          v = Stored(std::clamp<int64_t>(mixed, FullScaleLow(), FullScaleHigh()), shape.bits);
+        }
         break;
       }
       default:

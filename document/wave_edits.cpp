@@ -211,6 +211,7 @@ int CrossfadeFiles(const std::string& fileA, const std::string& fileB, uint64_t 
   const bool preview = control.Preview();
   RunState localRun;
   RunState& run = control.run != nullptr ? *control.run : localRun;
+  run.stopRequested.store(0);  // a stop of an earlier run does not end this one
   WaveStream a(kPieceValues, 0, localRun);
   WaveStream b(kPieceValues, 0, localRun);
   if (const int result = a.Open(fileA, kOpenRead); result != kStreamOk) {
