@@ -1,7 +1,9 @@
 #include "cli/edit_command.h"
 
 #include <sys/stat.h>
+#include <unistd.h>
 
+#include <cerrno>
 #include <cmath>
 #include <cstdlib>
 #include <memory>
@@ -103,6 +105,11 @@ bool CheckFile(const std::string& path, CommandContext& context) {
   }
   if (!S_ISREG(info.st_mode)) {
     PrintError(context, FormatText(StringId::kInputNotWave, {path}));
+    return false;
+  }
+  // Refused here, a file that cannot be written is not mistaken for an edit that failed part way.
+  if (access(path.c_str(), W_OK) != 0) {
+    PrintError(context, FormatText(StringId::kOutputNotWritten, {path, SystemErrorText(errno)}));
     return false;
   }
   return true;
