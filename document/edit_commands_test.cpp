@@ -530,6 +530,33 @@ TEST_F(EditTest, ACrossfadePreviewPlaysTheResultAndLeavesTheFilesAlone) {
   for (size_t i = 0; i < played.size(); ++i) ASSERT_EQ(played[i] * 256, written[1000 + i]) << i;
 }
 
+TEST_F(EditTest, AStopRequestEndsACrossfadePreviewEarly) {
+  RunState run;
+  run.loopPreview = 0;
+  run.stopRequested.store(1);  // left over from an earlier run: no reason to stop this one
+  MessageQueue queue;
+  VirtualSoundCard card;
+  WaveStream input{4096, 8192, run};
+  WaveStream output{4096, 8192, run};
+  DeviceEngine devices{card, queue, prompts, run, output, input, {}};
+  int pumps = 0;
+  queue.SetPumpHook([&](int) {
+    card.Advance(512);
+    if (++pumps == 40) run.stopRequested.store(1);
+  });
+  WriteWave(folder.File("source.wav"), Shape{1, 16}, Values(200000, 256));
+  WriteWave(file, Shape{1, 16}, Values(200000, 512));
+  const CrossfadeSettings fade{0, 0, 0, 0, 0, true, true};
+  const EditOutcome outcome =
+      CrossfadeSourceIntoDestination(EditTarget{document, kPaneSource, folder.File("source.wav"), 0, 400000},
+                                     Target(0, 400000, kPaneDestination), fade,
+                                     CrossfadeControl{&queue, &run, &devices, &output});
+  EXPECT_FALSE(outcome.failed);
+  EXPECT_FALSE(devices.OutputOpen());
+  EXPECT_GT(pumps, 0);
+  EXPECT_LT(card.Played().size(), 400000u) << "the preview stopped before its end";
+}
+
 TEST_F(EditTest, PastesOfAnotherFormatAreRefused) {
   WriteWave(file, Shape{1, 16}, Values(1000, 256));
   WriteWave(folder.File("clip.wav"), Shape{2, 16}, Values(200, 256));
