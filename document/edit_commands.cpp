@@ -22,9 +22,25 @@ uint32_t Offset32(uint64_t offset) { return static_cast<uint32_t>(std::min<uint6
 
 Prompts& PromptsOf(const EditTarget& target) { return target.document.GetPrompts(); }
 
+// True when [start, end) lies inside the file's data; otherwise a failure, after the message.
+bool InsideData(const EditTarget& target, uint64_t start, uint64_t end, EditOutcome& outcome) {
+  WaveInfo info;
+  if (ReadWaveInfo(target.file, info, PromptsOf(target)) != kStreamOk) {
+    outcome.failed = true;
+    return false;
+  }
+  if (end > info.dataBytes || start > end) {
+    PromptsOf(target).Show(StringText(StringId::kArraySizeMismatch), "", PromptIcon::Warning);
+    outcome.failed = true;
+    return false;
+  }
+  return true;
+}
+
 // Step 2 of every edit: records undo for [start, end). False when that failed and the user
-// chose not to go on without it.
+// chose not to go on without it, or (a failure) when the range to save lies beyond the data.
 bool RecordUndoOrAsk(const EditTarget& target, UndoAction action, uint64_t start, uint64_t end, EditOutcome& outcome) {
+  if (action != kUndoPasteInsert && !InsideData(target, start, end, outcome)) return false;
   if (target.document.Undo().RecordUndo(action, target.pane, target.file, Offset32(start), Offset32(end)) == 1) {
     outcome.undoRecorded = true;
     return true;
@@ -322,7 +338,7 @@ EditOutcome InsertSilence(const EditTarget& target, const SilenceSettings& setti
 EditOutcome ReverseSelection(const EditTarget& target) {
   Prompts& prompts = PromptsOf(target);
   EditOutcome outcome;
-  if (target.end <= target.start) return outcome;
+  if (target.end <= target.start || !InsideData(target, target.start, target.end, outcome)) return outcome;
   const std::string reversed = MakeTempFileName(target.document.TempFolder(), prompts);
   if (reversed.empty()) return Failed();
   if (ReverseRange(target.file, reversed, target.start, target.end, 0, prompts) != 1) {

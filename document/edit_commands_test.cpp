@@ -557,6 +557,20 @@ TEST_F(EditTest, AStopRequestEndsACrossfadePreviewEarly) {
   EXPECT_LT(card.Played().size(), 400000u) << "the preview stopped before its end";
 }
 
+TEST_F(EditTest, ASelectionBeyondTheDataIsRefusedBeforeUndoOrAnyWrite) {
+  WriteWave(file, Shape{2, 16}, Values(2000, 256));
+  const std::vector<uint8_t> before = test::ReadBytes(file);
+  for (auto edit : {+[](const EditTarget& t) { return CutSelection(t); },
+                    +[](const EditTarget& t) { return ReverseSelection(t); },
+                    +[](const EditTarget& t) { return FadeSelection(t, FadeSettings{-600, 0}); }}) {
+    prompts.Clear();
+    EXPECT_TRUE(edit(Target(3000, 4004)).failed);
+    EXPECT_EQ(prompts.Texts(), std::vector<std::string>{std::string(StringText(StringId::kArraySizeMismatch))});
+  }
+  EXPECT_EQ(document.Undo().Count(), 0);
+  EXPECT_EQ(test::ReadBytes(file), before);
+}
+
 TEST_F(EditTest, PastesOfAnotherFormatAreRefused) {
   WriteWave(file, Shape{1, 16}, Values(1000, 256));
   WriteWave(folder.File("clip.wav"), Shape{2, 16}, Values(200, 256));
