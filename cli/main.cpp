@@ -9,6 +9,7 @@
 #include "cli/command.h"
 #include "cli/demo_command.h"
 #include "cli/device_commands.h"
+#include "cli/edit_command.h"
 #include "cli/filters_command.h"
 #include "cli/info_command.h"
 #include "cli/live_command.h"
@@ -25,7 +26,7 @@ namespace {
 
 const Command* const kCommands[] = {&kProcessCommand, &kChainCommand,    &kFiltersCommand, &kDemoCommand,
                                     &kConvertCommand, &kInfoCommand,     &kPeaksCommand,   &kMarkersCommand,
-                                    &kSettingsCommand, &kDevicesCommand, &kPlayCommand,
+                                    &kEditCommand,     &kSettingsCommand, &kDevicesCommand, &kPlayCommand,
                                     &kRecordCommand,   &kLiveCommand};
 
 void PrintHelp(std::FILE* stream) {

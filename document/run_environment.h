@@ -35,6 +35,8 @@ class RunEnvironment {
   FilterRun& Runner() { return *m_filterRun; }
   // The input stream: a file's blocks, or the live input's.
   const WaveStream& InputStream() const { return m_input; }
+  // The output stream: a run's destination, or the device engine's play stream.
+  WaveStream& OutputStream() { return m_output; }
 
   // Reads the device settings again into the device engine.
   void ApplyDeviceSettings();
