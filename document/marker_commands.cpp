@@ -383,8 +383,14 @@ MarkSilenceOutcome FindAndMarkSilence(PeakFile& sourceMarkers, const MarkSilence
   return outcome;
 }
 
-MarkSilenceOutcome FindAndMarkSilence(FilterRun& runner, RunView& view, PeakFile& sourceMarkers,
+MarkSilenceOutcome FindAndMarkSilence(FilterRun& runner, const RunState& run, RunView& view, PeakFile& sourceMarkers,
                                       const MarkSilenceSettings& values, SettingsStore& settings, Prompts& prompts) {
+  if (runner.RunBusy() || run.engineState == kEnginePlaying || run.engineState == kEnginePaused) {
+    // A second request stops what goes on (the run's own rule), and nothing else happens.
+    MarkSilenceOutcome stopped;
+    stopped.runResult = runner.RunFilter(&view, kMarkSilenceType, nullptr, false, -1, PresetValues{});
+    return stopped;
+  }
   const MarkSilenceOutcome outcome = FindAndMarkSilence(
       sourceMarkers, values,
       [&](const PresetValues& preset, RunDialog& dialog) {

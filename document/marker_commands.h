@@ -21,7 +21,8 @@
 namespace ztlive {
 
 // Adding markers. Each offset is rounded down to a whole frame and held inside the data; false
-// when the pane has no file or already holds 100 markers.
+// when the pane has no file or already holds 100 markers. AddMarkerAt serves the cursor's
+// offset, a clicked offset and the play position alike.
 bool AddMarkerAt(WavePane& pane, uint64_t offset);
 bool AddMarkerAtSelectionStart(WavePane& pane);
 // "Drop a Marker": where the listener heard the moment, reactionMs ("ReactionTime") before
@@ -91,7 +92,9 @@ using SilenceRun = std::function<int(const PresetValues& values, RunDialog& dial
 MarkSilenceOutcome FindAndMarkSilence(PeakFile& sourceMarkers, const MarkSilenceSettings& values,
                                       const SilenceRun& run, SettingsStore& settings, Prompts& prompts);
 // The same through a document's filter run, over the view's selection; the view is redrawn.
-MarkSilenceOutcome FindAndMarkSilence(FilterRun& runner, RunView& view, PeakFile& sourceMarkers,
+// While a run or playback goes on (run), the command only asks it to stop: no question, no
+// markers.
+MarkSilenceOutcome FindAndMarkSilence(FilterRun& runner, const RunState& run, RunView& view, PeakFile& sourceMarkers,
                                       const MarkSilenceSettings& values, SettingsStore& settings, Prompts& prompts);
 
 }  // namespace ztlive

@@ -391,7 +391,7 @@ TEST_F(FindingSilence, TheRunMarksWhatTheEngineFindsAndKeepsTheSettings) {
     if (c.hadMarkers) peaks.AddMarker(7);
     view.from = 0;
     const MarkSilenceOutcome outcome =
-        FindAndMarkSilence(environment.Runner(), view, peaks, {-30, 8}, settings, prompts);
+        FindAndMarkSilence(environment.Runner(), run, view, peaks, {-30, 8}, settings, prompts);
     EXPECT_EQ(outcome.runResult, 1);
     EXPECT_EQ(outcome.added, static_cast<int>(c.after.size()) - (c.removeThem == PromptAnswer::No ? 1 : 0));
     EXPECT_EQ(PositionsOf(PeakFile(path, run, prompts)), c.after);
@@ -405,7 +405,7 @@ TEST_F(FindingSilence, TheRunMarksWhatTheEngineFindsAndKeepsTheSettings) {
   PeakFile peaks(path, run, prompts);
   peaks.RemoveMarker(-1);
   view.from = 8000 * 3;
-  EXPECT_EQ(FindAndMarkSilence(environment.Runner(), view, peaks, {-30, 8}, settings, prompts).added, 2);
+  EXPECT_EQ(FindAndMarkSilence(environment.Runner(), run, view, peaks, {-30, 8}, settings, prompts).added, 2);
   const std::vector<uint32_t> found = PositionsOf(peaks);
   ASSERT_EQ(found.size(), 2u);
   EXPECT_GE(found[0], 16000u * 3 - 8000u * 3 / 4);
@@ -413,6 +413,18 @@ TEST_F(FindingSilence, TheRunMarksWhatTheEngineFindsAndKeepsTheSettings) {
   EXPECT_EQ(found[1], expected[1]);
   EXPECT_EQ(ReadMarkSilenceSettings(settings).thresholdDb, -30);
   EXPECT_EQ(ReadMarkSilenceSettings(settings).minimumTenths, 8);
+}
+
+TEST_F(FindingSilence, DuringPlaybackTheCommandOnlyStopsIt) {
+  PeakFile peaks(path, run, prompts);
+  peaks.AddMarker(7);
+  run.engineState = kEnginePlaying;
+  const MarkSilenceOutcome outcome = FindAndMarkSilence(environment.Runner(), run, view, peaks, {-30, 8}, settings, prompts);
+  run.engineState = kEngineStopped;
+  EXPECT_EQ(run.stopRequested.load(), 1);
+  EXPECT_EQ(outcome.added, 0);
+  EXPECT_TRUE(prompts.Entries().empty()) << "no question about the markers";
+  EXPECT_EQ(PositionsOf(PeakFile(path, run, prompts)), std::vector<uint32_t>{7});
 }
 
 TEST_F(FindingSilence, StoredStartingValuesAreHeldInsideTheDialogsRanges) {
