@@ -3,6 +3,7 @@
 #include <cmath>
 #include <cstdlib>
 
+#include "cli/marker_actions.h"
 #include "core/peak_file.h"
 #include "core/run_state.h"
 #include "platform/string_table.h"
@@ -12,7 +13,9 @@ namespace ztlive::cli {
 namespace {
 
 constexpr std::string_view kPeaksArguments = "FILE.wav";
-constexpr std::string_view kMarkersArguments = "FILE.wav [add OFFSET | remove N|all | list]";
+constexpr std::string_view kMarkersArguments =
+    "FILE.wav [list | add OFFSET | remove N|all | quantize-cd | chop [--keep-original] |\n"
+    "      find-silence [--threshold DB] [--length TENTHS]]";
 
 bool ParseCount(const std::string& text, uint64_t& value) {
   if (text.empty() || text.find_first_not_of("0123456789") != std::string::npos || text.size() > 10) return false;
@@ -56,17 +59,28 @@ void ListMarkers(const PeakFile& peaks, CommandContext& context) {
 }
 
 int RunMarkers(const std::vector<std::string>& args, CommandContext& context) {
-  const ParsedArguments parsed = ParseArguments(args, {}, "markers");
+  const ParsedArguments parsed = ParseArguments(args, kMarkerActionOptions, "markers");
   if (!parsed.error.empty()) {
     PrintError(context, parsed.error);
     return kExitUsage;
   }
   const std::vector<std::string>& words = parsed.positional;
   if (words.empty() || words.size() > 3) return Usage(context, "markers", kMarkersArguments);
+  const std::string action = words.size() > 1 ? words[1] : "list";
+  // Each option belongs to one action.
+  if ((parsed.Has("keep-original") && action != "chop") ||
+      ((parsed.Has("threshold") || parsed.Has("length")) && action != "find-silence"))
+    return Usage(context, "markers", kMarkersArguments);
   if (RefusePeakFileName(words[0], context)) return kExitFailure;
   RunState run;
   PeakFile peaks(words[0], run, context.prompts);
-  const std::string action = words.size() > 1 ? words[1] : "list";
+  if (words.size() == 2) {
+    if (const std::optional<int> code = RunMarkerAction(action, words[0], peaks, parsed, context)) {
+      // After a chop the pieces have been named; otherwise the markers as they are now.
+      if (*code == kExitOk && action != "chop") ListMarkers(peaks, context);
+      return *code;
+    }
+  }
   if (action == "list" && words.size() <= 2) {
     ListMarkers(peaks, context);
     return kExitOk;
@@ -104,7 +118,13 @@ int RunMarkers(const std::vector<std::string>& args, CommandContext& context) {
 
 const Command kPeaksCommand{"peaks", kPeaksArguments, "build or rebuild the peak file and show the largest peak",
                             RunPeaks};
-const Command kMarkersCommand{"markers", kMarkersArguments, "list, add or remove the markers kept in the peak file",
-                              RunMarkers};
+const Command kMarkersCommand{
+    "markers", kMarkersArguments,
+    "list, add or remove the markers kept in the peak file; quantize-cd moves each down to a CD\n"
+    "      sector (setting ZANTO / CDBlockSize), chop splits the file at them into numbered files\n"
+    "      (the original is cut into the first unless --keep-original), find-silence marks silent\n"
+    "      passages (threshold in dB, minimum length in tenths of a second; starting values and\n"
+    "      kept from setting MarkSilence / Thresh, Length)",
+    RunMarkers};
 
 }  // namespace ztlive::cli

@@ -4,6 +4,7 @@
 #include <array>
 #include <vector>
 
+#include "filters/analysis/mark_silence_processor.h"
 #include "filters/eq/averaging_filter.h"
 #include "filters/eq/band_pass_filter.h"
 #include "filters/eq/high_pass_filter.h"
@@ -46,7 +47,7 @@ constexpr std::array<FilterRegistryRow, 29> kRows = {{
     {33, &unbuilt::PunchAndCrunch, 277, "Punch and Crunch", 19, "Punch and Crunch"},
     {7, &MedianProcessor::Descriptor},  // the second median type
     {9, &NoiseSampler::Descriptor},
-    {27, &unbuilt::MarkSilence},
+    {27, &MarkSilenceProcessor::Descriptor},
     {3, &unbuilt::Empty3},
     {5, &unbuilt::Empty5},
     {16, &unbuilt::Empty16},

@@ -36,8 +36,6 @@ ZTLIVE_DESCRIPTOR(Dynamics, .typeId = 25, .sectionBase = "Compressor", .displayN
 ZTLIVE_DESCRIPTOR(Paragraphic, .typeId = 26, .sectionBase = "Parametric", .displayName = "Paragraphic",
                   .commandName = "paragraphic-eq", .history = 64, .lookAhead = 0,
                   .traits = {.takesExtraParams = true})
-ZTLIVE_DESCRIPTOR(MarkSilence, .typeId = 27, .sectionBase = "None", .displayName = "MarkSilence", .history = 0,
-                  .lookAhead = 0, .traits = {.analysisOnly = true})
 ZTLIVE_DESCRIPTOR(MultiFilter, .typeId = kMultiFilter, .sectionBase = "FilterGraph", .displayName = "MultiFilter",
                   .commandName = "multifilter", .traits = {.isChain = true})
 ZTLIVE_DESCRIPTOR(ChannelBlender, .typeId = 29, .sectionBase = "Blender", .displayName = "Channel Blender",

@@ -16,7 +16,6 @@ const FilterDescriptor& Reverb();
 const FilterDescriptor& VirtualValve();
 const FilterDescriptor& Dynamics();
 const FilterDescriptor& Paragraphic();
-const FilterDescriptor& MarkSilence();
 const FilterDescriptor& MultiFilter();
 const FilterDescriptor& ChannelBlender();
 const FilterDescriptor& AdaptiveSpeech();
