@@ -13,6 +13,7 @@
 #include "cli/info_command.h"
 #include "cli/live_command.h"
 #include "cli/peaks_command.h"
+#include "cli/playlist_command.h"
 #include "cli/process_command.h"
 #include "cli/record_command.h"
 #include "cli/settings_command.h"
@@ -26,7 +27,7 @@ namespace {
 const Command* const kCommands[] = {&kProcessCommand, &kChainCommand,    &kFiltersCommand, &kDemoCommand,
                                     &kConvertCommand, &kInfoCommand,     &kPeaksCommand,   &kMarkersCommand,
                                     &kSettingsCommand, &kDevicesCommand, &kPlayCommand,
-                                    &kRecordCommand,   &kLiveCommand};
+                                    &kRecordCommand,   &kLiveCommand,   &kPlaylistCommand};
 
 void PrintHelp(std::FILE* stream) {
   std::fprintf(stream,
