@@ -104,8 +104,6 @@ TEST(PlaylistWindow, FilesAreAddedMovedSavedAndReadBack) {
   };
   const Step steps[] = {
       {"MOVEUP on the first", 0, &window.MoveUpButton(), {a, b, c}, 0},
-      {"MOVEDOWN on the last", 2, &window.MoveDownButton(), {a, b, c}, 2},
-      {"MOVEUP without a selection", -1, &window.MoveUpButton(), {a, b, c}, -1},
       {"MOVEUP on the last", 2, &window.MoveUpButton(), {a, c, b}, 1},
       {"MOVEDOWN on the first", 0, &window.MoveDownButton(), {c, a, b}, 1},
   };
@@ -140,7 +138,6 @@ TEST(PlaylistWindow, FilesAreAddedMovedSavedAndReadBack) {
   EXPECT_EQ(reopened.TotalLabel().text(), "00:3.000");
   EXPECT_EQ(reopened.SelectedIndex(), 1);
   reopened.show();
-  test::SaveScreenshot(reopened, "playlist_editor_reopened");
   host.prompts.Script(PromptAnswer::No);
   reopened.close();
   EXPECT_EQ(host.prompts.Texts(), (std::vector<std::string>{"The playlist has been modified, Do you want to save the changes?"}));
