@@ -19,6 +19,7 @@
 // be read shows the stored time and is marked unavailable.
 #pragma once
 
+#include <algorithm>
 #include <cstddef>
 #include <cstdint>
 #include <ctime>
@@ -48,8 +49,9 @@ struct PlaylistEntry {
   uint64_t fileDataBytes = 0;
   int64_t trueMs = 0;
 
-  // The playing time shown: the true one, or the stored one when the file cannot be read.
-  int64_t ShownMs() const { return available ? trueMs : storedMs; }
+  // The playing time shown: the true one, or the stored one (a damaged negative one as 0)
+  // when the file cannot be read.
+  int64_t ShownMs() const { return available ? trueMs : std::max<int64_t>(storedMs, 0); }
 };
 
 // The stored time: dataBytes x 1000 / (channels x rate x 2), truncated; 0 without channels

@@ -207,7 +207,7 @@ TEST(Playlist, ShortDamagedAndMissingListsReadAsTheRulesSay) {
   EXPECT_TRUE(prompts.Entries().empty());
 }
 
-TEST(Playlist, AnEntryWhoseFileIsGoneShowsItsStoredTime) {
+TEST(Playlist, AnEntryWhoseFileIsGoneShowsItsStoredTimeNeverBelowZero) {
   TestFolder folder;
   std::vector<uint8_t> bytes = Header();
   const std::vector<uint8_t> gone = Record(folder.File("gone.wav"), 88200, 61500);
@@ -215,12 +215,15 @@ TEST(Playlist, AnEntryWhoseFileIsGoneShowsItsStoredTime) {
   WriteSilence(folder.File("here.wav"), 1, 8000, 8, 2.0);  // stored as 1 s, truly 2 s
   const std::vector<uint8_t> here = Record(folder.File("here.wav"), 16000, 1000);
   bytes.insert(bytes.end(), here.begin(), here.end());
+  const std::vector<uint8_t> damaged = Record(folder.File("damaged.wav"), 4, 0xFFFFFFFF);  // a negative time
+  bytes.insert(bytes.end(), damaged.begin(), damaged.end());
   test::WriteBytes(folder.File("list.wls"), bytes);
 
   ScriptedPrompts prompts;
   Playlist list(prompts);
   ASSERT_EQ(list.Open(folder.File("list.wls")), Playlist::OpenResult::Opened);
-  ASSERT_EQ(list.Count(), 2);
+  ASSERT_EQ(list.Count(), 3);
+  EXPECT_EQ(list.Entries()[2].ShownMs(), 0);
   EXPECT_FALSE(list.Entries()[0].available);
   EXPECT_EQ(list.Entries()[0].ShownMs(), 61500);
   EXPECT_TRUE(list.Entries()[1].available);
