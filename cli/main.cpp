@@ -14,6 +14,7 @@
 #include "cli/info_command.h"
 #include "cli/live_command.h"
 #include "cli/peaks_command.h"
+#include "cli/playlist_command.h"
 #include "cli/process_command.h"
 #include "cli/record_command.h"
 #include "cli/settings_command.h"
@@ -28,6 +29,8 @@ const Command* const kCommands[] = {&kProcessCommand, &kChainCommand,    &kFilte
                                     &kConvertCommand, &kInfoCommand,     &kPeaksCommand,   &kMarkersCommand,
                                     &kEditCommand,     &kSettingsCommand, &kDevicesCommand, &kPlayCommand,
                                     &kRecordCommand,   &kLiveCommand};
+                                    &kSettingsCommand, &kDevicesCommand, &kPlayCommand,
+                                    &kRecordCommand,   &kLiveCommand,   &kPlaylistCommand};
 
 void PrintHelp(std::FILE* stream) {
   std::fprintf(stream,
