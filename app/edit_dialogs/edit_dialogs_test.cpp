@@ -204,7 +204,7 @@ TEST_F(EditDialogsTest, AFadePresetThatCannotBeStoredIsReportedAndTheValuesStill
   EXPECT_GT(prompts.Texts()[0].size(), expected.size()) << "the reason is given";
 }
 
-TEST_F(EditDialogsTest, DraggingAControlPointWithTheMouseSetsItsLevelOnlyForTheAdjustableCurve) {
+TEST_F(EditDialogsTest, ControlPointsDraggedOrMovedByKeysSetTheirLevelsOnlyForTheAdjustableCurve) {
   ASSERT_EQ(WriteFadePreset({0, -4800, FadeCurve::Adjustable, -1600, -3200}), 0);
   FadeDialog dialog(prompts);
   dialog.resize(720, 420);
@@ -236,13 +236,30 @@ TEST_F(EditDialogsTest, DraggingAControlPointWithTheMouseSetsItsLevelOnlyForTheA
   EXPECT_EQ(dialog.Settings().firstControlLevel, kFadeLevelMaximum) << "a drag past the top holds the level";
   Picture(dialog, "fade_dialog_dragged");
 
+  struct Key {
+    Qt::Key key;
+    int first, second;  // the control levels after it
+  };
+  const int top = kFadeLevelMaximum;
+  const int second = dialog.Settings().secondControlLevel;
+  const Key keys[] = {{Qt::Key_Down, top - 100, second},        {Qt::Key_Right, top - 100, second},
+                      {Qt::Key_PageDown, top - 100, second - 1000}, {Qt::Key_Left, top - 100, second - 1000},
+                      {Qt::Key_PageUp, top, second - 1000},     {Qt::Key_Up, top, second - 1000}};
+  for (const Key& key : keys) {
+    QTest::keyClick(&editor, key.key);
+    EXPECT_EQ(dialog.Settings().firstControlLevel, key.first) << key.key;
+    EXPECT_EQ(dialog.Settings().secondControlLevel, key.second) << key.key;
+  }
+
   dialog.CurveButton(FadeCurve::Linear).setChecked(true);
   const FadeSettings before = dialog.Settings();
   const QPoint from = editor.ControlPoint(1).toPoint();
   QTest::mousePress(&editor, Qt::LeftButton, {}, from);
   QTest::mouseMove(&editor, from + QPoint(0, 30));
   QTest::mouseRelease(&editor, Qt::LeftButton, {}, from + QPoint(0, 30));
+  QTest::keyClick(&editor, Qt::Key_Up);
   EXPECT_EQ(dialog.Settings().secondControlLevel, before.secondControlLevel);
+  EXPECT_EQ(dialog.Settings().firstControlLevel, before.firstControlLevel);
 }
 
 TEST_F(EditDialogsTest, NormalizeMixSilenceAndChannelDialogsOpenWithStoredValuesAndReturnTheirControls) {

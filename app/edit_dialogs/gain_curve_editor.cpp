@@ -1,5 +1,6 @@
 #include "app/edit_dialogs/gain_curve_editor.h"
 
+#include <QKeyEvent>
 #include <QMouseEvent>
 #include <QPainter>
 #include <QPainterPath>
@@ -27,6 +28,7 @@ GainCurveEditor::GainCurveEditor(QWidget* parent) : QWidget(parent) {
   setObjectName(QStringLiteral("gainCurveEditor"));
   setSizePolicy(QSizePolicy::Expanding, QSizePolicy::Expanding);
   setMouseTracking(true);  // the cursor shows where a point can be taken
+  setFocusPolicy(Qt::StrongFocus);
 }
 
 QSize GainCurveEditor::sizeHint() const { return {460, 260}; }
@@ -107,6 +109,7 @@ void GainCurveEditor::mousePressEvent(QMouseEvent* event) {
   if (event->button() != Qt::LeftButton) return QWidget::mousePressEvent(event);
   m_dragged = PointNear(event->position());
   if (m_dragged < 0) return QWidget::mousePressEvent(event);
+  m_chosen = m_dragged;
   setCursor(Qt::SizeVerCursor);
   SetControlLevel(m_dragged, LevelAtY(event->position().y()));
 }
@@ -130,6 +133,34 @@ void GainCurveEditor::mouseReleaseEvent(QMouseEvent* event) {
     return;
   }
   QWidget::mouseReleaseEvent(event);
+}
+
+void GainCurveEditor::keyPressEvent(QKeyEvent* event) {
+  int step = 0;
+  switch (event->key()) {
+    case Qt::Key_Left:
+    case Qt::Key_Right:
+      if (!ControlPointsActive()) break;
+      m_chosen = event->key() == Qt::Key_Left ? 0 : 1;
+      update();
+      return;
+    case Qt::Key_Up:
+      step = 100;
+      break;
+    case Qt::Key_Down:
+      step = -100;
+      break;
+    case Qt::Key_PageUp:
+      step = 1000;
+      break;
+    case Qt::Key_PageDown:
+      step = -1000;
+      break;
+    default:
+      break;
+  }
+  if (step == 0 || !ControlPointsActive()) return QWidget::keyPressEvent(event);
+  SetControlLevel(m_chosen, std::clamp(ControlLevel(m_chosen) + step, m_minimum, m_maximum));
 }
 
 void GainCurveEditor::paintEvent(QPaintEvent*) {
@@ -202,7 +233,8 @@ void GainCurveEditor::paintEvent(QPaintEvent*) {
   for (int index = 0; index < kControlPointCount; ++index) {
     const QPointF point = ControlPoint(index);
     painter.setPen(QPen(QColor(180, 30, 30), 1.5));
-    painter.setBrush(index == m_dragged ? QColor(180, 30, 30) : colours.color(QPalette::Base));
+    const bool chosen = index == m_dragged || (hasFocus() && index == m_chosen);
+    painter.setBrush(chosen ? QColor(180, 30, 30) : colours.color(QPalette::Base));
     painter.drawRect(QRectF(point.x() - kPointHalfSize, point.y() - kPointHalfSize, 2 * kPointHalfSize,
                             2 * kPointHalfSize));
     const QString label = QString::number(std::lround(ControlTime(index) * 100)) + QStringLiteral("%  ") +

@@ -1,8 +1,10 @@
 // The fade dialog's curve editor: the gain the fade applies over the selection, in dB from the
 // highest level at the top to the lowest at the bottom, time running left to right. For the
 // adjustable curve it shows the two control points a third and two thirds of the way along;
-// dragging one up or down sets its level. Their time positions are fixed: the fade runs
-// evenly over the selection, and the curve drawn is the one the edit applies.
+// dragging one up or down sets its level. From the keyboard, Left and Right choose a point
+// and Up and Down move it by 1 dB (Page Up and Page Down by 10 dB). Their time positions are
+// fixed: the fade runs evenly over the selection, and the curve drawn is the one the edit
+// applies.
 #pragma once
 
 #include <QPointF>
@@ -49,6 +51,7 @@ class GainCurveEditor : public QWidget {
   void mousePressEvent(QMouseEvent* event) override;
   void mouseMoveEvent(QMouseEvent* event) override;
   void mouseReleaseEvent(QMouseEvent* event) override;
+  void keyPressEvent(QKeyEvent* event) override;
 
  private:
   QRectF Plot() const;
@@ -62,6 +65,7 @@ class GainCurveEditor : public QWidget {
   int m_minimum = -9600;
   int m_maximum = 2000;
   int m_dragged = -1;
+  int m_chosen = 0;  // the point the keys move
 };
 
 }  // namespace ztlive
