@@ -100,7 +100,7 @@ CrossfadeSettings CrossfadeDialog::Settings() const {
   crossfade.fadeOutStart = m_levels[2]->Value();
   crossfade.fadeOutEnd = m_levels[3]->Value();
   crossfade.slope = std::max(0, m_slope->currentIndex());
-  crossfade.fileForm = m_fileForm->isEnabled() && m_fileForm->isChecked();
+  crossfade.fileForm = m_fileFormOffered && m_fileForm->isChecked();
   crossfade.preview = crossfade.fileForm && m_preview->isChecked();
   return crossfade;
 }
@@ -111,7 +111,7 @@ void CrossfadeDialog::ShowSettings(const CrossfadeSettings& crossfade) {
   m_levels[2]->SetValue(crossfade.fadeOutStart);
   m_levels[3]->SetValue(crossfade.fadeOutEnd);
   m_slope->setCurrentIndex(crossfade.slope >= 0 && crossfade.slope < kCrossfadeSlopeCount ? crossfade.slope : 0);
-  m_fileForm->setChecked(m_fileForm->isEnabled() && crossfade.fileForm);
+  m_fileForm->setChecked(m_fileFormOffered && crossfade.fileForm);
   m_preview->setChecked(crossfade.preview);
   ShowForm();
 }
