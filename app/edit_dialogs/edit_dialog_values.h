@@ -1,0 +1,74 @@
+// The starting values of the edit dialogs and where they are remembered: the "FADE" preset,
+// and the program settings of the other dialogs. Every value read is held inside the range
+// its control offers, so a hand-edited or damaged file never reaches a command out of range.
+#pragma once
+
+#include <string_view>
+
+#include "document/edit_settings.h"
+#include "filters/framework/preset_values.h"
+#include "platform/settings_store.h"
+
+namespace ztlive {
+
+// Fade levels and control levels: hundredths of a dB.
+inline constexpr int kFadeLevelMinimum = -9600;
+inline constexpr int kFadeLevelMaximum = 2000;
+// The fade dialog's last values are the preset "FADE" of this section of the preset file.
+inline constexpr std::string_view kFadePresetSection = "FadeSet";
+inline constexpr std::string_view kFadePresetName = "FADE";
+
+// "Normalize to:" in whole dB.
+inline constexpr int kNormalizeTargetMinimum = -96;
+inline constexpr int kNormalizeTargetMaximum = 0;
+
+// Crossfade levels: tenths of a dB. Slopes: 0 linear, 1 slow start, 2 fast start.
+inline constexpr int kCrossfadeLevelMinimum = -960;
+inline constexpr int kCrossfadeLevelMaximum = 200;
+inline constexpr int kCrossfadeSlopeCount = 3;
+
+// "Number of seconds to insert".
+inline constexpr double kSilenceSecondsMinimum = 0.001;
+inline constexpr double kSilenceSecondsMaximum = 3600.0;
+
+// "Find and Mark silence": dB and tenths of a second.
+inline constexpr int kMarkSilenceThresholdMinimum = -100;
+inline constexpr int kMarkSilenceThresholdMaximum = 0;
+inline constexpr int kMarkSilenceTenthsMinimum = 1;
+inline constexpr int kMarkSilenceTenthsMaximum = 100;
+
+// The fade shown before any "FADE" preset exists: a fade out to the lowest level, with the
+// control levels on the straight line between the two ends.
+FadeSettings DefaultFadeSettings();
+// Levels and control levels held inside the range, an unknown curve taken as linear.
+FadeSettings HeldFadeSettings(FadeSettings fade);
+// The control levels a third and two thirds of the way from the start level to the end level.
+void StraightControlLevels(FadeSettings& fade);
+
+// The preset's values: start level, end level, curve, first and second control level.
+PresetValues FadePresetValues(const FadeSettings& fade);
+FadeSettings FadeFromPresetValues(const PresetValues& values);
+// The stored "FADE" preset, or DefaultFadeSettings() when there is none.
+FadeSettings ReadFadePreset();
+// 0 or errno.
+int WriteFadePreset(const FadeSettings& fade);
+
+NormalizeSettings ReadNormalizeScaling(const SettingsStore& settings);
+void WriteNormalizeScaling(SettingsStore& settings, const NormalizeSettings& normalize);
+
+MixSettings ReadMixSettings(const SettingsStore& settings);
+void WriteMixSettings(SettingsStore& settings, const MixSettings& mix);
+
+// The four levels and the slope; the file form and its preview always start off.
+CrossfadeSettings ReadCrossfadeSettings(const SettingsStore& settings);
+void WriteCrossfadeSettings(SettingsStore& settings, const CrossfadeSettings& crossfade);
+
+// "SilenceLength" is a text of seconds; one that is no number in range gives the default.
+SilenceSettings ReadSilenceSettings(const SettingsStore& settings);
+// Writes the seconds as "%g" would, whatever the locale.
+void WriteSilenceSettings(SettingsStore& settings, const SilenceSettings& silence);
+
+MarkSilenceSettings ReadMarkSilenceSettings(const SettingsStore& settings);
+void WriteMarkSilenceSettings(SettingsStore& settings, const MarkSilenceSettings& mark);
+
+}  // namespace ztlive
