@@ -28,9 +28,7 @@ namespace {
 const Command* const kCommands[] = {&kProcessCommand, &kChainCommand,    &kFiltersCommand, &kDemoCommand,
                                     &kConvertCommand, &kInfoCommand,     &kPeaksCommand,   &kMarkersCommand,
                                     &kEditCommand,     &kSettingsCommand, &kDevicesCommand, &kPlayCommand,
-                                    &kRecordCommand,   &kLiveCommand};
-                                    &kSettingsCommand, &kDevicesCommand, &kPlayCommand,
-                                    &kRecordCommand,   &kLiveCommand,   &kPlaylistCommand};
+                                    &kRecordCommand,   &kLiveCommand,     &kPlaylistCommand};
 
 void PrintHelp(std::FILE* stream) {
   std::fprintf(stream,
