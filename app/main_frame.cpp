@@ -17,6 +17,7 @@
 
 #include "app/app_core.h"
 #include "app/child_frame.h"
+#include "app/edit_menu.h"
 #include "app/filter_windows.h"
 #include "app/progress_window.h"
 #include "app/recording_window.h"
@@ -30,6 +31,7 @@
 #include "filters/filter_icons.h"
 #include "live/chain_runner.h"
 #include "live/multi_filter_window.h"
+#include "live/playlist_window.h"
 #include "platform/file_ops.h"
 #include "platform/folders.h"
 #include "platform/string_table.h"
@@ -112,6 +114,8 @@ void CMainFrame::BuildMenus() {
             if (m_recordingWindow == nullptr) OpenRecordingWindow(false);  // one window at a time
           });
   Command("recordFile")->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_R));
+  connect(AddCommand(file, "openPlaylist", "Open &Playlist...", "Edit and play a list of wave files"),
+          &QAction::triggered, this, [this] { OpenPlaylist(); });
   file->addSeparator();
   m_recentMenu = file->addMenu(QStringLiteral("Recent &Files"));
   connect(m_recentMenu, &QMenu::aboutToShow, this, &CMainFrame::FillRecentMenu);
@@ -132,6 +136,13 @@ void CMainFrame::BuildMenus() {
             if (CChildFrame* child = ActiveChild(); child != nullptr) child->View().SelectAll();
           });
   Command("selectAll")->setShortcut(QKeySequence::SelectAll);
+  edit->addSeparator();
+  m_editMenu = new EditMenu(m_core, this, [this] { return ActiveChild(); },
+                            [this](const QStringList& files) { OpenPlaylist(files); });
+  m_editMenu->Build(edit, [this](QMenu* menu, const QString& name, const QString& text, const QString& tip) {
+    return AddCommand(menu, name, text, tip);
+  });
+  edit->addSeparator();
   QAction* sync = AddCommand(edit, "syncMode", "&Sync Mode", "The destination mirrors the source's positions");
   sync->setCheckable(true);
   connect(sync, &QAction::triggered, this, [this] {
@@ -243,6 +254,15 @@ bool CMainFrame::OpenDocumentWindow(const QString& path, bool recovered) {
     statusBar()->repaint();
   });
   connect(child, &CChildFrame::documentChanged, this, &CMainFrame::UpdateCommands);
+  // The panes' context menu: "Copy", "Paste Over" and "Mute" on the active pane's selection.
+  connect(&child->View(), &DocumentView::editRequested, this, [this](const QString& command) {
+    if (command == QLatin1String("Copy"))
+      m_editMenu->Copy();
+    else if (command == QLatin1String("Paste Over"))
+      m_editMenu->PasteOver();
+    else if (command == QLatin1String("Mute"))
+      m_editMenu->Mute();
+  });
   connect(child, &QObject::destroyed, this, [this] { UpdateCommands(); });
   window->resize(m_area->size() * 0.9);
   window->show();
@@ -584,8 +604,20 @@ void CMainFrame::ApplyUndoEntry(int index) {
   UpdateCommands();
 }
 
+DeviceEngine& CMainFrame::Devices() { return m_core.Engine(); }
+
+void CMainFrame::OpenPlaylist(const QStringList& files) {
+  if (files.isEmpty()) {
+    RunPlaylistEditor(*this, this);
+    return;
+  }
+  const QString path = AskPlaylistPath(this, QFileInfo(files.front()).absolutePath());
+  if (!path.isEmpty()) RunPlaylistEditor(*this, path, files, this);
+}
+
 void CMainFrame::UpdateCommands() {
   if (m_closing) return;
+  m_editMenu->UpdateCommands();
   CChildFrame* child = ActiveChild();
   const bool hasDocument = child != nullptr;
   const bool hasDestination = hasDocument && !child->Document().DestinationName().empty() &&

@@ -12,6 +12,7 @@
 #include "document/progress_model.h"
 #include "filters/framework/filter_window_host.h"
 #include "live/chain_window_host.h"
+#include "live/playlist_window_host.h"
 
 class QMdiArea;
 class QMenu;
@@ -20,11 +21,12 @@ namespace ztlive {
 
 class AppCore;
 class CChildFrame;
+class EditMenu;
 class MultiFilterWindow;
 class ProgressWindow;
 class RecordingWindow;
 
-class CMainFrame : public QMainWindow, public FilterWindowHost, public ChainWindowHost {
+class CMainFrame : public QMainWindow, public FilterWindowHost, public ChainWindowHost, public PlaylistWindowHost {
   Q_OBJECT
 
  public:
@@ -89,6 +91,11 @@ class CMainFrame : public QMainWindow, public FilterWindowHost, public ChainWind
   RunState& Run() override;
   SettingsStore& Settings() override;
   Prompts& WindowPrompts() override;
+  // PlaylistWindowHost (Run, Settings and WindowPrompts as above)
+  DeviceEngine& Devices() override;
+  // "Open Playlist...", and the playlist a chop at markers offers: asks for the list's name.
+  void OpenPlaylist(const QStringList& files = {});
+  EditMenu& Edits() { return *m_editMenu; }
   // ChainWindowHost
   int RunChainOverDocument(FilterChain& chain, bool preview) override;
   bool RunBusy() override;
@@ -125,6 +132,7 @@ class CMainFrame : public QMainWindow, public FilterWindowHost, public ChainWind
   RecentFiles m_recent;
   QMenu* m_recentMenu = nullptr;
   QMenu* m_undoMenu = nullptr;
+  EditMenu* m_editMenu = nullptr;
   QMap<QString, QAction*> m_commands;
   QMap<FilterTypeId, QPointer<QDialog>> m_filterWindows;
   QPointer<ProgressWindow> m_progress;

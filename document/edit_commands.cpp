@@ -299,11 +299,7 @@ EditOutcome InterpolateSelection(const EditTarget& target, InterpolateChannels c
 
 EditOutcome InsertSilence(const EditTarget& target, const SilenceSettings& settings) {
   Prompts& prompts = PromptsOf(target);
-  SettingsStore& store = target.document.Settings();
-  char seconds[64];
-  std::snprintf(seconds, sizeof seconds, "%g", settings.seconds);
-  store.Write(setting::kSilenceLength, seconds);
-  store.Write(setting::kSilencePaste, static_cast<int32_t>(settings.place));
+  WriteSilenceSettings(target.document.Settings(), settings);
 
   WaveInfo file;
   if (ReadWaveInfo(target.file, file, prompts) != kStreamOk) return Failed();

@@ -5,6 +5,8 @@
 #include <cstdint>
 #include <string>
 
+#include "platform/settings_store.h"
+
 namespace ztlive {
 
 // The curve the "Fade" dialog chooses.
@@ -54,6 +56,15 @@ struct SilenceSettings {
   SilencePlace place = SilencePlace::FileStart;
 };
 
+// "Number of seconds to insert".
+inline constexpr double kSilenceSecondsMinimum = 0.001;
+inline constexpr double kSilenceSecondsMaximum = 3600.0;
+
+// "SilenceLength" is a text of seconds; one that is no number in range gives the default.
+SilenceSettings ReadSilenceSettings(const SettingsStore& settings);
+// Writes the seconds as "%g" would, whatever the locale (a window's locale may write commas).
+void WriteSilenceSettings(SettingsStore& settings, const SilenceSettings& silence);
+
 // Interpolate: which channels of a stereo file are rebuilt.
 enum class InterpolateChannels : int { Both = 0, Left = 1, Right = 2 };
 
@@ -63,5 +74,14 @@ struct MarkSilenceSettings {
   int thresholdDb = -40;
   int minimumTenths = 30;
 };
+
+inline constexpr int kMarkSilenceThresholdMinimum = -100;
+inline constexpr int kMarkSilenceThresholdMaximum = 0;
+inline constexpr int kMarkSilenceTenthsMinimum = 1;
+inline constexpr int kMarkSilenceTenthsMaximum = 100;
+
+// "MarkSilence"/"Thresh" and "Length", held in the dialog's ranges.
+MarkSilenceSettings ReadMarkSilenceSettings(const SettingsStore& settings);
+void WriteMarkSilenceSettings(SettingsStore& settings, const MarkSilenceSettings& values);
 
 }  // namespace ztlive

@@ -349,18 +349,6 @@ ChopOutcome ChopAtMarkers(const std::string& path, const PeakFile& markers, Prom
   return outcome;
 }
 
-MarkSilenceSettings ReadMarkSilenceSettings(const SettingsStore& settings) {
-  MarkSilenceSettings values;
-  values.thresholdDb = std::clamp(settings.Read(setting::kMarkSilenceThresh), -100, 0);
-  values.minimumTenths = std::clamp(settings.Read(setting::kMarkSilenceLength), 1, 100);
-  return values;
-}
-
-void WriteMarkSilenceSettings(SettingsStore& settings, const MarkSilenceSettings& values) {
-  settings.Write(setting::kMarkSilenceThresh, values.thresholdDb);
-  settings.Write(setting::kMarkSilenceLength, values.minimumTenths);
-}
-
 MarkSilenceOutcome FindAndMarkSilence(PeakFile& sourceMarkers, const MarkSilenceSettings& values,
                                       const SilenceRun& run, SettingsStore& settings, Prompts& prompts) {
   MarkSilenceOutcome outcome;

@@ -76,8 +76,6 @@ ChopOutcome ChopAtMarkers(const std::string& path, const PeakFile& markers, Prom
 
 // "Find and Mark silence". The starting values come from the settings, held in the dialog's
 // ranges; after each run the values used are stored back.
-MarkSilenceSettings ReadMarkSilenceSettings(const SettingsStore& settings);
-void WriteMarkSilenceSettings(SettingsStore& settings, const MarkSilenceSettings& values);
 
 struct MarkSilenceOutcome {
   int runResult = 0;  // the run's result: 1 done, else 0 or a failure code (reported)

@@ -27,16 +27,6 @@ inline constexpr int kCrossfadeLevelMinimum = -960;
 inline constexpr int kCrossfadeLevelMaximum = 200;
 inline constexpr int kCrossfadeSlopeCount = 3;
 
-// "Number of seconds to insert".
-inline constexpr double kSilenceSecondsMinimum = 0.001;
-inline constexpr double kSilenceSecondsMaximum = 3600.0;
-
-// "Find and Mark silence": dB and tenths of a second.
-inline constexpr int kMarkSilenceThresholdMinimum = -100;
-inline constexpr int kMarkSilenceThresholdMaximum = 0;
-inline constexpr int kMarkSilenceTenthsMinimum = 1;
-inline constexpr int kMarkSilenceTenthsMaximum = 100;
-
 // The fade shown before any "FADE" preset exists: a fade out to the lowest level, with the
 // control levels on the straight line between the two ends.
 FadeSettings DefaultFadeSettings();
@@ -63,12 +53,5 @@ void WriteMixSettings(SettingsStore& settings, const MixSettings& mix);
 CrossfadeSettings ReadCrossfadeSettings(const SettingsStore& settings);
 void WriteCrossfadeSettings(SettingsStore& settings, const CrossfadeSettings& crossfade);
 
-// "SilenceLength" is a text of seconds; one that is no number in range gives the default.
-SilenceSettings ReadSilenceSettings(const SettingsStore& settings);
-// Writes the seconds as "%g" would, whatever the locale.
-void WriteSilenceSettings(SettingsStore& settings, const SilenceSettings& silence);
-
-MarkSilenceSettings ReadMarkSilenceSettings(const SettingsStore& settings);
-void WriteMarkSilenceSettings(SettingsStore& settings, const MarkSilenceSettings& mark);
 
 }  // namespace ztlive

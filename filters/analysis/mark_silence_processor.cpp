@@ -2,6 +2,7 @@
 
 #include <cmath>
 
+#include "core/full_scale.h"
 #include "core/wave_stream.h"
 
 namespace ztlive {
@@ -87,7 +88,7 @@ int MarkSilenceProcessor::Process(WaveStream& in, WaveStream&) {
   if (needsPrepare) {
     needsPrepare = 0;
     const WaveFormat& format = in.Format();
-    m_threshold = std::pow(10.0, values.p[0] * 0.05) * kFullScaleHigh;
+    m_threshold = std::pow(10.0, values.p[0] * 0.05) * FullScaleHigh();
     // Length in tenths of a second, counted in bytes of the data.
     m_minimumBytes = values.p[1] * 0.1 * format.sampleRate * m_channels * m_bytesPerSample;
   }

@@ -18,9 +18,6 @@ class MarkSilenceProcessor : public FilterProcessor {
  public:
   // The positions kept: as many as a file can hold markers.
   static constexpr int kMaxPositions = 100;
-  // The full-scale limit the threshold is measured against: the largest 16-bit sample
-  // (0x7FFF) in the sample-value scale, the limit of a 16-bit recording setup.
-  static constexpr double kFullScaleHigh = 8388352.0;
 
   MarkSilenceProcessor();
   int Prepare(WaveStream& in, WaveStream& out) override;
