@@ -52,14 +52,7 @@ EditMenu::EditMenu(AppCore& core, QWidget* window, ActiveChildFunction activeChi
 }
 
 void EditMenu::Build(QMenu* edit, const AddCommandFunction& addCommand) {
-  const struct {
-    const char* name;
-    const char* text;
-    const char* tip;
-    QKeySequence keys;
-    std::function<void()> command;
-    bool paste;
-  } editCommands[] = {
+  const CommandEntry editCommands[] = {
       {"cut", "Cu&t", "Delete the selection", QKeySequence::Cut, [this] { Cut(); }, false},
       {"copy", "&Copy", "Copy the selection to the clipboard", QKeySequence::Copy, [this] { Copy(); }, false},
       {"pasteInsert", "&Paste Insert", "Insert the clipboard's audio at the selection start", QKeySequence::Paste,
@@ -83,64 +76,52 @@ void EditMenu::Build(QMenu* edit, const AddCommandFunction& addCommand) {
        false},
       {"reverse", "&Reverse", "Play the selection backwards", {}, [this] { Reverse(); }, false},
   };
-  for (const auto& entry : editCommands) {
+  AddCommands(edit, editCommands, addCommand);
+
+  const CommandEntry markerCommands[] = {
+      {"markerAtCursor", "Add Marker at &Cursor", "Add a marker at the caret", QKeySequence(Qt::Key_M),
+       [this] { AddMarkerAtCursor(); }, false},
+      {"markerAtSelection", "Add Marker at &Selection Start", "Add a marker where the selection starts", {},
+       [this] { AddMarkerAtSelectionStart(); }, false},
+      {"dropMarker", "&Drop a Marker", "Add a marker where playback is, less the reaction time",
+       QKeySequence(Qt::SHIFT | Qt::Key_M), [this] { DropMarkerAtPlayPosition(); }, false},
+      {nullptr, nullptr, nullptr, {}, {}, false},
+      {"deleteMarker", "D&elete Marker", "Delete the selected marker", {}, [this] { DeleteSelectedMarker(); }, false},
+      {"removeMarkersAtCursor", "Remove Marker at C&aret", "Delete the markers at the caret", {},
+       [this] { RemoveMarkersAtCursor(); }, false},
+      {"removeAllMarkers", "Remove &All Markers", "Delete every marker of the file", {},
+       [this] { RemoveAllMarkersCommand(); }, false},
+      {nullptr, nullptr, nullptr, {}, {}, false},
+      {"nextMarker", "Goto &Next Marker", "Move the caret to the next marker", QKeySequence(Qt::CTRL | Qt::Key_Right),
+       [this] { GotoMarker(true); }, false},
+      {"previousMarker", "Goto &Previous Marker", "Move the caret to the previous marker",
+       QKeySequence(Qt::CTRL | Qt::Key_Left), [this] { GotoMarker(false); }, false},
+      {"selectBetweenMarkers", "Select &Between Markers", "Select the stretch between the markers around the caret",
+       {}, [this] { SelectBetweenMarkers(); }, false},
+      {"zoomToMarkers", "&Zoom to Markers", "Show the stretch between the markers around the caret", {},
+       [this] { ZoomToMarkers(); }, false},
+      {nullptr, nullptr, nullptr, {}, {}, false},
+      {"quantizeMarkers", "&Quantize Markers for CD", "Move every marker to the start of its CD sector", {},
+       [this] { QuantizeForCd(); }, false},
+      {"chopAtMarkers", "C&hop at Markers...", "Split the file into one file per stretch between markers", {},
+       [this] { Chop(); }, false},
+      {"findSilence", "&Find and Mark Silence...", "Put a marker into every silent passage of the source", {},
+       [this] { FindSilence(); }, false},
+  };
+  AddCommands(edit->addMenu(QStringLiteral("Mar&kers")), markerCommands, addCommand);
+}
+
+void EditMenu::AddCommands(QMenu* menu, std::span<const CommandEntry> entries, const AddCommandFunction& addCommand) {
+  for (const CommandEntry& entry : entries) {
     if (entry.name == nullptr) {
-      edit->addSeparator();
+      menu->addSeparator();
       continue;
     }
-    QAction* action = addCommand(edit, entry.name, entry.text, entry.tip);
+    QAction* action = addCommand(menu, entry.name, entry.text, entry.tip);
     if (!entry.keys.isEmpty()) action->setShortcut(entry.keys);
     connect(action, &QAction::triggered, this, entry.command);
     m_documentCommands.append(action);
     if (entry.paste) m_pasteCommands.append(action);
-  }
-
-  QMenu* markers = edit->addMenu(QStringLiteral("Mar&kers"));
-  const struct {
-    const char* name;
-    const char* text;
-    const char* tip;
-    QKeySequence keys;
-    std::function<void()> command;
-  } markerCommands[] = {
-      {"markerAtCursor", "Add Marker at &Cursor", "Add a marker at the caret", QKeySequence(Qt::Key_M),
-       [this] { AddMarkerAtCursor(); }},
-      {"markerAtSelection", "Add Marker at &Selection Start", "Add a marker where the selection starts", {},
-       [this] { AddMarkerAtSelectionStart(); }},
-      {"dropMarker", "&Drop a Marker", "Add a marker where playback is, less the reaction time",
-       QKeySequence(Qt::SHIFT | Qt::Key_M), [this] { DropMarkerAtPlayPosition(); }},
-      {nullptr, nullptr, nullptr, {}, {}},
-      {"deleteMarker", "D&elete Marker", "Delete the selected marker", {}, [this] { DeleteSelectedMarker(); }},
-      {"removeMarkersAtCursor", "Remove Marker at C&aret", "Delete the markers at the caret", {},
-       [this] { RemoveMarkersAtCursor(); }},
-      {"removeAllMarkers", "Remove &All Markers", "Delete every marker of the file", {},
-       [this] { RemoveAllMarkersCommand(); }},
-      {nullptr, nullptr, nullptr, {}, {}},
-      {"nextMarker", "Goto &Next Marker", "Move the caret to the next marker", QKeySequence(Qt::CTRL | Qt::Key_Right),
-       [this] { GotoMarker(true); }},
-      {"previousMarker", "Goto &Previous Marker", "Move the caret to the previous marker",
-       QKeySequence(Qt::CTRL | Qt::Key_Left), [this] { GotoMarker(false); }},
-      {"selectBetweenMarkers", "Select &Between Markers", "Select the stretch between the markers around the caret",
-       {}, [this] { SelectBetweenMarkers(); }},
-      {"zoomToMarkers", "&Zoom to Markers", "Show the stretch between the markers around the caret", {},
-       [this] { ZoomToMarkers(); }},
-      {nullptr, nullptr, nullptr, {}, {}},
-      {"quantizeMarkers", "&Quantize Markers for CD", "Move every marker to the start of its CD sector", {},
-       [this] { QuantizeForCd(); }},
-      {"chopAtMarkers", "C&hop at Markers...", "Split the file into one file per stretch between markers", {},
-       [this] { Chop(); }},
-      {"findSilence", "&Find and Mark Silence...", "Put a marker into every silent passage of the source", {},
-       [this] { FindSilence(); }},
-  };
-  for (const auto& entry : markerCommands) {
-    if (entry.name == nullptr) {
-      markers->addSeparator();
-      continue;
-    }
-    QAction* action = addCommand(markers, entry.name, entry.text, entry.tip);
-    if (!entry.keys.isEmpty()) action->setShortcut(entry.keys);
-    connect(action, &QAction::triggered, this, entry.command);
-    m_documentCommands.append(action);
   }
 }
 

@@ -8,8 +8,10 @@
 #include <QObject>
 #include <QString>
 #include <QStringList>
+#include <QKeySequence>
 #include <functional>
 #include <optional>
+#include <span>
 
 #include "document/document_view_state.h"
 #include "document/edit_commands.h"
@@ -68,6 +70,16 @@ class EditMenu : public QObject {
   void FindSilence();
 
  private:
+  // One command of a menu table; a null name stands for a separator.
+  struct CommandEntry {
+    const char* name;
+    const char* text;
+    const char* tip;
+    QKeySequence keys;
+    std::function<void()> command;
+    bool paste;  // needs a wave on the clipboard
+  };
+  void AddCommands(QMenu* menu, std::span<const CommandEntry> entries, const AddCommandFunction& addCommand);
   // The active document and its active pane's file and selection; nothing when no file is
   // shown or a filter run is going on. Stops playback.
   struct Active {

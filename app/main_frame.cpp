@@ -599,8 +599,10 @@ void CMainFrame::ApplyUndoEntry(int index) {
   if (action < 0) return;
   // A restored cut, and a run whose growth was cut off, change the length from the start on.
   const bool lengthChanged = action == kUndoCut || action == kUndoPasteInsert || action == kUndoFilter;
-  const PaneId pane = entry.pane == kPaneSource ? PaneId::Source : PaneId::Destination;
-  child->View().RebuildPane(pane, start, lengthChanged ? 0 : end);
+  // The pane that shows the restored file (the destination may have changed since).
+  for (const PaneId pane : {PaneId::Source, PaneId::Destination})
+    if (child->View().State().Pane(pane).FileName() == entry.target)
+      child->View().RebuildPane(pane, start, lengthChanged ? 0 : end);
   UpdateCommands();
 }
 

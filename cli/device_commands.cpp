@@ -4,12 +4,12 @@
 
 #include <chrono>
 
+#include "cli/command_player.h"
 #include "cli/interrupts.h"
 #include "cli/region_options.h"
 #include "core/device_engine.h"
 #include "core/wave_ranges.h"
 #include "platform/portaudio_wave_system.h"
-#include "platform/settings_store.h"
 #include "platform/string_table.h"
 
 namespace ztlive::cli {
@@ -60,20 +60,10 @@ int RunPlay(const std::vector<std::string>& args, CommandContext& context) {
   Region region;
   if (!ReadRegion(parsed, info, region, context)) return kExitUsage;
 
-  PortAudioWaveSystem devices;
-  if (devices.OutputDeviceNames().empty()) {
-    context.prompts.Show(StringText(StringId::kNoPlaybackDevice), "", PromptIcon::Error);
-    return kExitFailure;
-  }
-  const SettingsStore settings;
-  const DeviceEngine::Settings engineSettings{static_cast<unsigned>(settings.Read(setting::kDevOut)),
-                                              static_cast<unsigned>(settings.Read(setting::kDevIn)),
-                                              settings.Read(setting::kPreRollBuffs)};
-  MessageQueue queue;
-  RunState run;
-  WaveStream playStream(4096, 4096, run);
-  WaveStream recordStream(4096, 4096, run);
-  DeviceEngine engine(devices, queue, context.prompts, run, playStream, recordStream, engineSettings);
+  const std::unique_ptr<CommandPlayer> player = CommandPlayer::Open(context.prompts);
+  if (player == nullptr) return kExitFailure;
+  DeviceEngine& engine = player->Engine();
+  MessageQueue& queue = player->Queue();
 
   const InterruptGuard interrupts;
   const bool progress = isatty(fileno(context.err)) != 0;
@@ -95,7 +85,7 @@ int RunPlay(const std::vector<std::string>& args, CommandContext& context) {
   } while (parsed.Has("loop") && !InterruptGuard::Interrupted());
   if (InterruptGuard::Interrupted()) {
     // The stop command: the device returns its buffers and the output closes.
-    run.stopRequested.store(1);
+    player->Run().stopRequested.store(1);
     engine.CloseOutput();
   }
   if (progress) std::fprintf(context.err, "\n");

@@ -1,12 +1,11 @@
 #include "cli/playlist_command.h"
 
+#include "cli/command_player.h"
 #include "cli/interrupts.h"
 #include "core/device_engine.h"
 #include "live/playlist.h"
 #include "live/playlist_player.h"
 #include "platform/file_ops.h"
-#include "platform/portaudio_wave_system.h"
-#include "platform/settings_store.h"
 #include "platform/string_table.h"
 
 namespace ztlive::cli {
@@ -92,21 +91,10 @@ int RunPlayList(const std::string& path, CommandContext& context) {
     PrintError(context, FormatText(StringId::kCliPlaylistEmpty, {path}));
     return kExitFailure;
   }
-  PortAudioWaveSystem devices;
-  if (devices.OutputDeviceNames().empty()) {
-    context.prompts.Show(StringText(StringId::kNoPlaybackDevice), "", PromptIcon::Error);
-    return kExitFailure;
-  }
-  const SettingsStore settings;
-  const DeviceEngine::Settings engineSettings{static_cast<unsigned>(settings.Read(setting::kDevOut)),
-                                              static_cast<unsigned>(settings.Read(setting::kDevIn)),
-                                              settings.Read(setting::kPreRollBuffs)};
-  MessageQueue queue;
-  RunState run;
-  WaveStream playStream(4096, 4096, run);
-  WaveStream recordStream(4096, 4096, run);
-  DeviceEngine engine(devices, queue, context.prompts, run, playStream, recordStream, engineSettings);
-  PlaylistPlayer player(engine, run, list);
+  const std::unique_ptr<CommandPlayer> devices = CommandPlayer::Open(context.prompts);
+  if (devices == nullptr) return kExitFailure;
+  MessageQueue& queue = devices->Queue();
+  PlaylistPlayer player(devices->Engine(), devices->Run(), list);
   int played = 0;
   player.SetEntryStarted([&](int index) {
     ++played;

@@ -122,6 +122,12 @@ int UndoStore::ApplyUndo(int index, uint32_t& start, uint32_t& end) {
   UndoEntry& entry = m_entries[static_cast<size_t>(index)];
   start = entry.start;
   end = entry.end;
+  // A file deleted since (a discarded temporary destination) is never made again by an undo.
+  if (!FileExists(entry.target)) {
+    m_prompts.Show(FormatText(StringId::kUndoTargetGone, {entry.target}), StringText(StringId::kCaptionUndo),
+                   PromptIcon::Warning);
+    return -1;
+  }
   switch (entry.action) {
     case kUndoCut:
       if (InsertFile(entry.target, entry.start, entry.savedCopy, m_tempFolder, m_prompts) != 1) {

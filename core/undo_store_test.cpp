@@ -204,5 +204,19 @@ TEST_F(UndoStoreTest, AFailedEditLeavesTheUndoCopyIntact) {
   EXPECT_EQ(std::vector<uint8_t>(restored.begin(), restored.begin() + 40000), original);
 }
 
+TEST_F(UndoStoreTest, AnEntryWhoseFileIsGoneFailsWithoutMakingTheFileAgain) {
+  const std::string target = files.File("gone.wav");
+  WriteWave(target, std::vector<uint8_t>(4000, 3));
+  UndoStore store(10, temp.Path(), prompts);
+  ASSERT_EQ(store.RecordUndo(kUndoMute, kPaneDestination, target, 0, 400), 1);
+  std::filesystem::remove(target);
+  uint32_t start = 0;
+  uint32_t end = 0;
+  EXPECT_EQ(store.ApplyUndo(0, start, end), -1);
+  EXPECT_FALSE(std::filesystem::exists(target));
+  EXPECT_EQ(prompts.Texts().back(), target + " no longer exists: this edit cannot be undone.");
+  EXPECT_EQ(store.Count(), 1) << "the entry and its saved copy stay";
+}
+
 }  // namespace
 }  // namespace ztlive

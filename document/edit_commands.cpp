@@ -106,25 +106,6 @@ EditOutcome CutSelection(const EditTarget& target) {
   return outcome;
 }
 
-EditOutcome CopySelection(const EditTarget& target, std::string& clipboardFile) {
-  Prompts& prompts = PromptsOf(target);
-  if (!clipboardFile.empty()) {
-    DeleteTempFile(clipboardFile);
-    clipboardFile.clear();
-  }
-  EditOutcome outcome;
-  if (target.end <= target.start) return outcome;
-  const std::string name = MakeTempFileName(target.document.TempFolder(), prompts);
-  if (name.empty()) return Failed();
-  if (CopyRange(target.file, name, target.start, target.end, 0, 0, prompts) != 1) {
-    DeleteTempFile(name);
-    prompts.Show(StringText(StringId::kClipboardCopyFailed), "", PromptIcon::Error);
-    return Failed();
-  }
-  clipboardFile = name;
-  return outcome;
-}
-
 EditOutcome PasteOver(const EditTarget& target, const std::string& clipboardFile) {
   EditOutcome outcome;
   WaveInfo file;

@@ -38,9 +38,6 @@ inline constexpr uint64_t kNormalizeUndoQuestionBytes = 5000000;
 
 // Deletes the selection (undo: cut).
 EditOutcome CutSelection(const EditTarget& target);
-// Copies the selection into a new temporary wave file, which replaces clipboardFile (the old
-// one is deleted). On failure clipboardFile is left empty after the message.
-EditOutcome CopySelection(const EditTarget& target, std::string& clipboardFile);
 // The clipboard file over the selection, at most the selection's length (undo: paste over).
 EditOutcome PasteOver(const EditTarget& target, const std::string& clipboardFile);
 // The clipboard file inserted at the selection start (undo: paste insert).

@@ -137,9 +137,9 @@ TEST_P(EditSequenceTest, RandomEditsMatchTheModelAndUndoRestoresTheOriginalBytes
   Values model = RandomValues(3000 * shape.channels, shape.bits, random);
   WriteWave(file, shape, model);
   const std::vector<uint8_t> original = test::ReadBytes(file);
-  std::string clip;
+  const std::string clip = folder.File("clip.wav");
   Values clipModel;
-  CopySelection(Target(0, 500 * static_cast<uint64_t>(frame)), clip);
+  ASSERT_EQ(CopyRange(file, clip, 0, 500 * static_cast<uint64_t>(frame), 0, 0, prompts), 1);
   clipModel.assign(model.begin(), model.begin() + 500 * shape.channels);
 
   int recorded = 0;
