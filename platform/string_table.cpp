@@ -1,6 +1,6 @@
 #include "platform/string_table.h"
 
-#include <array>
+#include <iterator>
 
 namespace ztlive {
 
@@ -11,15 +11,16 @@ struct StringEntry {
   std::string_view text;
 };
 
-constexpr std::array kStrings = {
+// A plain array: deducing a std::array over hundreds of entries exceeds compilers' limits.
+constexpr StringEntry kStrings[] = {
 #define X(name, id, text) StringEntry{id, text},
 #include "platform/string_table.def"
 #undef X
 };
 
 constexpr bool IdentifiersAreUnique() {
-  for (size_t i = 0; i < kStrings.size(); ++i)
-    for (size_t j = i + 1; j < kStrings.size(); ++j)
+  for (size_t i = 0; i < std::size(kStrings); ++i)
+    for (size_t j = i + 1; j < std::size(kStrings); ++j)
       if (kStrings[i].id == kStrings[j].id) return false;
   return true;
 }
