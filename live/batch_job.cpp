@@ -29,9 +29,12 @@ std::string FileNameOf(const std::string& path) {
   return slash == std::string::npos ? path : path.substr(slash + 1);
 }
 
-// The absolute, lexically normal spelling of a name, for comparing names not yet created.
+// One spelling for every name of a file, for comparing names not yet created: the links in
+// the part that exists are followed ("alink/take4.wav" and "a/take4.wav" are one name).
 std::string NormalName(const std::string& path) {
   std::error_code error;
+  const std::filesystem::path canonical = std::filesystem::weakly_canonical(path, error);
+  if (!error) return canonical.string();
   const std::filesystem::path absolute = std::filesystem::absolute(path, error);
   return error ? path : absolute.lexically_normal().string();
 }
