@@ -25,11 +25,21 @@ std::string RowName(FilterTypeId type) {
   return row >= 0 ? std::string(list[static_cast<size_t>(row)].name) : std::to_string(type);
 }
 
-// Chooses entry index in the combo box the way the user does, so the window loads it.
-void ChoosePreset(PresetComboWidget& box, const std::string& presetName) {
+std::vector<std::string> EntriesOf(const PresetComboWidget& box) {
   std::vector<std::string> names;
   for (int i = 0; i < box.Count(); ++i) names.push_back(box.ItemText(i));
-  const int index = FindBatchPreset(names, presetName);
+  return names;
+}
+
+// Chooses the first entry beginning with presetName the way the user does, so the window
+// loads it. A preset stored since the window filled its list (saved from another window) is
+// listed first.
+void ChoosePreset(PresetComboWidget& box, const PresetList& presets, FilterTypeId type, const std::string& presetName) {
+  int index = FindBatchPreset(EntriesOf(box), presetName);
+  if (index < 0 && FindBatchPreset(BatchPresetNames(type), presetName) >= 0) {
+    presets.FillList(box);
+    index = FindBatchPreset(EntriesOf(box), presetName);
+  }
   if (index < 0) return;  // the window keeps the settings it shows
   box.Select(index);
   emit box.activated(index);
@@ -46,12 +56,12 @@ bool BatchRun::LoadPresetAndRun(QDialog& window, FilterTypeId type, const std::s
   if (type == kMultiFilter) {
     auto* chain = qobject_cast<MultiFilterWindow*>(&window);
     if (chain == nullptr) return false;
-    ChoosePreset(chain->PresetBox(), presetName);
+    ChoosePreset(chain->PresetBox(), chain->Chain().Presets(), type, presetName);
     return chain->RunFilter() == 1;
   }
   auto* dialog = qobject_cast<FilterSettingsDialog*>(&window);
   if (dialog == nullptr) return false;
-  ChoosePreset(dialog->PresetBox(), presetName);
+  ChoosePreset(dialog->PresetBox(), dialog->Logic().Presets(), type, presetName);
   // The run is synchronous: it has ended, and its destination is complete, when this returns.
   return dialog->RunFilterOverFile() == 1;
 }
