@@ -23,6 +23,7 @@
 #include "filters/framework/filter_settings_dialog.h"
 #include "filters/framework/preset_store.h"
 #include "live/batch_window.h"
+#include "live/multi_filter_window.h"
 #include "live/playlist.h"
 #include "platform/file_ops.h"
 #include "platform/scripted_prompts.h"
@@ -140,6 +141,12 @@ TEST_F(BatchWindowTest, TheControlsSaveAndLoadTheJobAndRefuseATimeOutOfRange) {
   EXPECT_EQ(window->FilterList().item(7)->text(), "Notch Filter");
   EXPECT_FALSE(window->FilterList().item(7)->icon().isNull());
   EXPECT_TRUE(window->CloseDocumentsBox().isChecked());
+  // Normalize has no settings window; an audition needs a file chosen first.
+  window->OpenFilterOfRow(BatchFilterRow(kNormalizeFilter));
+  window->AuditionButton().click();
+  EXPECT_EQ(prompts.Texts(), (std::vector<std::string>{std::string(StringText(StringId::kBatchNoSettings)),
+                                                        std::string(StringText(StringId::kBatchSelectAudition))}));
+  EXPECT_EQ(window->AuditionButton().text(), "A&udition");
 
   // Each region mode enables its own time fields only (first, last, from, to).
   const struct {
@@ -288,6 +295,25 @@ TEST_F(BatchWindowTest, TheRunSavesNumberedResultsGoesPastBadFilesAndClosesTheDo
   }
   std::sort(destinations.begin(), destinations.end());
   EXPECT_EQ(destinations, (std::vector<std::string>{folder.File("alpha2.wav"), folder.File("take5.wav")}));
+}
+
+// "MultiFilter" runs in the chain window: the chain preset is loaded there and the chain runs.
+TEST_F(BatchWindowTest, TheMultiFilterRowLoadsTheChainPresetAndRunsTheChain) {
+  MultiFilterWindow* chainWindow = frame->OpenChainWindow();
+  ASSERT_NE(chainWindow->Chain().InsertFilter(kLowPass), nullptr);
+  ASSERT_NE(chainWindow->Chain().InsertFilter(kLowPass), nullptr);
+  ASSERT_EQ(chainWindow->Chain().WriteChainPreset("Lows", PresetTextForm::Plain), 1);
+  chainWindow->Chain().ClearChain();
+  const std::string side = folder.File("side.wav");
+  WriteTones(side, 0.3);
+  ChooseFilter(kMultiFilter, QStringLiteral("LOWS"));
+  AddFiles({QString::fromStdString(side)});
+  Run();
+  EXPECT_EQ(prompts.Texts().back(), StringText(StringId::kBatchComplete));
+  EXPECT_EQ(chainWindow->Chain().FilterCount(), 2);
+  ASSERT_TRUE(FileExists(folder.File("side1.wav")));
+  EXPECT_NE(Bytes(folder.File("side1.wav")), Bytes(side));
+  EXPECT_EQ(std::filesystem::file_size(folder.File("side1.wav")), std::filesystem::file_size(side));
 }
 
 TEST_F(BatchWindowTest, StopEndsTheBatchAfterTheCurrentFile) {
