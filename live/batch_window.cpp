@@ -70,8 +70,8 @@ void BatchWindow::BuildControls() {
     auto* item = new QListWidgetItem(QIcon(FilterIconById(entry.iconId)), Qs(entry.name), m_filters);
     item->setData(kTypeRole, entry.typeId);
   }
-  connect(m_filters, &QListWidget::itemClicked, this,
-          [this](QListWidgetItem* item) { FillPresets(m_filters->row(item)); });
+  // A click (or the arrow keys) on a filter lists its presets.
+  connect(m_filters, &QListWidget::currentRowChanged, this, &BatchWindow::FillPresets);
   connect(m_filters, &QListWidget::itemDoubleClicked, this,
           [this](QListWidgetItem* item) { OpenFilterOfRow(m_filters->row(item)); });
 
