@@ -255,6 +255,8 @@ TEST_F(BatchWindowTest, TheRunSavesNumberedResultsGoesPastBadFilesAndClosesTheDo
   AddFiles({QString::fromStdString(alpha), QString::fromStdString(broken), QString::fromStdString(gamma),
             QString::fromStdString(mp3)});
   test::SaveScreenshot(*window, QStringLiteral("batch_editor"));
+  // A document open before the batch is the user's: used as it is and left open.
+  ASSERT_TRUE(frame->OpenDocument(QString::fromStdString(gamma)));
   Run();
 
   const std::vector<std::string> texts = prompts.Texts();
@@ -266,7 +268,9 @@ TEST_F(BatchWindowTest, TheRunSavesNumberedResultsGoesPastBadFilesAndClosesTheDo
   EXPECT_FALSE(FileExists(folder.File("song1.mp3")));
   ASSERT_TRUE(FileExists(folder.File("alpha1.wav")));
   ASSERT_TRUE(FileExists(folder.File("take4.wav")));
-  EXPECT_TRUE(frame->Children().isEmpty()) << "every saved document is closed";
+  ASSERT_EQ(frame->Children().size(), 1) << "every document the batch opened is closed";
+  EXPECT_EQ(frame->Children().front()->Document().SourceName(), gamma);
+  EXPECT_EQ(frame->Children().front()->Document().DestinationName(), folder.File("take4.wav"));
   EXPECT_EQ(window->RunButton().text(), "&Run Batch");
   EXPECT_TRUE(window->AddButton().isEnabled());
 
@@ -330,6 +334,7 @@ TEST_F(BatchWindowTest, StopEndsTheBatchAfterTheCurrentFile) {
   QTimer::singleShot(0, window, [this] {
     EXPECT_EQ(window->RunButton().text(), "Stop");
     EXPECT_FALSE(window->LoadButton().isEnabled());
+    test::SaveScreenshot(*window, QStringLiteral("batch_editor_running"));
     window->RunButton().click();
   });
   Run();
