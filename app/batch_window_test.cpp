@@ -345,7 +345,8 @@ TEST_F(BatchWindowTest, StopEndsTheBatchAfterTheCurrentFile) {
 }
 
 // What happens before any file is touched: no filter, Normalize asked and declined or
-// accepted, an empty list.
+// accepted (it writes nothing, so the destination directory does not count), no usable
+// destination directory, an empty list.
 TEST_F(BatchWindowTest, NormalizeAsksFirstAndOtherStartsAreReported) {
   const std::string quiet = folder.File("quiet.wav");
   WriteTones(quiet, 0.3, 1000);
@@ -354,19 +355,25 @@ TEST_F(BatchWindowTest, NormalizeAsksFirstAndOtherStartsAreReported) {
     const char* name;
     FilterTypeId type;  // kNoBatchFilter: no row chosen
     bool withFile;
+    const char* destination;  // null: "Use Destination Directory:" unchecked
     std::optional<PromptAnswer> answer;
     std::string firstText;
     bool sourceChanged;
     std::string lastText;
   } cases[] = {
-      {"no filter", kNoBatchFilter, true, std::nullopt, std::string(StringText(StringId::kBatchNoFilterSelected)),
+      {"no filter", kNoBatchFilter, true, nullptr, std::nullopt, std::string(StringText(StringId::kBatchNoFilterSelected)),
        false, std::string(StringText(StringId::kBatchNoFilterSelected))},
-      {"normalize declined", kNormalizeFilter, true, PromptAnswer::Cancel,
+      {"normalize declined", kNormalizeFilter, true, nullptr, PromptAnswer::Cancel,
        std::string(StringText(StringId::kBatchNormalizeInPlace)), false,
        std::string(StringText(StringId::kBatchNormalizeInPlace))},
-      {"empty list", kLowPass, false, std::nullopt, std::string(StringText(StringId::kBatchComplete)), false,
+      {"no destination directory", kLowPass, true, "", std::nullopt,
+       std::string(StringText(StringId::kBatchNoDestination)), false, std::string(StringText(StringId::kBatchNoDestination))},
+      {"destination directory missing", kLowPass, true, "nowhere", std::nullopt,
+       FormatText(StringId::kBatchDestinationMissing, {folder.File("nowhere")}), false,
+       FormatText(StringId::kBatchDestinationMissing, {folder.File("nowhere")})},
+      {"empty list", kLowPass, false, nullptr, std::nullopt, std::string(StringText(StringId::kBatchComplete)), false,
        std::string(StringText(StringId::kBatchComplete))},
-      {"normalize accepted", kNormalizeFilter, true, PromptAnswer::Ok,
+      {"normalize accepted", kNormalizeFilter, true, "nowhere", PromptAnswer::Ok,
        std::string(StringText(StringId::kBatchNormalizeInPlace)), true,
        std::string(StringText(StringId::kBatchComplete))},
   };
@@ -376,6 +383,9 @@ TEST_F(BatchWindowTest, NormalizeAsksFirstAndOtherStartsAreReported) {
     window->FilterList().clearSelection();
     if (row.type != kNoBatchFilter) ChooseFilter(row.type, QString());
     if (row.withFile) AddFiles({QString::fromStdString(quiet)});
+    window->DestinationBox().setChecked(row.destination != nullptr);
+    const std::string destination = row.destination == nullptr || *row.destination == 0 ? "" : folder.File(row.destination);
+    window->DestinationField().setText(QString::fromStdString(destination));
     prompts.Clear();
     if (row.answer) prompts.Script(*row.answer);
     window->RunButton().click();
@@ -387,6 +397,7 @@ TEST_F(BatchWindowTest, NormalizeAsksFirstAndOtherStartsAreReported) {
     EXPECT_EQ(Bytes(quiet) != original, row.sourceChanged);
     EXPECT_EQ(prompts.UnscriptedQuestions(), 0u);
     EXPECT_FALSE(FileExists(folder.File("quiet1.wav"))) << "nothing is written beside the source";
+    EXPECT_FALSE(FileExists("quiet.wav")) << "nor where the program runs";
     EXPECT_TRUE(frame->Children().isEmpty());
   }
   EXPECT_NE(frame->FilterWindow(kLowPass), nullptr) << "the empty list still opened the filter's window";

@@ -2,6 +2,7 @@
 
 #include <QCoreApplication>
 #include <QDialog>
+#include <QFileInfo>
 #include <QPointer>
 #include <QWidget>
 #include <algorithm>
@@ -107,6 +108,18 @@ BatchRunReport BatchRun::Run(const BatchJob& job, const StopCheck& stop, const F
   if (job.filterType == kNoBatchFilter || BatchFilterRow(job.filterType) < 0) {
     prompts.Show(StringText(StringId::kBatchNoFilterSelected), caption, PromptIcon::Warning);
     return report;
+  }
+  // Every result would fail alike: said once, before anything runs.
+  if (job.filterType != kNormalizeFilter && job.useDestinationDirectory) {
+    if (job.destinationDirectory.empty()) {
+      prompts.Show(StringText(StringId::kBatchNoDestination), caption, PromptIcon::Warning);
+      return report;
+    }
+    if (!QFileInfo(QString::fromStdString(job.destinationDirectory)).isDir()) {
+      prompts.Show(FormatText(StringId::kBatchDestinationMissing, {job.destinationDirectory}), caption,
+                   PromptIcon::Warning);
+      return report;
+    }
   }
   QPointer<QDialog> window;
   if (job.filterType == kNormalizeFilter) {
