@@ -371,7 +371,9 @@ QWidget* CMainFrame::OpenBatchDocument(const std::string& path, bool& openedNow)
   };
   openedNow = find() == nullptr;
   if (!OpenDocument(absolute)) return nullptr;
-  return find();
+  // Opening makes the document the active one, whatever its source's spelling became.
+  CChildFrame* child = find();
+  return child != nullptr ? child : ActiveChild();
 }
 
 void CMainFrame::ActivateBatchDocument(QWidget& document) {
