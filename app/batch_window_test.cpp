@@ -301,7 +301,8 @@ TEST_F(BatchWindowTest, TheRunSavesNumberedResultsGoesPastBadFilesAndClosesTheDo
   EXPECT_EQ(destinations, (std::vector<std::string>{folder.File("alpha2.wav"), folder.File("take5.wav")}));
 }
 
-// "MultiFilter" runs in the chain window: the chain preset is loaded there and the chain runs.
+// "MultiFilter" runs in the chain window: the chain preset is loaded there and the chain runs,
+// its result going into the destination directory.
 TEST_F(BatchWindowTest, TheMultiFilterRowLoadsTheChainPresetAndRunsTheChain) {
   MultiFilterWindow* chainWindow = frame->OpenChainWindow();
   ASSERT_NE(chainWindow->Chain().InsertFilter(kLowPass), nullptr);
@@ -312,12 +313,18 @@ TEST_F(BatchWindowTest, TheMultiFilterRowLoadsTheChainPresetAndRunsTheChain) {
   WriteTones(side, 0.3);
   ChooseFilter(kMultiFilter, QStringLiteral("LOWS"));
   AddFiles({QString::fromStdString(side)});
+  // Into a destination directory, under the source's own name.
+  std::filesystem::create_directory(folder.File("out"));
+  window->DestinationBox().setChecked(true);
+  window->DestinationField().setText(QString::fromStdString(folder.File("out/")));
   Run();
   EXPECT_EQ(prompts.Texts().back(), StringText(StringId::kBatchComplete));
   EXPECT_EQ(chainWindow->Chain().FilterCount(), 2);
-  ASSERT_TRUE(FileExists(folder.File("side1.wav")));
-  EXPECT_NE(Bytes(folder.File("side1.wav")), Bytes(side));
-  EXPECT_EQ(std::filesystem::file_size(folder.File("side1.wav")), std::filesystem::file_size(side));
+  const std::string result = folder.File("out/side.wav");
+  ASSERT_TRUE(FileExists(result));
+  EXPECT_FALSE(FileExists(folder.File("side1.wav")));
+  EXPECT_NE(Bytes(result), Bytes(side));
+  EXPECT_EQ(std::filesystem::file_size(result), std::filesystem::file_size(side));
 }
 
 TEST_F(BatchWindowTest, StopEndsTheBatchAfterTheCurrentFile) {
