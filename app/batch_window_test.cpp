@@ -283,8 +283,11 @@ TEST_F(BatchWindowTest, TheRunSavesNumberedResultsGoesPastBadFilesAndClosesTheDo
   for (CChildFrame* child : frame->Children()) static_cast<QWidget*>(child->parentWidget())->close();
   QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
 
-  // Unchecked, the documents stay, each showing its result under the next free name.
+  // Unchecked, the documents stay, each showing its result under the next free name and its
+  // source's selection set from the region: the first 0.1 s.
   window->CloseDocumentsBox().setChecked(false);
+  window->ModeButton(2).click();
+  window->TimeField(0).setText(QStringLiteral("0.1"));
   window->FileList().setCurrentRow(1);
   window->DeleteButton().click();
   window->FileList().setCurrentRow(2);
@@ -296,6 +299,9 @@ TEST_F(BatchWindowTest, TheRunSavesNumberedResultsGoesPastBadFilesAndClosesTheDo
   for (CChildFrame* child : children) {
     EXPECT_FALSE(child->Document().DestinationIsTemporary());
     destinations.push_back(child->Document().DestinationName());
+    const WavePane& source = child->View().State().Pane(PaneId::Source);
+    EXPECT_EQ(source.SelectionStart(), 0u);
+    EXPECT_EQ(source.SelectionEnd(), kRate * 2 / 10);
   }
   std::sort(destinations.begin(), destinations.end());
   EXPECT_EQ(destinations, (std::vector<std::string>{folder.File("alpha2.wav"), folder.File("take5.wav")}));
