@@ -29,6 +29,8 @@
 #include "document/destination_files.h"
 #include "document/file_checks.h"
 #include "filters/filter_icons.h"
+#include "document/edit_commands.h"
+#include "live/batch_window.h"
 #include "live/chain_runner.h"
 #include "live/multi_filter_window.h"
 #include "live/playlist_window.h"
@@ -66,9 +68,10 @@ CMainFrame::CMainFrame(AppCore& core, QWidget* parent)
 
 CMainFrame::~CMainFrame() {
   m_core.Filters().SetProgressWindowHook(nullptr);
-  // The chain and recording windows go while this window is whole: what they signal on the
-  // way out (the chain letting go of the settings windows' engines, the commands updated) is
-  // handled by a main window that still exists.
+  // The batch, chain and recording windows go while this window is whole: what they signal on
+  // the way out (the chain letting go of the settings windows' engines, the commands updated)
+  // is handled by a main window that still exists.
+  delete m_batchWindow.data();
   delete m_chainWindow.data();
   delete m_recordingWindow.data();
   // The document windows go first, while this window's members still exist; what they
@@ -193,6 +196,9 @@ void CMainFrame::BuildMenus() {
                               "Run several filters in a row as one filter");
   chain->setIcon(FilterIcon(kMultiFilter));
   connect(chain, &QAction::triggered, this, [this] { OpenChainWindow(); });
+  connect(AddCommand(filters, "batchEditor", "Run a filter on multiple files",
+                     "Run one filter with one preset over a list of wave files"),
+          &QAction::triggered, this, [this] { OpenBatchWindow(); });
 }
 
 void CMainFrame::BuildTransport() {
@@ -342,6 +348,82 @@ MultiFilterWindow* CMainFrame::OpenChainWindow() {
 }
 
 MultiFilterWindow* CMainFrame::ChainWindow() const { return m_chainWindow.data(); }
+
+BatchWindow* CMainFrame::OpenBatchWindow() {
+  if (m_batchWindow == nullptr) {
+    m_batchWindow = new BatchWindow(*this, this);
+    m_batchWindow->setAttribute(Qt::WA_DeleteOnClose);
+  }
+  m_batchWindow->show();
+  m_batchWindow->raise();
+  m_batchWindow->activateWindow();
+  return m_batchWindow.data();
+}
+
+BatchWindow* CMainFrame::BatchEditor() const { return m_batchWindow.data(); }
+
+QWidget* CMainFrame::OpenBatchDocument(const std::string& path, bool& openedNow) {
+  const QString absolute = QFileInfo(Qs(path)).absoluteFilePath();
+  const auto find = [this, &absolute]() -> CChildFrame* {
+    for (CChildFrame* child : Children())
+      if (Qs(child->Document().SourceName()) == absolute) return child;
+    return nullptr;
+  };
+  openedNow = find() == nullptr;
+  if (!OpenDocument(absolute)) return nullptr;
+  // Opening makes the document the active one, whatever its source's spelling became.
+  CChildFrame* child = find();
+  return child != nullptr ? child : ActiveChild();
+}
+
+void CMainFrame::ActivateBatchDocument(QWidget& document) {
+  if (auto* window = qobject_cast<QMdiSubWindow*>(document.parentWidget()); window != nullptr)
+    m_area->setActiveSubWindow(window);
+}
+
+BatchSource CMainFrame::SourceOf(QWidget& document) {
+  auto* child = qobject_cast<CChildFrame*>(&document);
+  if (child == nullptr) return {};
+  const WavePane& source = child->View().State().Pane(PaneId::Source);
+  const auto blockAlign = static_cast<uint32_t>(source.BlockAlign());
+  return {source.DataLength(), source.SampleRate() * blockAlign, blockAlign};
+}
+
+void CMainFrame::SelectInSource(QWidget& document, uint64_t start, uint64_t end) {
+  auto* child = qobject_cast<CChildFrame*>(&document);
+  if (child == nullptr) return;
+  child->View().State().Pane(PaneId::Source).SetSelection(start, end);
+  child->View().SetActivePane(PaneId::Source);
+  child->View().PanesChanged();
+}
+
+bool CMainFrame::NormalizeSourceSelection(QWidget& document) {
+  auto* child = qobject_cast<CChildFrame*>(&document);
+  if (child == nullptr) return false;
+  const WavePane& source = child->View().State().Pane(PaneId::Source);
+  const EditTarget target{child->Document(), kPaneSource, source.FileName(), source.SelectionStart(),
+                          source.SelectionEnd()};
+  // The batch asked its one question; each file is raised to 0 dB without the plain one.
+  const EditOutcome outcome = NormalizeSelection(target, NormalizeSettings{true, 0.0});
+  if (outcome.changed)
+    child->View().RebuildPane(PaneId::Source, outcome.rebuildFrom, outcome.lengthChanged ? 0 : outcome.rebuildTo);
+  UpdateCommands();
+  return !outcome.failed;
+}
+
+bool CMainFrame::SaveBatchDestination(QWidget& document, const std::string& path) {
+  auto* child = qobject_cast<CChildFrame*>(&document);
+  if (child == nullptr || child->Document().DestinationName().empty()) return false;
+  // At the destination's own width: a copy, whole or not at all.
+  const bool saved = ztlive::SaveDestinationAs(child->Document(), path, 0, m_core.Run()) == 1;
+  child->ShowDocumentFiles();
+  UpdateCommands();
+  return saved;
+}
+
+void CMainFrame::CloseBatchDocument(QWidget& document) {
+  if (auto* window = qobject_cast<QMdiSubWindow*>(document.parentWidget()); window != nullptr) window->close();
+}
 
 RecordingWindow* CMainFrame::OpenRecordingWindow(bool live) {
   if (m_recordingWindow == nullptr) {
@@ -738,6 +820,14 @@ void CMainFrame::SavePlacement() {
 }
 
 void CMainFrame::closeEvent(QCloseEvent* event) {
+  if (m_batchWindow != nullptr && m_batchWindow->Running()) {
+    // The batch ends after its current file (whose run is asked to stop too); the window
+    // closes when asked again.
+    m_batchWindow->RequestStop();
+    if (m_core.Filters().RunBusy()) m_core.Filters().RequestStop();
+    event->ignore();
+    return;
+  }
   if (m_core.Filters().RunBusy()) {
     // The run returns to this loop first; the window closes when asked again.
     m_core.Filters().RequestStop();

@@ -11,6 +11,7 @@
 #include "app/recent_files.h"
 #include "document/progress_model.h"
 #include "filters/framework/filter_window_host.h"
+#include "live/batch_window_host.h"
 #include "live/chain_window_host.h"
 #include "live/playlist_window_host.h"
 
@@ -20,20 +21,25 @@ class QMenu;
 namespace ztlive {
 
 class AppCore;
+class BatchWindow;
 class CChildFrame;
 class EditMenu;
 class MultiFilterWindow;
 class ProgressWindow;
 class RecordingWindow;
 
-class CMainFrame : public QMainWindow, public FilterWindowHost, public ChainWindowHost, public PlaylistWindowHost {
+class CMainFrame : public QMainWindow,
+                   public FilterWindowHost,
+                   public ChainWindowHost,
+                   public PlaylistWindowHost,
+                   public BatchWindowHost {
   Q_OBJECT
 
  public:
   explicit CMainFrame(AppCore& core, QWidget* parent = nullptr);
   ~CMainFrame() override;
 
-  // Opens a wave file as a new document; false when it cannot be read (the message has been
+  // Opens a wave file as a new document (an open one comes to the front); false when it cannot be read (the message has been
   // shown and the file leaves the recent list).
   bool OpenDocument(const QString& path);
   // Opens a temporary file left by an ended session as a document whose source is temporary:
@@ -47,8 +53,11 @@ class CMainFrame : public QMainWindow, public FilterWindowHost, public ChainWind
   // The settings window of a filter type, made on first use, with the given caption, in front.
   QDialog* OpenFilterWindow(FilterTypeId type, const QString& caption) override;
   // The "Multi-Filter" window, made when none is open, in front.
-  MultiFilterWindow* OpenChainWindow();
+  MultiFilterWindow* OpenChainWindow() override;
   MultiFilterWindow* ChainWindow() const;
+  // "Run a filter on multiple files": the "Batch Editor", made when none is open, in front.
+  BatchWindow* OpenBatchWindow();
+  BatchWindow* BatchEditor() const;
   // The "Record File" window, made when none is open, in front; live: in live layout beside
   // the chain window (if open).
   RecordingWindow* OpenRecordingWindow(bool live);
@@ -99,6 +108,15 @@ class CMainFrame : public QMainWindow, public FilterWindowHost, public ChainWind
   // ChainWindowHost
   int RunChainOverDocument(FilterChain& chain, bool preview) override;
   bool RunBusy() override;
+  // BatchWindowHost (OpenFilterWindow, OpenChainWindow, Devices, Run, Settings and
+  // WindowPrompts as above)
+  QWidget* OpenBatchDocument(const std::string& path, bool& openedNow) override;
+  void ActivateBatchDocument(QWidget& document) override;
+  BatchSource SourceOf(QWidget& document) override;
+  void SelectInSource(QWidget& document, uint64_t start, uint64_t end) override;
+  bool NormalizeSourceSelection(QWidget& document) override;
+  bool SaveBatchDestination(QWidget& document, const std::string& path) override;
+  void CloseBatchDocument(QWidget& document) override;
 
  protected:
   void closeEvent(QCloseEvent* event) override;
@@ -138,6 +156,7 @@ class CMainFrame : public QMainWindow, public FilterWindowHost, public ChainWind
   QPointer<ProgressWindow> m_progress;
   QPointer<MultiFilterWindow> m_chainWindow;
   QPointer<RecordingWindow> m_recordingWindow;
+  QPointer<BatchWindow> m_batchWindow;
   bool m_closing = false;  // the destructor has begun taking the document windows down
 };
 
