@@ -39,6 +39,10 @@ inline constexpr double kBatchSecondsMin = 0.0;
 inline constexpr double kBatchSecondsMax = 32000.0;
 // Numbered names beside the source stop at this number.
 inline constexpr int kBatchLastNumber = 999;
+// Batch files larger than this, or listing more files, are refused as damaged before any of
+// it is held in memory.
+inline constexpr uint64_t kMaxBatchFileBytes = 128ull << 20;
+inline constexpr int32_t kMaxBatchFiles = 1'000'000;
 
 enum class BatchRegionMode : int32_t { EntireFile = 0, LastSeconds = 1, FirstSeconds = 2, Range = 3 };
 
@@ -124,19 +128,22 @@ BatchByteRegion BatchRegion(const BatchJob& job, uint64_t dataBytes, uint32_t av
                             uint32_t blockAlign);
 
 // The output name of sourcePath. With the destination directory: the directory (one trailing
-// slash dropped) and the source's file name. Otherwise the next free numbered name beside the
-// source: the digits ending the name are read as a number (1 when none or smaller), then the
-// first of name+number+extension up to 999 that does not exist (take3.wav -> take4.wav,
-// song.wav -> song1.wav). A name counts as taken when anything exists there (a dangling link
-// too), when it is a name in taken, or when it is the source itself or one of sources by any
-// spelling. In the destination directory a taken name moves on to the numbered names there
-// (song.wav, song1.wav, ...), so two sources of one file name never write one output.
-// Empty when no free name is left.
+// slash dropped; an empty one is the working folder) and the source's file name. Otherwise the
+// next free numbered name beside the source: the digits ending the name are read as a number
+// (1 when none or smaller), then the first of name+number+extension that is not taken, up to
+// 999 (take3.wav -> take4.wav when take3.wav exists, song.wav -> song1.wav). Beside the
+// source a name is taken when anything exists there (a dangling link too). In both modes a
+// name is taken when it is a source of the job by any spelling, or a name in taken (given to
+// another file of the same run); in the destination directory a taken name moves on to the
+// numbered names there (song.wav, song1.wav, ...), so two sources of one file name from
+// different folders never write one output, while a file left there by an earlier run keeps
+// its name (the save asks before replacing it). Empty when no free name is left.
 std::string BatchOutputName(const BatchJob& job, const std::string& sourcePath,
                             const std::vector<std::string>& taken = {});
 // The output names of every file of the job in list order, each also kept from the names
 // given to the files before it: one run writes each output once. Empty entries where no free
-// name is left. Decided from what exists when called.
+// name is left. Decided from what exists when called: a run decides all its names before it
+// writes the first output.
 std::vector<std::string> BatchOutputNames(const BatchJob& job);
 // "No free name is left for the result of %1: the numbered names up to 999 are all taken."
 std::string NoFreeOutputNameMessage(const std::string& sourcePath);
