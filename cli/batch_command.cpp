@@ -34,7 +34,7 @@ namespace {
 
 constexpr std::string_view kBatchArguments =
     "JOB.fbt | (--filter NAME|TYPE [--preset P | --values v0,...,v10] | --chain FILTERS | --chain-preset P) "
-    "[--first S | --last S | --from S --to S] FILE... ; then [--out-dir DIR] [--jobs N] [--shard K/N] [--resume] "
+    "[--first S | --last S | --from S --to S] [--noise-from S --noise-to S] FILE... ; then [--out-dir DIR] [--jobs N] [--shard K/N] [--resume] "
     "[--stop-on-error] [--dry-run] [--write-job OUT.fbt]";
 constexpr FilterTypeId kMultiFilterType = 28;
 constexpr int kMaxJobs = 256;
@@ -147,6 +147,13 @@ std::optional<Refusal> SetupFromOptions(const ParsedArguments& parsed, BatchSetu
     job.presetName = preset;
     setup.runOptions = {"--chain-preset", preset};
   }
+  // Each file's noise print from its own noise-only stretch, as process takes it.
+  for (const char* option : {"noise-from", "noise-to"}) {
+    if (const auto seconds = given(option)) {
+      setup.runOptions.insert(setup.runOptions.end(), {"--" + std::string(option), *seconds});
+      setup.notWritable = "--" + std::string(option);
+    }
+  }
   job.files = parsed.positional;
   return std::nullopt;
 }
@@ -202,7 +209,8 @@ bool IsLink(const std::string& path) {
 }
 
 // Decides what becomes of a file before any run: refusals, the region, an existing result.
-void Classify(BatchItem& item, const BatchJob& job, bool resume) {
+// checkOutput: false in a dry run whose destination directory is not made yet.
+void Classify(BatchItem& item, const BatchJob& job, bool resume, bool checkOutput) {
   if (IsMp3(item.source)) {
     item.fail = Mp3RefusedMessage(item.source);
     return;
@@ -226,7 +234,7 @@ void Classify(BatchItem& item, const BatchJob& job, bool resume) {
     item.fail = FormatText(StringId::kCliBatchOutputIsLink, {item.output});
   } else if (item.output == item.source || SameFile(item.output, item.source)) {
     item.fail = FormatText(StringId::kOutputIsInput, {item.output, item.source});
-  } else if (std::string problem = DescribeOutputProblem(item.output); !problem.empty()) {
+  } else if (std::string problem = checkOutput ? DescribeOutputProblem(item.output) : std::string(); !problem.empty()) {
     item.fail = problem;
   } else if (item.region.end <= item.region.start || item.region.end > 0xFFFFFFFFull) {
     item.skip = StringText(StringId::kCliBatchRegionEmpty);
@@ -373,6 +381,8 @@ int RunBatch(const std::vector<std::string>& args, CommandContext& context) {
                                                  {"last", true},
                                                  {"from", true},
                                                  {"to", true},
+                                                 {"noise-from", true},
+                                                 {"noise-to", true},
                                                  {"out-dir", true},
                                                  {"jobs", true},
                                                  {"shard", true},
@@ -384,7 +394,8 @@ int RunBatch(const std::vector<std::string>& args, CommandContext& context) {
   if (!parsed.error.empty()) return Refuse(context, {parsed.error, kExitUsage});
   const int runs = int{parsed.Has("filter")} + int{parsed.Has("chain")} + int{parsed.Has("chain-preset")};
   const bool filterOptions = parsed.Has("preset") || parsed.Has("values");
-  const bool regionOptions = parsed.Has("first") || parsed.Has("last") || parsed.Has("from") || parsed.Has("to");
+  const bool regionOptions = parsed.Has("first") || parsed.Has("last") || parsed.Has("from") || parsed.Has("to") ||
+                             parsed.Has("noise-from") || parsed.Has("noise-to");
   const bool jobFile = runs == 0;
   if (runs > 1 || parsed.positional.empty() || (jobFile && (parsed.positional.size() != 1 || regionOptions)) ||
       (filterOptions && !parsed.Has("filter")) || (parsed.Has("preset") && parsed.Has("values")))
@@ -443,6 +454,11 @@ int RunBatch(const std::vector<std::string>& args, CommandContext& context) {
     outputs = BatchOutputNames(numbered);
   }
 
+  const bool dryRun = parsed.Has("dry-run");
+  if (outDir && !dryRun && !files.empty()) {
+    if (const int made = EnsureFolder(*outDir); made != 0) return Refuse(context, {*outDir + ": " + SystemErrorText(made)});
+  }
+  const bool checkOutput = !outDir || FolderExists(*outDir);
   std::vector<BatchItem> items;
   double totalSeconds = 0;
   for (size_t i = 0; i < files.size(); ++i) {
@@ -451,16 +467,13 @@ int RunBatch(const std::vector<std::string>& args, CommandContext& context) {
     item.listIndex = i;
     item.source = files[i];
     item.output = i < outputs.size() ? outputs[i] : std::string();
-    Classify(item, setup.job, resume);
+    Classify(item, setup.job, resume, checkOutput);
     totalSeconds += item.seconds;
     items.push_back(std::move(item));
   }
-  if (parsed.Has("dry-run")) {
+  if (dryRun) {
     PrintPlan(items, context);
     return kExitOk;
-  }
-  if (outDir && !items.empty()) {
-    if (const int made = EnsureFolder(*outDir); made != 0) return Refuse(context, {*outDir + ": " + SystemErrorText(made)});
   }
   // An existing result is replaced only when the question is answered Yes.
   for (BatchItem& item : items) {

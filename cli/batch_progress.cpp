@@ -18,6 +18,14 @@ std::string FileName(const std::string& path) {
   return slash == std::string::npos ? path : path.substr(slash + 1);
 }
 
+// "12.3 s", "2:03" from a minute on.
+std::string WallText(double seconds) {
+  if (seconds >= 60) return DurationText(seconds);
+  char text[32];
+  std::snprintf(text, sizeof text, "%.1f s", seconds);
+  return text;
+}
+
 }  // namespace
 
 std::string DurationText(double seconds) {
@@ -112,7 +120,7 @@ void BatchProgress::Summary(size_t notStarted) {
   std::fprintf(m_out, "%s\n",
                FormatText(StringId::kCliBatchSummary,
                           {std::to_string(m_total), std::to_string(m_done), std::to_string(m_skipped),
-                           std::to_string(m_failures.size()), std::to_string(notStarted), hours, DurationText(wall)})
+                           std::to_string(m_failures.size()), std::to_string(notStarted), hours, WallText(wall)})
                    .c_str());
   std::fflush(m_out);
 }

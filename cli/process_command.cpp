@@ -29,7 +29,7 @@ constexpr std::string_view kProcessArguments =
     "[--noise-from S --noise-to S] IN.wav (OUT.wav | --preview [--loop])";
 constexpr std::string_view kBatchFileArguments =
     "(--filter NAME|TYPE [--preset NAME | --values v0,...,v10] | --chain FILTERS | --chain-preset NAME) "
-    "--start-byte B --end-byte B IN.wav OUT.wav";
+    "[--noise-from S --noise-to S] --start-byte B --end-byte B IN.wav OUT.wav";
 constexpr std::string_view kConvertArguments = "--bits 8|16|20|24 IN.wav OUT.wav";
 
 int Usage(CommandContext& context, std::string_view name, std::string_view arguments) {
@@ -270,7 +270,9 @@ int RunBatchFile(const std::vector<std::string>& args, CommandContext& context) 
                                                  {"chain", true},
                                                  {"chain-preset", true},
                                                  {"start-byte", true},
-                                                 {"end-byte", true}},
+                                                 {"end-byte", true},
+                                                 {"noise-from", true},
+                                                 {"noise-to", true}},
                                                 kBatchFileCommandName);
   if (!parsed.error.empty()) {
     PrintError(context, parsed.error);
