@@ -81,6 +81,19 @@ std::vector<std::string> LeftOvers(const std::string& folder) {
 
 std::string FileName(const std::string& path) { return fs::path(path).filename().string(); }
 
+// The processes whose command line mentions text.
+int ProcessesMentioning(const std::string& text) {
+  int count = 0;
+  for (const auto& entry : fs::directory_iterator("/proc")) {
+    const std::string name = entry.path().filename().string();
+    if (name.find_first_not_of("0123456789") != std::string::npos) continue;
+    std::string words = ztlive::test::ReadFileText(entry.path().string() + "/cmdline");
+    std::replace(words.begin(), words.end(), '\0', ' ');
+    count += words.find(text) != std::string::npos ? 1 : 0;
+  }
+  return count;
+}
+
 TEST(CliBatch, ParallelResultsEqualOneAtATimeAndARunAlone) {
   if (!HaveTool("sox")) GTEST_SKIP() << "sox is not installed";
   TestFolder home;
@@ -173,20 +186,26 @@ TEST(CliBatch, ResumeAfterAKillFinishesTheRestWithoutPartialFiles) {
 
   {
     CliProcess batch(Args(Args({"batch", "--jobs", "2", "--out-dir", out}, job), sources), home.Path());
-    // Killed outright once some results exist.
+    // Killed outright once some results exist ...
     const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(60);
     auto finished = [&] {
       int count = 0;
       for (const std::string& source : sources) count += fs::exists(out + "/" + FileName(source)) ? 1 : 0;
       return count;
     };
-    while (finished() < 2 && std::chrono::steady_clock::now() < deadline && batch.Running())
+    // ... and while a file runs.
+    while ((finished() < 2 || ProcessesMentioning(out + "/") == 0) && std::chrono::steady_clock::now() < deadline &&
+           batch.Running())
       std::this_thread::sleep_for(std::chrono::milliseconds(5));
     ASSERT_TRUE(batch.Send(SIGKILL)) << "the batch ended before it could be killed";
     batch.Finish();
     ASSERT_LT(finished(), 8) << "every file was done before the kill";
   }
-  std::this_thread::sleep_for(std::chrono::milliseconds(200));  // the children die with the batch
+  // The children die with the batch: no run goes on writing behind a resumed one.
+  const auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(100);
+  while (ProcessesMentioning(out + "/") > 0 && std::chrono::steady_clock::now() < deadline)
+    std::this_thread::sleep_for(std::chrono::milliseconds(20));
+  EXPECT_EQ(ProcessesMentioning(out + "/"), 0);
 
   const CliResult resumed = RunCli(Args(Args({"batch", "--resume", "--jobs", "2", "--out-dir", out}, job), sources),
                                    home.Path());
