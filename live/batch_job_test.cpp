@@ -397,6 +397,7 @@ TEST(BatchOutputName, DestinationDirectoryAndOneOutputPerName) {
   TestFolder folder;
   const auto f = [&](const std::string& name) { return folder.File(name); };
   for (const char* dir : {"a", "b", "out"}) ASSERT_EQ(mkdir(f(dir).c_str(), 0700), 0);
+  ASSERT_EQ(symlink(f("a").c_str(), f("alink").c_str()), 0);
   for (const char* name : {"a/song.wav", "b/song.wav", "a/take3.wav", "out/old.wav", "a/old.wav"}) Touch(f(name));
 
   struct Case {
@@ -416,6 +417,8 @@ TEST(BatchOutputName, DestinationDirectoryAndOneOutputPerName) {
       {"the source's folder by another spelling", true, f("b/../a/"), {f("a/take3.wav")}, {f("b/../a/take4.wav")}},
       {"one source twice, numbered", false, "", {f("a/take3.wav"), f("a/./take3.wav")},
        {f("a/take4.wav"), f("a/./take5.wav")}},
+      {"one source through a folder link", false, "", {f("a/take3.wav"), f("alink/take3.wav")},
+       {f("a/take4.wav"), f("alink/take5.wav")}},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.what);
