@@ -298,6 +298,15 @@ TEST(CliBatch, JobFilesRoundTripAndRefuseWhatTheyCannotHold) {
   EXPECT_EQ(fromFile.out, a + " -> " + files.File("a1.wav") + " (0:00.000 to 0:03.000)\n" + b + " -> " +
                               files.File("b1.wav") + " (0:00.000 to 0:02.500)\n" + a + " -> " + files.File("a2.wav") +
                               " (0:00.000 to 0:03.000)\n");
+  // A job file's results go where the window's destination directory setting says.
+  TestFolder windowHome;
+  ztlive::test::WriteFileText(windowHome.File("settings.ini"),
+                              "[BatchEdit]\nUseDestDir=1\nDestDir=" + files.File("dest") + "/\n");
+  const CliResult intoSetting = RunCli({"batch", job, "--dry-run"}, windowHome.Path());
+  ASSERT_EQ(intoSetting.exitCode, 0) << intoSetting.err;
+  EXPECT_EQ(intoSetting.out, a + " -> " + files.File("dest/a.wav") + " (0:00.000 to 0:03.000)\n" + b + " -> " +
+                                 files.File("dest/b.wav") + " (0:00.000 to 0:02.500)\n" + a + " -> " +
+                                 files.File("dest/a1.wav") + " (0:00.000 to 0:03.000)\n");
   ASSERT_EQ(RunCli({"batch", job, "--write-job", files.File("again.fbt")}, home.Path()).exitCode, 0);
   EXPECT_TRUE(SameBytes(ReadBytes(files.File("again.fbt")), ReadBytes(job)));
 

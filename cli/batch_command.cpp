@@ -193,7 +193,6 @@ std::optional<Refusal> SetupFromJobFile(const std::string& path, BatchSetup& set
 
 // One file of the share and what becomes of it.
 struct BatchItem {
-  size_t listIndex = 0;
   std::string source;
   std::string output;
   BatchByteRegion region;
@@ -464,7 +463,6 @@ int RunBatch(const std::vector<std::string>& args, CommandContext& context) {
   for (size_t i = 0; i < files.size(); ++i) {
     if (!InShard(i, shard)) continue;
     BatchItem item;
-    item.listIndex = i;
     item.source = files[i];
     item.output = i < outputs.size() ? outputs[i] : std::string();
     Classify(item, setup.job, resume, checkOutput);
