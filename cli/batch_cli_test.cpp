@@ -82,17 +82,18 @@ std::vector<std::string> LeftOvers(const std::string& folder) {
 std::string FileName(const std::string& path) { return fs::path(path).filename().string(); }
 
 // The processes whose command line mentions text.
-int ProcessesMentioning(const std::string& text) {
-  int count = 0;
+std::vector<pid_t> ProcessIdsMentioning(const std::string& text) {
+  std::vector<pid_t> found;
   for (const auto& entry : fs::directory_iterator("/proc")) {
     const std::string name = entry.path().filename().string();
     if (name.find_first_not_of("0123456789") != std::string::npos) continue;
     std::string words = ztlive::test::ReadFileText(entry.path().string() + "/cmdline");
     std::replace(words.begin(), words.end(), '\0', ' ');
-    count += words.find(text) != std::string::npos ? 1 : 0;
+    if (words.find(text) != std::string::npos) found.push_back(static_cast<pid_t>(std::stol(name)));
   }
-  return count;
+  return found;
 }
+int ProcessesMentioning(const std::string& text) { return static_cast<int>(ProcessIdsMentioning(text).size()); }
 
 TEST(CliBatch, ParallelResultsEqualOneAtATimeAndARunAlone) {
   if (!HaveTool("sox")) GTEST_SKIP() << "sox is not installed";
@@ -224,6 +225,38 @@ TEST(CliBatch, ResumeAfterAKillFinishesTheRestWithoutPartialFiles) {
   }
   for (const std::string& source : sources)
     EXPECT_EQ(fs::file_size(out + "/" + FileName(source)), fs::file_size(source)) << source;
+}
+
+TEST(CliBatch, ARunKilledMidwayIsReportedAndLeavesNothingBehind) {
+  if (!HaveTool("sox")) GTEST_SKIP() << "sox is not installed";
+  TestFolder home;
+  TestFolder files;
+  std::vector<std::string> sources;
+  for (int i = 0; i < 3; ++i) {
+    sources.push_back(files.File("r" + std::to_string(i) + ".wav"));
+    MakeWave(sources.back(), 44100, 2, 16, 30);
+  }
+  const std::string out = files.File("out");
+  CliProcess batch(Args({"batch", "--chain", "impulse+continuous-noise", "--noise-from", "0", "--noise-to", "1",
+                         "--jobs", "1", "--out-dir", out},
+                        sources),
+                   home.Path());
+  // The run of the second file is killed while it writes.
+  const std::string second = out + "/" + FileName(sources[1]);
+  const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(60);
+  std::vector<pid_t> runs;
+  while ((runs = ProcessIdsMentioning(second)).empty() && std::chrono::steady_clock::now() < deadline && batch.Running())
+    std::this_thread::sleep_for(std::chrono::milliseconds(2));
+  ASSERT_EQ(runs.size(), 1u) << "the second file's run was not seen";
+  std::this_thread::sleep_for(std::chrono::milliseconds(50));
+  kill(runs[0], SIGKILL);
+  const CliResult result = batch.Finish();
+  EXPECT_EQ(result.exitCode, 1) << result.out << result.err;
+  EXPECT_TRUE(Has(result.out, "failed: " + sources[1] + ": the run ended by signal 9; its unfinished output was removed"))
+      << result.out;
+  EXPECT_TRUE(Has(result.out, "3 files: 2 done, 0 skipped, 1 failed, 0 not started")) << result.out;
+  EXPECT_FALSE(fs::exists(second));
+  EXPECT_TRUE(LeftOvers(out).empty()) << LeftOvers(out).front();
 }
 
 // The sources each "done:" line of a batch's output names.
