@@ -34,7 +34,7 @@ namespace {
 
 constexpr std::string_view kBatchArguments =
     "JOB.fbt | (--filter NAME|TYPE [--preset P | --values v0,...,v10] | --chain FILTERS | --chain-preset P) "
-    "[--first S | --last S | --from S --to S] [--noise-from S --noise-to S] FILE... ; then [--out-dir DIR] [--jobs N] [--shard K/N] [--resume] "
+    "[--first S | --last S | --from S --to S] [--noise-from S --noise-to S] FILE..., either with [--out-dir DIR] [--jobs N] [--shard K/N] [--resume] "
     "[--stop-on-error] [--dry-run] [--write-job OUT.fbt]";
 constexpr FilterTypeId kMultiFilterType = 28;
 constexpr int kMaxJobs = 256;
