@@ -185,6 +185,7 @@ TEST(CliBatch, ResumeAfterAKillFinishesTheRestWithoutPartialFiles) {
   EXPECT_EQ(refused.exitCode, 2);
   EXPECT_TRUE(Has(refused.err, "--resume needs a destination directory")) << refused.err;
 
+  pid_t killedBatch = 0;
   {
     CliProcess batch(Args(Args({"batch", "--jobs", "2", "--out-dir", out}, job), sources), home.Path());
     // Killed outright once some results exist ...
@@ -198,6 +199,9 @@ TEST(CliBatch, ResumeAfterAKillFinishesTheRestWithoutPartialFiles) {
     while ((finished() < 2 || ProcessesMentioning(out + "/") == 0) && std::chrono::steady_clock::now() < deadline &&
            batch.Running())
       std::this_thread::sleep_for(std::chrono::milliseconds(5));
+    const std::vector<pid_t> batchIds = ProcessIdsMentioning("--out-dir " + out);
+    ASSERT_EQ(batchIds.size(), 1u);
+    killedBatch = batchIds[0];
     ASSERT_TRUE(batch.Send(SIGKILL)) << "the batch ended before it could be killed";
     batch.Finish();
     ASSERT_LT(finished(), 8) << "every file was done before the kill";
@@ -213,6 +217,11 @@ TEST(CliBatch, ResumeAfterAKillFinishesTheRestWithoutPartialFiles) {
   ASSERT_EQ(resumed.exitCode, 0) << resumed.out << resumed.err;
   EXPECT_TRUE(Has(resumed.out, "exists already")) << resumed.out;
   EXPECT_TRUE(LeftOvers(out).empty()) << LeftOvers(out).front();
+  // The killed batch's private folder is gone too.
+  const char* tmp = std::getenv("TMPDIR");
+  const std::string prefix = "ztlive-batch-" + std::to_string(killedBatch) + "-";
+  for (const auto& entry : fs::directory_iterator(tmp != nullptr && *tmp != '\0' ? tmp : "/tmp"))
+    EXPECT_NE(FileName(entry.path()).rfind(prefix, 0), 0u) << entry.path();
   // Every result is whole: the same as a run of the file alone.
   for (const size_t index : {size_t{0}, sources.size() - 1}) {
     const std::string alone = files.File("alone" + std::to_string(index) + ".wav");

@@ -1,7 +1,8 @@
 // A batch's private folder: a copy of the configuration (settings and presets) taken once at
 // the start, which the batch and every child it runs use as their configuration folder, so
 // that all files of a batch run with the same settings and none of them writes into the
-// user's configuration. It also holds the children's captured messages. Removed at the end.
+// user's configuration. It also holds the children's captured messages. Removed at the end;
+// the folder of a batch killed outright is removed by the next batch that starts.
 #pragma once
 
 #include <optional>
