@@ -57,6 +57,7 @@ bench: build
 	bench/compare_classic_filters.py $(BUILD_DIR)
 	bench/compare_restoration_filters.py $(BUILD_DIR)
 	bench/compare_chain.py $(BUILD_DIR)
+	bench/batch_timing.py $(BUILD_DIR)
 	$(BUILD_DIR)/bench/sound_card_latency
 	$(BUILD_DIR)/bench/live_latency
 	$(BUILD_DIR)/bench/live_soak 600 4096 7

@@ -15,6 +15,7 @@ struct CommandContext {
   Prompts& prompts;        // answers questions from --yes / --no
   std::FILE* out;          // results
   std::FILE* err;          // messages
+  std::string_view answerFlag = {};  // "--yes", "--no" or empty: passed on to child runs
 };
 
 struct Command {

@@ -83,7 +83,7 @@ int FilterSession::RunOnDocument(const FilterJob& job, const std::function<int(R
   if (!job.preview) {
     document.SetDestinationName(job.destination, false);
     // A destination that does not exist yet has no positions to mirror.
-    if (!FileExists(job.destination)) document.SetSyncMode(0);
+    if (job.replaceDestination || !FileExists(job.destination)) document.SetSyncMode(0);
   }
   m_run.loopPreview = job.loop ? 1 : 0;
   CommandLineView view(document, job.region);

@@ -27,6 +27,9 @@ struct FilterJob {
   Region region;            // to = 0: to the end
   bool preview = false;
   bool loop = false;        // a preview starts again at the region's start
+  // An existing destination is replaced whole (a new file renamed over it), never written
+  // over in place.
+  bool replaceDestination = false;
 };
 
 class FilterSession {

@@ -5,6 +5,7 @@
 #include <string_view>
 #include <vector>
 
+#include "cli/batch_command.h"
 #include "cli/chain_command.h"
 #include "cli/command.h"
 #include "cli/demo_command.h"
@@ -28,7 +29,9 @@ namespace {
 const Command* const kCommands[] = {&kProcessCommand, &kChainCommand,    &kFiltersCommand, &kDemoCommand,
                                     &kConvertCommand, &kInfoCommand,     &kPeaksCommand,   &kMarkersCommand,
                                     &kEditCommand,     &kSettingsCommand, &kDevicesCommand, &kPlayCommand,
-                                    &kRecordCommand,   &kLiveCommand,     &kPlaylistCommand};
+                                    &kRecordCommand,   &kLiveCommand,     &kPlaylistCommand, &kBatchCommand};
+// Commands that other commands run as child processes; not listed in the help.
+const Command* const kHiddenCommands[] = {&kBatchFileCommand};
 
 void PrintHelp(std::FILE* stream) {
   std::fprintf(stream,
@@ -44,6 +47,15 @@ void PrintHelp(std::FILE* stream) {
                "\nThe FILTERS of a chain name filters in order joined by +, each as for --filter and optionally with\n"
                ":preset=NAME or :values=v0,v1,...; without either a filter takes its stored \"Default\" or its\n"
                "starting values. At most 11 filters, e.g. impulse:preset=Vinyl+notch:values=0,50,10+continuous-noise\n"
+               "\nA batch runs one job over many files, each file in a process of its own (--jobs N at once,\n"
+               "by default one per core). The job is a job file (.fbt) or is given as for process, with the\n"
+               "region as --first S, --last S or --from S --to S; a playlist (.wls) among the FILEs stands\n"
+               "for its entries. Results go beside each source under the next free numbered name (song.wav\n"
+               "-> song1.wav), or into --out-dir DIR under the source's name. --shard K/N runs the K-th of N\n"
+               "disjoint shares of the list (for many machines); --resume skips files whose result exists\n"
+               "(--shard and --resume need --out-dir); --dry-run shows what would be done; --write-job OUT.fbt\n"
+               "writes the job into a job file instead of running it. A file that fails is reported and the\n"
+               "rest go on (unless --stop-on-error); the exit status is 1 when any failed.\n"
                "\nOptions:\n"
                "  --yes       answer every question with Yes (or OK)\n"
                "  --no        answer every question with No (or Cancel)\n"
@@ -79,6 +91,8 @@ int Run(const std::vector<std::string>& args) {
     } else if (command == nullptr) {
       for (const Command* candidate : kCommands)
         if (candidate->name == arg) command = candidate;
+      for (const Command* candidate : kHiddenCommands)
+        if (candidate->name == arg) command = candidate;
       if (command == nullptr) {
         std::fprintf(stderr, "%s\n", FormatText(StringId::kCliUnknownCommand, {arg}).c_str());
         return kExitUsage;
@@ -97,7 +111,7 @@ int Run(const std::vector<std::string>& args) {
   }
   ConsolePrompts prompts(yes ? ConsolePrompts::Policy::Yes
                              : no ? ConsolePrompts::Policy::No : ConsolePrompts::Policy::Default);
-  CommandContext context{prompts, stdout, stderr};
+  CommandContext context{prompts, stdout, stderr, yes ? "--yes" : no ? "--no" : ""};
   return command->run(rest, context);
 }
 

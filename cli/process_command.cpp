@@ -1,6 +1,9 @@
 #include "cli/process_command.h"
 
 #include <algorithm>
+#include <cerrno>
+#include <cstdlib>
+#include <optional>
 #include <chrono>
 #include <functional>
 #include <map>
@@ -24,6 +27,9 @@ namespace {
 constexpr std::string_view kProcessArguments =
     "(--filter NAME|TYPE [--preset NAME | --values v0,...,v10] | --chain FILTERS | --chain-preset NAME) [--from S] [--to S] "
     "[--noise-from S --noise-to S] IN.wav (OUT.wav | --preview [--loop])";
+constexpr std::string_view kBatchFileArguments =
+    "(--filter NAME|TYPE [--preset NAME | --values v0,...,v10] | --chain FILTERS | --chain-preset NAME) "
+    "[--noise-from S --noise-to S] --start-byte B --end-byte B IN.wav OUT.wav";
 constexpr std::string_view kConvertArguments = "--bits 8|16|20|24 IN.wav OUT.wav";
 
 int Usage(CommandContext& context, std::string_view name, std::string_view arguments) {
@@ -39,6 +45,14 @@ std::string Seconds(double seconds, int decimals) {
 
 constexpr FilterTypeId kNoiseSampling = 9;
 
+// How a run differs when it is one file of a batch: the region is given in bytes (whole
+// frames, decided by the batch), and an existing destination is replaced whole rather than
+// written over in place.
+struct ProcessOptions {
+  std::optional<Region> bytes;
+  bool replaceDestination = false;
+};
+
 // The source, its region and the destination of a process run.
 struct ProcessFiles {
   FilterJob job;
@@ -47,8 +61,10 @@ struct ProcessFiles {
 };
 
 // Checked before anything is made: false after a message, with the exit code.
-bool ReadProcessFiles(const ParsedArguments& parsed, ProcessFiles& files, int& exitCode, CommandContext& context) {
+bool ReadProcessFiles(const ParsedArguments& parsed, const ProcessOptions& options, ProcessFiles& files,
+                      int& exitCode, CommandContext& context) {
   files.job.source = parsed.positional[0];
+  files.job.replaceDestination = options.replaceDestination;
   files.job.preview = parsed.Has("preview");
   files.job.destination = files.job.preview ? std::string() : parsed.positional[1];
   files.job.loop = parsed.Has("loop");
@@ -59,7 +75,9 @@ bool ReadProcessFiles(const ParsedArguments& parsed, ProcessFiles& files, int& e
     return false;
   }
   files.readable = ProbeWaveInfo(files.job.source, files.info);
-  if (files.readable && !ReadRegion(parsed, files.info, files.job.region, context)) {
+  if (options.bytes) {
+    files.job.region = *options.bytes;
+  } else if (files.readable && !ReadRegion(parsed, files.info, files.job.region, context)) {
     exitCode = kExitUsage;
     return false;
   }
@@ -116,7 +134,7 @@ int RunAndReport(FilterSession& session, const ProcessFiles& files, const std::s
   return kExitOk;
 }
 
-int ProcessWithFilter(const ParsedArguments& parsed, CommandContext& context) {
+int ProcessWithFilter(const ParsedArguments& parsed, const ProcessOptions& options, CommandContext& context) {
   const std::string& filterName = parsed.values.at("filter");
   const FilterDescriptor* descriptor = FilterByName(filterName);
   if (descriptor == nullptr) {
@@ -131,7 +149,7 @@ int ProcessWithFilter(const ParsedArguments& parsed, CommandContext& context) {
   }
   int exitCode = kExitOk;
   ProcessFiles files;
-  if (!ReadProcessFiles(parsed, files, exitCode, context)) return exitCode;
+  if (!ReadProcessFiles(parsed, options, files, exitCode, context)) return exitCode;
   FilterJob& job = files.job;
   job.type = descriptor->typeId;
 
@@ -170,7 +188,7 @@ bool SampleChainNoise(const ParsedArguments& parsed, const ProcessFiles& files, 
   return true;
 }
 
-int ProcessWithChain(const ParsedArguments& parsed, CommandContext& context) {
+int ProcessWithChain(const ParsedArguments& parsed, const ProcessOptions& options, CommandContext& context) {
   // The chain is checked (filter list, filters, values) before any file is opened or made.
   int exitCode = kExitOk;
   std::vector<ChainMember> members;
@@ -194,7 +212,7 @@ int ProcessWithChain(const ParsedArguments& parsed, CommandContext& context) {
     return exitCode;
 
   ProcessFiles files;
-  if (!ReadProcessFiles(parsed, files, exitCode, context)) return exitCode;
+  if (!ReadProcessFiles(parsed, options, files, exitCode, context)) return exitCode;
   if (WantsNoiseSample(parsed) && !SampleChainNoise(parsed, files, chain, session, exitCode, context)) return exitCode;
   return RunAndReport(session, files, ChainNamesText(chain), [&] { return session.RunChain(files.job, chain); },
                       context);
@@ -230,7 +248,47 @@ int RunProcess(const std::vector<std::string>& args, CommandContext& context) {
     PrintError(context, StringText(StringId::kCliNeedsDestination));
     return kExitUsage;
   }
-  return filter ? ProcessWithFilter(parsed, context) : ProcessWithChain(parsed, context);
+  return filter ? ProcessWithFilter(parsed, {}, context) : ProcessWithChain(parsed, {}, context);
+}
+
+bool ParseByteOffset(const std::string& text, uint32_t& offset) {
+  char* end = nullptr;
+  errno = 0;
+  const unsigned long long value = std::strtoull(text.c_str(), &end, 10);
+  if (text.empty() || text[0] == '-' || *end != '\0' || errno != 0 || value > 0xFFFFFFFFull) return false;
+  offset = static_cast<uint32_t>(value);
+  return true;
+}
+
+// One file of a batch, run by the batch command as a child process: the run of process over
+// the region START ... END (data bytes) into OUT, which is replaced whole when it exists.
+int RunBatchFile(const std::vector<std::string>& args, CommandContext& context) {
+  const ParsedArguments parsed = ParseArguments(args,
+                                                {{"filter", true},
+                                                 {"preset", true},
+                                                 {"values", true},
+                                                 {"chain", true},
+                                                 {"chain-preset", true},
+                                                 {"start-byte", true},
+                                                 {"end-byte", true},
+                                                 {"noise-from", true},
+                                                 {"noise-to", true}},
+                                                kBatchFileCommandName);
+  if (!parsed.error.empty()) {
+    PrintError(context, parsed.error);
+    return kExitUsage;
+  }
+  const bool filter = parsed.Has("filter");
+  const int runs = int{filter} + int{parsed.Has("chain")} + int{parsed.Has("chain-preset")};
+  ProcessOptions options;
+  options.replaceDestination = true;
+  Region region;
+  if (runs != 1 || parsed.positional.size() != 2 || !parsed.Has("start-byte") || !parsed.Has("end-byte") ||
+      !ParseByteOffset(parsed.values.at("start-byte"), region.from) ||
+      !ParseByteOffset(parsed.values.at("end-byte"), region.to) || region.to <= region.from)
+    return Usage(context, kBatchFileCommandName, kBatchFileArguments);
+  options.bytes = region;
+  return filter ? ProcessWithFilter(parsed, options, context) : ProcessWithChain(parsed, options, context);
 }
 
 int RunConvert(const std::vector<std::string>& args, CommandContext& context) {
@@ -272,6 +330,8 @@ const Command kProcessCommand{"process", kProcessArguments,
                               "runs a filter or a chain of filters over a file or a region of it into OUT.wav, or plays "
                               "the result",
                               RunProcess};
+const Command kBatchFileCommand{kBatchFileCommandName, kBatchFileArguments,
+                                "runs one file of a batch (started by the batch command)", RunBatchFile};
 const Command kConvertCommand{"convert", kConvertArguments, "writes a copy of a wave file at another sample width",
                               RunConvert};
 
