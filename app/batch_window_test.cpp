@@ -305,6 +305,15 @@ TEST_F(BatchWindowTest, TheRunSavesNumberedResultsGoesPastBadFilesAndClosesTheDo
   }
   std::sort(destinations.begin(), destinations.end());
   EXPECT_EQ(destinations, (std::vector<std::string>{folder.File("alpha2.wav"), folder.File("take5.wav")}));
+
+  // The last 10 s of files shorter than that hold no sound: nothing is run or written for them.
+  window->ModeButton(1).click();
+  window->TimeField(1).setText(QStringLiteral("10"));
+  Run();
+  EXPECT_NE(prompts.Texts().back().find(FormatText(StringId::kBatchRegionEmpty, {alpha})), std::string::npos)
+      << prompts.Texts().back();
+  EXPECT_FALSE(FileExists(folder.File("alpha3.wav")));
+  EXPECT_FALSE(FileExists(folder.File("take6.wav")));
 }
 
 // "MultiFilter" runs in the chain window: the chain preset is loaded there and the chain runs,

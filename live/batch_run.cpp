@@ -82,6 +82,13 @@ bool BatchRun::RunFile(const BatchJob& job, QDialog* window, const std::string& 
   }
   const BatchSource source = m_host.SourceOf(*document);
   const BatchByteRegion region = BatchRegion(job, source.dataBytes, source.bytesPerSecond, source.blockAlign);
+  // An empty region (the last 10 s of a 5 s file) has nothing to filter; an empty selection
+  // would make the run take the whole file instead.
+  if (region.end <= region.start) {
+    problem = FormatText(StringId::kBatchRegionEmpty, {path});
+    if (openedNow && !job.keepDocumentsOpen) m_host.CloseBatchDocument(*document);
+    return false;
+  }
   m_host.SelectInSource(*document, region.start, region.end);
   m_host.ActivateBatchDocument(*document);
 
