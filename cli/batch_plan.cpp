@@ -9,6 +9,7 @@
 #include <thread>
 #include <utility>
 
+#include "core/temp_files.h"
 #include "live/batch_job.h"
 
 namespace ztlive::cli {
@@ -29,14 +30,6 @@ std::optional<FileId> IdOf(const std::string& path) {
   struct stat info {};
   if (stat(path.c_str(), &info) != 0) return std::nullopt;
   return FileId{info.st_dev, info.st_ino};
-}
-
-// "song" -> ("song", 0), "take3" -> ("take", 3).
-std::pair<std::string, int> SplitNumber(const std::string& stem) {
-  size_t digits = stem.size();
-  while (digits > 0 && stem[digits - 1] >= '0' && stem[digits - 1] <= '9' && stem.size() - digits < 9) --digits;
-  const int number = digits < stem.size() ? std::atoi(stem.c_str() + digits) : 0;
-  return {stem.substr(0, digits), number};
 }
 
 }  // namespace
@@ -101,19 +94,7 @@ std::vector<std::string> DirectoryOutputNames(const std::vector<std::string>& so
     const size_t slash = source.rfind('/');
     const std::string fileName = slash == std::string::npos ? source : source.substr(slash + 1);
     std::string name = folder + "/" + fileName;
-    if (taken(name)) {
-      const size_t dot = fileName.rfind('.');
-      const std::string extension = dot == std::string::npos || dot == 0 ? std::string() : fileName.substr(dot);
-      const auto [stem, digits] = SplitNumber(fileName.substr(0, fileName.size() - extension.size()));
-      name.clear();
-      for (int number = std::max(digits, 1); number <= kBatchLastNumber; ++number) {
-        const std::string candidate = folder + "/" + stem + std::to_string(number) + extension;
-        if (!taken(candidate)) {
-          name = candidate;
-          break;
-        }
-      }
-    }
+    if (taken(name)) name = MakeNumberedName(name, 1, taken);
     if (!name.empty()) given.insert(name);
     names.push_back(name);
   }

@@ -205,7 +205,7 @@ bool KeepSavedCopy(CZantoDoc& document, const std::string& file, const WaveInfo&
   const UndoEntry& entry = document.Undo().Entry(0);
   if (entry.savedCopy.empty()) return true;
   const std::string kept = MakeNumberedName(JoinPath(document.TempFolder(), "ztlive-edit-backup1.wav"), 1);
-  const bool moved = !FileExists(kept) && MoveFile(entry.savedCopy, kept, true) == 0;
+  const bool moved = !kept.empty() && MoveFile(entry.savedCopy, kept, true) == 0;
   PrintError(context, FormatText(StringId::kCliEditOldBytesKept,
                                  {file, Seconds(entry.start, info), Seconds(entry.end, info),
                                   moved ? kept : entry.savedCopy}));

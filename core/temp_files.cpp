@@ -15,9 +15,10 @@ namespace ztlive {
 
 namespace {
 
+// Anything at that name, a dangling link included: a new file made there would follow it.
 bool Exists(const std::string& path) {
   struct stat info {};
-  return stat(path.c_str(), &info) == 0;
+  return lstat(path.c_str(), &info) == 0;
 }
 
 constexpr std::string_view kTempPrefix = "zttmp";
@@ -97,7 +98,8 @@ std::string MakeTempFileName(const std::string& folder, Prompts& prompts) {
   return {};
 }
 
-std::string MakeNumberedName(const std::string& path, int startNumber) {
+std::string MakeNumberedName(const std::string& path, int startNumber,
+                             const std::function<bool(const std::string&)>& isTaken) {
   const size_t slash = path.rfind('/');
   const std::string folder = slash == std::string::npos ? "" : path.substr(0, slash + 1);
   std::string name = slash == std::string::npos ? path : path.substr(slash + 1);
@@ -112,12 +114,12 @@ std::string MakeNumberedName(const std::string& path, int startNumber) {
   int number = std::max(startNumber, 1);
   if (digits < name.size() && name.size() - digits <= 6) number = std::max(number, std::stoi(name.substr(digits)));
   name.resize(digits);
-  std::string candidate;
+  // The first number is always tried; later ones only up to 999.
   for (;; ++number) {
-    candidate = folder + name + std::to_string(number) + extension;
-    if (!Exists(candidate) || number >= 999) break;
+    std::string candidate = folder + name + std::to_string(number) + extension;
+    if (!(isTaken ? isTaken(candidate) : Exists(candidate))) return candidate;
+    if (number >= 999) return {};
   }
-  return candidate;
 }
 
 }  // namespace ztlive

@@ -1,6 +1,7 @@
 // Names for temporary wave files and numbered variants of a file name.
 #pragma once
 
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -13,9 +14,11 @@ namespace ztlive {
 std::string MakeTempFileName(const std::string& folder, Prompts& prompts);
 
 // "<folder>/<name><number><extension>" for the first number from startNumber (or from the
-// digits that end the name, when larger) whose file does not exist; the number stops at 999.
-// The name part is cut to 249 characters first.
-std::string MakeNumberedName(const std::string& path, int startNumber);
+// digits that end the name, when larger) whose name is not taken, up to 999; empty when every
+// one is. The name part is cut to 249 characters first. isTaken says what counts as taken;
+// without it, anything at that name (a dangling link too, which a new file would follow).
+std::string MakeNumberedName(const std::string& path, int startNumber,
+                             const std::function<bool(const std::string&)>& isTaken = {});
 
 // True for the bare names MakeTempFileName gives: "zttmp1.wav" ... "zttmp999.wav".
 bool IsTempFileName(const std::string& name);

@@ -40,6 +40,13 @@ TEST(TempFiles, NumberedNamesContinueTheNamesOwnDigits) {
   EXPECT_EQ(MakeNumberedName(folder.File("song07.wav"), 1), folder.File("song7.wav"));
   EXPECT_EQ(MakeNumberedName(folder.File("song07.wav"), 20), folder.File("song20.wav"));
   EXPECT_EQ(MakeNumberedName(folder.File(std::string(300, 'a') + ".wav"), 1), folder.File(std::string(249, 'a') + "1.wav"));
+  // A dangling link is taken (a new file would follow it); with every number taken, no name.
+  ASSERT_EQ(symlink(folder.File("nowhere.wav").c_str(), folder.File("take3.wav").c_str()), 0);
+  EXPECT_EQ(MakeNumberedName(folder.File("take.wav"), 1), folder.File("take4.wav"));
+  EXPECT_EQ(MakeNumberedName(folder.File("take.wav"), 1, [](const std::string&) { return true; }), "");
+  EXPECT_EQ(MakeNumberedName(folder.File("take.wav"), 1,
+                             [&](const std::string& name) { return name != folder.File("take998.wav"); }),
+            folder.File("take998.wav"));
 }
 
 TEST(TempFiles, OnlyTheNamesTemporaryFilesAreGivenCount) {

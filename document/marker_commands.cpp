@@ -61,27 +61,18 @@ bool PathExists(const std::string& path) {
   return lstat(path.c_str(), &info) == 0;
 }
 
-// The number MakeNumberedName put in front of the extension.
-int NumberOf(const std::string& numbered) {
-  const size_t slash = numbered.rfind('/');
-  std::string name = slash == std::string::npos ? numbered : numbered.substr(slash + 1);
-  if (const size_t dot = name.rfind('.'); dot != std::string::npos && dot > 0) name.resize(dot);
-  size_t digits = name.size();
-  while (digits > 0 && name[digits - 1] >= '0' && name[digits - 1] <= '9') --digits;
-  return digits < name.size() ? std::stoi(name.substr(digits)) : 0;
-}
-
-// count numbered names beside path, ascending, each free together with its peak file's name;
-// nothing when the numbers run out.
+// count numbered names beside path, ascending, each free together with its peak file's name
+// (an old peak file would show wrong markers); nothing when the numbers run out.
 std::optional<std::vector<std::string>> PieceNames(const std::string& path, size_t count) {
   std::vector<std::string> names;
-  int next = 1;
+  const auto taken = [&names](const std::string& name) {
+    return PathExists(name) || PathExists(PeakFile::PeakFileName(name)) ||
+           std::find(names.begin(), names.end(), name) != names.end();
+  };
   while (names.size() < count) {
-    const std::string name = MakeNumberedName(path, next);
-    if (PathExists(name)) return std::nullopt;  // every number up to the last is taken
-    next = NumberOf(name) + 1;
-    if (PathExists(PeakFile::PeakFileName(name))) continue;  // an old peak file would show wrong markers
-    names.push_back(name);
+    std::string name = MakeNumberedName(path, 1, taken);
+    if (name.empty()) return std::nullopt;
+    names.push_back(std::move(name));
   }
   return names;
 }

@@ -11,6 +11,7 @@
 #include <set>
 #include <utility>
 
+#include "core/temp_files.h"
 #include "filters/filter_registry.h"
 #include "filters/framework/preset_store.h"
 #include "live/filter_chain.h"
@@ -78,32 +79,9 @@ class NameGuard {
   std::set<std::string> m_given;
 };
 
-// The first free numbered name for path: its name cut to 249 characters, the digits that end
-// it read as the first number (at least 1), then upwards while taken, up to 999. Empty when
-// none is free.
+// The first free numbered name for path (see MakeNumberedName); empty when none is free.
 std::string NextNumberedName(const std::string& path, const NameGuard& guard) {
-  const size_t slash = path.rfind('/');
-  const std::string folder = slash == std::string::npos ? "" : path.substr(0, slash + 1);
-  std::string name = slash == std::string::npos ? path : path.substr(slash + 1);
-  std::string extension;
-  if (const size_t dot = name.rfind('.'); dot != std::string::npos && dot > 0) {
-    extension = name.substr(dot);
-    name.resize(dot);
-  }
-  if (name.size() > 249) name.resize(249);
-  size_t digits = name.size();
-  while (digits > 0 && name[digits - 1] >= '0' && name[digits - 1] <= '9') --digits;
-  uint64_t number = 0;
-  for (size_t i = digits; i < name.size(); ++i)
-    number = std::min<uint64_t>(number * 10 + static_cast<uint64_t>(name[i] - '0'), std::numeric_limits<int32_t>::max());
-  name.resize(digits);
-  number = std::max<uint64_t>(number, 1);
-  // The first number is always tried; later ones only up to the last number.
-  for (uint64_t tried = number;; ++tried) {
-    const std::string candidate = folder + name + std::to_string(tried) + extension;
-    if (!guard.IsTaken(candidate)) return candidate;
-    if (tried >= static_cast<uint64_t>(kBatchLastNumber)) return {};
-  }
+  return MakeNumberedName(path, 1, [&guard](const std::string& name) { return guard.IsTaken(name); });
 }
 
 std::string OutputNameGuarded(const BatchJob& job, const std::string& sourcePath, const NameGuard& guard) {
