@@ -26,6 +26,7 @@ class CliProcess {
 
   // True while the program runs (false also when it could not start).
   bool Running();
+  pid_t Pid() const { return m_pid; }
   // Sends a signal (SIGINT for Ctrl+C) while the program runs; false when it has ended.
   bool Send(int signal);
   // Waits for the end.

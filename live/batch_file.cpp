@@ -74,29 +74,6 @@ class FieldReader {
 
 // ---- Files ----
 
-// Opens an existing regular file for reading (a pipe of that name is refused, not waited on).
-int OpenRegularFile(const std::string& path) {
-  const int fd = open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK);
-  if (fd < 0) return -1;
-  struct stat info {};
-  if (fstat(fd, &info) != 0 || !S_ISREG(info.st_mode)) {
-    close(fd);
-    return -1;
-  }
-  return fd;
-}
-
-size_t ReadFully(int fd, uint8_t* bytes, size_t count) {
-  size_t done = 0;
-  while (done < count) {
-    const ssize_t got = read(fd, bytes + done, count - done);
-    if (got < 0 && errno == EINTR) continue;
-    if (got <= 0) break;
-    done += static_cast<size_t>(got);
-  }
-  return done;
-}
-
 // The whole of a regular file of at most maxBytes, or nothing.
 std::optional<std::vector<uint8_t>> ReadWholeFile(const std::string& path, uint64_t maxBytes) {
   const int fd = OpenRegularFile(path);

@@ -33,32 +33,6 @@ uint32_t GetLittle32(const uint8_t* at) {
   return uint32_t{at[0]} | uint32_t{at[1]} << 8 | uint32_t{at[2]} << 16 | uint32_t{at[3]} << 24;
 }
 
-// Opens an existing regular file for reading (a pipe of that name is refused, not waited on).
-// The descriptor, or -1 with errno set.
-int OpenRegularFile(const std::string& path) {
-  const int fd = open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK);
-  if (fd < 0) return -1;
-  struct stat info {};
-  if (fstat(fd, &info) != 0 || !S_ISREG(info.st_mode)) {
-    close(fd);
-    errno = EINVAL;
-    return -1;
-  }
-  return fd;
-}
-
-// Reads up to count bytes; fewer only at the end of the file or on an error.
-size_t ReadFully(int fd, uint8_t* bytes, size_t count) {
-  size_t done = 0;
-  while (done < count) {
-    const ssize_t got = read(fd, bytes + done, count - done);
-    if (got < 0 && errno == EINTR) continue;
-    if (got <= 0) break;
-    done += static_cast<size_t>(got);
-  }
-  return done;
-}
-
 bool WriteFully(int fd, const uint8_t* bytes, size_t count) {
   errno = 0;
   size_t done = 0;

@@ -2,6 +2,7 @@
 // texts. Results are 0 or an errno value, turned into words by SystemErrorText.
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
 #include <string>
 
@@ -18,6 +19,11 @@ int CopyFile(const std::string& from, const std::string& to, bool failIfExists);
 int MoveFile(const std::string& from, const std::string& to, bool failIfExists);
 int DeleteFile(const std::string& path);
 bool FileExists(const std::string& path);
+// Opens an existing regular file for reading (a pipe of that name is refused, not waited on).
+// The descriptor, or -1 with errno set.
+int OpenRegularFile(const std::string& path);
+// Reads up to count bytes; fewer only at the end of the file or on an error.
+size_t ReadFully(int fd, uint8_t* bytes, size_t count);
 // The system's text for an errno value, e.g. "No space left on device".
 std::string SystemErrorText(int error);
 
