@@ -12,6 +12,7 @@
 #include "filters/eq/median_filter.h"
 #include "filters/eq/notch_filter.h"
 #include "filters/restoration/continuous_noise_filter.h"
+#include "filters/restoration/harmonic_reject_filter.h"
 #include "filters/restoration/impulse_filter.h"
 #include "filters/restoration/noise_sampler.h"
 #include "filters/unbuilt_filters.h"
@@ -24,7 +25,7 @@ namespace {
 constexpr std::array<FilterRegistryRow, 29> kRows = {{
     {15, &ImpulseProcessor::Descriptor, 216, "Impulse Filter", 0, "Impulse"},
     {8, &NoiseReductionProcessor::Descriptor, 222, "Continuous Noise Filter", 1, "Continuous Noise"},
-    {22, &unbuilt::HarmonicReject, 227, "Harmonic Noise Filter", 2, "Harmonic Noise"},
+    {22, &HarmonicRejectProcessor::Descriptor, 227, "Harmonic Noise Filter", 2, "Harmonic Noise"},
     {18, &unbuilt::DynamicNoise, 224, "Dynamic Noise Filter", 3, "Dynamic Noise"},
     {19, &LowPassProcessor::Descriptor, 229, "Low Pass Filter", 4, "Low Pass"},
     {11, &BandPassProcessor::Descriptor, 220, "Band Pass Filter", 5, "Band Pass"},

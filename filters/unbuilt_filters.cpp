@@ -23,8 +23,6 @@ ZTLIVE_DESCRIPTOR(GraphicEqualizer, .typeId = 20, .sectionBase = "Eq", .displayN
                   .traits = {.takesExtraParams = true})
 ZTLIVE_DESCRIPTOR(PitchChange, .typeId = 21, .sectionBase = "Pitch", .displayName = "Pitch",
                   .commandName = "pitch-change", .history = 64, .lookAhead = 0, .traits = {.changesLength = true})
-ZTLIVE_DESCRIPTOR(HarmonicReject, .typeId = 22, .sectionBase = "HarmReject", .displayName = "Harmonic Reject",
-                  .commandName = "harmonic-noise", .history = std::nullopt, .lookAhead = 0)
 ZTLIVE_DESCRIPTOR(Reverb, .typeId = 23, .sectionBase = "ReverbSet", .displayName = "Reverb", .commandName = "reverb",
                   .history = std::nullopt, .lookAhead = 0)
 ZTLIVE_DESCRIPTOR(VirtualValve, .typeId = 24, .sectionBase = "TubeSound", .displayName = "Virtual Valve",

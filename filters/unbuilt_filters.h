@@ -11,7 +11,6 @@ const FilterDescriptor& FileConversion();
 const FilterDescriptor& DynamicNoise();
 const FilterDescriptor& GraphicEqualizer();
 const FilterDescriptor& PitchChange();
-const FilterDescriptor& HarmonicReject();
 const FilterDescriptor& Reverb();
 const FilterDescriptor& VirtualValve();
 const FilterDescriptor& Dynamics();

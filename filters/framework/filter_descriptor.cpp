@@ -26,6 +26,12 @@ const ParameterRecord* FilterDescriptor::Parameter(int index) const {
   return nullptr;
 }
 
+const ReadyPreset* FilterDescriptor::FindReadyPreset(std::string_view name) const {
+  for (const ReadyPreset& preset : readyPresets)
+    if (preset.name == name) return &preset;
+  return nullptr;
+}
+
 PresetValues FilterDescriptor::StartingValues() const {
   PresetValues values;
   for (const ParameterRecord& parameter : parameters) values.p[static_cast<size_t>(parameter.index)] = parameter.start;

@@ -68,6 +68,13 @@ constexpr PresetRecordRule FirstValuesRecord(int8_t count) {
   return rule;
 }
 
+// A preset the program ships: written into the preset file once, on the program's first
+// start, where no preset of that name exists; readable by name even where it was not written.
+struct ReadyPreset {
+  std::string_view name;
+  PresetValues values;  // in the stored order
+};
+
 // What the owners of a run must know, so that they branch on what a filter does and never on
 // its type number.
 struct FilterTraits {
@@ -94,10 +101,12 @@ struct FilterDescriptor {
   // What the engine's constructor sets where it differs from the window's starting values.
   std::optional<PresetValues> constructorValues{};
   std::unique_ptr<FilterProcessor> (*create)() = nullptr;  // null while the engine is not built
+  std::span<const ReadyPreset> readyPresets{};
 
   // An engine exists for the type.
   bool Built() const { return create != nullptr; }
   const ParameterRecord* Parameter(int index) const;
+  const ReadyPreset* FindReadyPreset(std::string_view name) const;
   // The values the window starts at when no "Default" is stored.
   PresetValues StartingValues() const;
   // The values a new engine holds.

@@ -27,8 +27,14 @@ std::string FilterProcessor::PresetSectionName() const { return PresetSection(se
 
 int FilterProcessor::ReadPreset(std::string_view name, PresetValues& out) {
   PresetValues read;
-  if (ReadPresetValues(PresetSectionName(), name, read) != 0) return 1;
-  out = read;
+  if (ReadPresetValues(PresetSectionName(), name, read) == 0) {
+    out = read;
+    return 0;
+  }
+  // A preset the program ships answers to its name even where the file does not hold it.
+  const ReadyPreset* ready = m_descriptor != nullptr ? m_descriptor->FindReadyPreset(name) : nullptr;
+  if (ready == nullptr) return 1;
+  out = ready->values;
   return 0;
 }
 

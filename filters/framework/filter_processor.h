@@ -38,7 +38,8 @@ class FilterProcessor {
   // a, b, c: arrays of 11 doubles, d: one double; each engine reads what it needs.
   virtual void SetExtraParams(double* a, double* b, double* c, double* d);
   virtual void GetExtraParams(double* a, double* b, double* c, double* d);
-  // 0 when the stored preset was read into out, 1 when not.
+  // 0 when the stored preset (or, where the file lacks it, a preset the program ships) was
+  // read into out, 1 when not.
   virtual int ReadPreset(std::string_view name, PresetValues& out);
   // Stores values under name in the descriptor's stored order: 1 when written, 0 for an
   // empty name.

@@ -1,0 +1,22 @@
+// Reads a stretch of a wave file as one channel of doubles (the channels' mean), for the
+// analyses that look at the sound rather than change it.
+#pragma once
+
+#include <string>
+#include <vector>
+
+namespace ztlive {
+
+struct MonoRegion {
+  std::vector<double> samples;
+  double sampleRate = 0;
+};
+
+enum class RegionReadResult { kRead, kCannotOpen, kCannotRead };
+
+// From fromSeconds up to toSeconds (0, or past the end: to the end), at most maxSeconds of it
+// from its start.
+RegionReadResult ReadMonoRegion(const std::string& path, double fromSeconds, double toSeconds, double maxSeconds,
+                                MonoRegion& region);
+
+}  // namespace ztlive
