@@ -5,6 +5,7 @@
 #include <string_view>
 #include <vector>
 
+#include "cli/analyze_command.h"
 #include "cli/batch_command.h"
 #include "cli/chain_command.h"
 #include "cli/command.h"
@@ -29,7 +30,8 @@ namespace {
 const Command* const kCommands[] = {&kProcessCommand, &kChainCommand,    &kFiltersCommand, &kDemoCommand,
                                     &kConvertCommand, &kInfoCommand,     &kPeaksCommand,   &kMarkersCommand,
                                     &kEditCommand,     &kSettingsCommand, &kDevicesCommand, &kPlayCommand,
-                                    &kRecordCommand,   &kLiveCommand,     &kPlaylistCommand, &kBatchCommand};
+                                    &kRecordCommand,   &kLiveCommand,     &kPlaylistCommand, &kBatchCommand,
+                                    &kAnalyzeCommand};
 // Commands that other commands run as child processes; not listed in the help.
 const Command* const kHiddenCommands[] = {&kBatchFileCommand};
 

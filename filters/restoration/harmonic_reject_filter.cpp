@@ -14,7 +14,7 @@ namespace {
 constexpr std::array<std::string_view, 3> kSeries{"Odd Only", "Even Only", "All"};
 constexpr std::array<std::string_view, 2> kMethods{"Spectral", "Narrow Notches"};
 
-constexpr std::array<ParameterRecord, 7> kParameters{{
+constexpr std::array<ParameterRecord, 8> kParameters{{
     {.index = 0, .label = "Frequency", .unit = "Hz", .minimum = 200, .maximum = 50000, .start = 10000, .scale = 10},
     {.index = 1, .label = "Attenuation (dB)", .unit = "dB", .minimum = 1, .maximum = 100, .start = 50},
     {.index = 2, .label = "Maximum Harmonic", .minimum = 0, .maximum = 500, .start = 3, .kind = ControlKind::Spin},
@@ -30,6 +30,8 @@ constexpr std::array<ParameterRecord, 7> kParameters{{
     {.index = 5, .label = "Method", .minimum = 0, .maximum = 1, .start = 0, .kind = ControlKind::ListChoice,
      .choices = kMethods},
     {.index = 6, .label = "Notch Width", .unit = "Hz", .minimum = 0, .maximum = 100, .start = 20, .scale = 100},
+    {.index = 7, .label = "Fine Tuning", .unit = "Hz", .minimum = -50, .maximum = 50, .start = 0, .kind = ControlKind::Spin,
+     .scale = 1000},
 }};
 
 // Tuned on generated hum under music and speech (bench/hum_removal.py): 60 dB notches
@@ -66,6 +68,16 @@ bool InSeries(int harmonic, int series) {
 
 const FilterDescriptor& HarmonicRejectProcessor::Descriptor() { return kDescriptor; }
 
+double HarmonicRejectProcessor::Fundamental(const PresetValues& values) {
+  return values.p[0] * 0.1 + values.p[7] * 0.001;
+}
+
+void HarmonicRejectProcessor::SetFundamental(double hz, PresetValues& values) {
+  const auto thousandths = static_cast<int64_t>(std::llround(hz * 1000));
+  values.p[0] = static_cast<int32_t>((thousandths + 50) / 100);
+  values.p[7] = static_cast<int32_t>(thousandths - int64_t{values.p[0]} * 100);
+}
+
 HarmonicRejectProcessor::HarmonicRejectProcessor() : FilterProcessor(Descriptor()) {
   constexpr size_t length = 2 * kPairs;
   m_fft.Init(static_cast<int>(length));
@@ -90,7 +102,7 @@ int32_t HarmonicRejectProcessor::GetHistoryLength() { return (m_channels == 2 ? 
 
 void HarmonicRejectProcessor::Derive(double fs) {
   m_attenuation = std::pow(10.0, -values.p[1] * 0.05);
-  const double f0 = values.p[0] * 0.1;
+  const double f0 = Fundamental(values);
   // The fundamental's band: 0.1 octave around f0, kept between 0.01 Hz and half the rate.
   // Where the upper edge meets half the rate, the lower edge mirrors it about f0.
   const double d = std::pow(2.0, 0.05);

@@ -12,6 +12,8 @@
 // whole and leave the music between the harmonics untouched; no frames, no delay.
 //
 // Harmonic series p[3]: 0 odd (3, 5, 7, ...), 1 even (2, 4, 6, ...), 2 all (2, 3, 4, ...).
+// The fundamental is p[0] x 0.1 Hz + p[7] x 0.001 Hz: the fine tuning places narrow notches on
+// high harmonics of mains that is off its nominal frequency by a few thousandths.
 #pragma once
 
 #include <array>
@@ -41,6 +43,11 @@ class HarmonicRejectProcessor : public FilterProcessor {
 
   static std::unique_ptr<FilterProcessor> Create() { return std::make_unique<HarmonicRejectProcessor>(); }
   static const FilterDescriptor& Descriptor();
+
+  // The fundamental the values name, in Hz.
+  static double Fundamental(const PresetValues& values);
+  // Sets p[0] (0.1 Hz) and p[7] (0.001 Hz, -50 ... 50) to a frequency.
+  static void SetFundamental(double hz, PresetValues& values);
 
   // The notch mask of the spectral method (N values), as last derived.
   const std::vector<double>& NotchMask() const { return m_mask; }
