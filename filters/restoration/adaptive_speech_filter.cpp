@@ -38,7 +38,7 @@ constexpr FilterDescriptor kDescriptor{
     .displayName = "Adaptive Speech",
     .commandName = "adaptive",
     .windowTitle = "Adaptive Filter",
-    .menuCommand = "&Adaptive Speech...",
+    .menuCommand = "Ada&ptive Speech...",
     .history = 4095,
     .lookAhead = 0,
     .parameters = kParameters,

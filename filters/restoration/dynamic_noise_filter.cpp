@@ -44,7 +44,6 @@ constexpr FilterDescriptor kDescriptor{
     .lookAhead = 0,
     .parameters = kParameters,
     .presetRecord = kEngineRecord,
-    .constructorValues = PresetValues{},
     .create = &DynamicNoiseProcessor::Create,
 };
 
