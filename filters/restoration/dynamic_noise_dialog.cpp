@@ -26,6 +26,9 @@ DynamicNoiseDialog::DynamicNoiseDialog(FilterWindowHost& host, QWidget* parent)
     : FilterSettingsDialog(host, parent), m_keepResidue(new QCheckBox(QStringLiteral("Keep\nResidue"), &Content())) {
   setWindowTitle(QString::fromUtf8(Descriptor().windowTitle));
   const ValueControls& controls = MakeValueControls(Descriptor().parameters);
+  // Two-line captions, so that the gain and the enhancer fit beside the other controls.
+  controls.Pair(kGain)->SetLabel(QStringLiteral("Gain\n(dB)"));
+  controls.Box(kEnhancer)->setText(QStringLiteral("Enhancer\nMode"));
 
   auto* options = new QVBoxLayout;
   options->addStretch(1);

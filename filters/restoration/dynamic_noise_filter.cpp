@@ -21,8 +21,8 @@ constexpr std::array<ParameterRecord, 6> kParameters{{
      .kind = ControlKind::LogSlider},
     {.index = 2, .label = "Attack  time (ms)", .unit = "ms", .minimum = 1, .maximum = 300, .start = 50},
     {.index = 3, .label = "Release  time (ms)", .unit = "ms", .minimum = 1, .maximum = 500, .start = 100},
-    {.index = 5, .label = "Gain\n(dB)", .unit = "dB", .minimum = -100, .maximum = 100, .start = 0, .scale = 10},
-    {.index = 6, .label = "Enhancer\nMode", .minimum = 0, .maximum = 1, .start = 0, .kind = ControlKind::Check},
+    {.index = 5, .label = "Gain", .unit = "dB", .minimum = -100, .maximum = 100, .start = 0, .scale = 10},
+    {.index = 6, .label = "Enhancer Mode", .minimum = 0, .maximum = 1, .start = 0, .kind = ControlKind::Check},
 }};
 
 // The engine stores (attack, release, threshold, frequency, gain, p[4], enhancer) and loads
