@@ -36,7 +36,9 @@ DynamicNoiseDialog::DynamicNoiseDialog(FilterWindowHost& host, QWidget* parent)
   options->addWidget(m_keepResidue);
   auto* row = new QHBoxLayout(&Content());
   row->setContentsMargins(0, 0, 0, 0);
-  for (const int index : {kThreshold, kFrequency, kAttack, kRelease, kGain}) row->addWidget(controls.Widget(index));
+  // Bottom-aligned, so that the edits and trackbars line up under the two-line gain caption.
+  for (const int index : {kThreshold, kFrequency, kAttack, kRelease, kGain})
+    row->addWidget(controls.Widget(index), 0, Qt::AlignBottom);
   row->addSpacing(8);
   row->addLayout(options);
 
