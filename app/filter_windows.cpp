@@ -6,8 +6,12 @@
 #include "app/main_frame.h"
 #include "app/progress_window.h"  // main_frame.h keeps it in a QPointer
 #include "filters/eq/filter_dialog.h"
+#include "filters/restoration/adaptive_speech_dialog.h"
+#include "filters/restoration/adaptive_speech_filter.h"
 #include "filters/restoration/continuous_noise_dialog.h"
 #include "filters/restoration/continuous_noise_filter.h"
+#include "filters/restoration/dynamic_noise_dialog.h"
+#include "filters/restoration/dynamic_noise_filter.h"
 #include "filters/restoration/impulse_dialog.h"
 #include "filters/restoration/impulse_filter.h"
 
@@ -26,6 +30,8 @@ std::vector<FilterWindowEntry> MakeEntries() {
   // The restoration filters, each with a window of its own, then the classic filters' one.
   add(ImpulseProcessor::Descriptor());
   add(NoiseReductionProcessor::Descriptor());
+  add(DynamicNoiseProcessor::Descriptor());
+  add(AdaptiveProcessor::Descriptor());
   for (const FilterDescriptor* mode : FilterDialog::Modes()) add(*mode);
   return entries;
 }
@@ -44,6 +50,8 @@ FilterTypeId SharedFilterWindowType(FilterTypeId type) {
 QDialog* MakeFilterWindow(FilterTypeId type, FilterWindowHost& host, QWidget* parent) {
   if (FilterDialog::FindMode(type) != nullptr) return new FilterDialog(host, parent);
   if (type == ImpulseDialog::kType) return new ImpulseDialog(host, parent);
+  if (type == DynamicNoiseDialog::kType) return new DynamicNoiseDialog(host, parent);
+  if (type == AdaptiveSpeechDialog::kType) return new AdaptiveSpeechDialog(host, parent);
   if (type == ContinuousNoiseDialog::kType) {
     auto* window = new ContinuousNoiseDialog(host, parent);
     // Noise is sampled from the source of the active document; its rate places the print.

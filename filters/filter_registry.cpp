@@ -11,7 +11,9 @@
 #include "filters/eq/low_pass_filter.h"
 #include "filters/eq/median_filter.h"
 #include "filters/eq/notch_filter.h"
+#include "filters/restoration/adaptive_speech_filter.h"
 #include "filters/restoration/continuous_noise_filter.h"
+#include "filters/restoration/dynamic_noise_filter.h"
 #include "filters/restoration/harmonic_reject_filter.h"
 #include "filters/restoration/impulse_filter.h"
 #include "filters/restoration/noise_sampler.h"
@@ -26,7 +28,7 @@ constexpr std::array<FilterRegistryRow, 29> kRows = {{
     {15, &ImpulseProcessor::Descriptor, 216, "Impulse Filter", 0, "Impulse"},
     {8, &NoiseReductionProcessor::Descriptor, 222, "Continuous Noise Filter", 1, "Continuous Noise"},
     {22, &HarmonicRejectProcessor::Descriptor, 227, "Harmonic Noise Filter", 2, "Harmonic Noise"},
-    {18, &unbuilt::DynamicNoise, 224, "Dynamic Noise Filter", 3, "Dynamic Noise"},
+    {18, &DynamicNoiseProcessor::Descriptor, 224, "Dynamic Noise Filter", 3, "Dynamic Noise"},
     {19, &LowPassProcessor::Descriptor, 229, "Low Pass Filter", 4, "Low Pass"},
     {11, &BandPassProcessor::Descriptor, 220, "Band Pass Filter", 5, "Band Pass"},
     {12, &HighPassProcessor::Descriptor, 228, "High Pass Filter", 6, "High Pass"},
@@ -42,7 +44,7 @@ constexpr std::array<FilterRegistryRow, 29> kRows = {{
     {29, &unbuilt::ChannelBlender, 249, "Channel Blender", 16, "Channel Blender"},
     {28, &unbuilt::MultiFilter, 250, "MultiFilter"},
     {21, &unbuilt::PitchChange, 235, "Pitch Change"},
-    {30, &unbuilt::AdaptiveSpeech, 261, "Adaptive", 18, "Adaptive"},
+    {30, &AdaptiveProcessor::Descriptor, 261, "Adaptive", 18, "Adaptive"},
     {31, &unbuilt::BrickWall, 260, "Brick Wall", 17, "Brick Wall"},
     {32, &unbuilt::Normalize, 270, "Normalize"},
     {33, &unbuilt::PunchAndCrunch, 277, "Punch and Crunch", 19, "Punch and Crunch"},

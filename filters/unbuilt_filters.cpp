@@ -16,8 +16,6 @@ constexpr FilterTraits kOwnerDoesWork{.ownerDoesWork = true};
 
 ZTLIVE_DESCRIPTOR(FileConversion, .typeId = 0, .sectionBase = "FileConversions", .displayName = "File Conversion",
                   .commandName = "file-conversion", .history = 2016, .lookAhead = 0)
-ZTLIVE_DESCRIPTOR(DynamicNoise, .typeId = 18, .sectionBase = "AnalogNoiseFilter", .displayName = "Dynamic Noise",
-                  .commandName = "dynamic-noise", .history = 0, .lookAhead = 0)
 ZTLIVE_DESCRIPTOR(GraphicEqualizer, .typeId = 20, .sectionBase = "Eq", .displayName = "Graphic Equalizer",
                   .commandName = "graphic-eq", .history = 32, .lookAhead = 0,
                   .traits = {.takesExtraParams = true})
@@ -38,8 +36,6 @@ ZTLIVE_DESCRIPTOR(MultiFilter, .typeId = kMultiFilter, .sectionBase = "FilterGra
                   .commandName = "multifilter", .traits = {.isChain = true})
 ZTLIVE_DESCRIPTOR(ChannelBlender, .typeId = 29, .sectionBase = "Blender", .displayName = "Channel Blender",
                   .commandName = "channel-blender", .history = 0, .lookAhead = 0)
-ZTLIVE_DESCRIPTOR(AdaptiveSpeech, .typeId = 30, .sectionBase = "AdaptiveFilter", .displayName = "Adaptive Speech",
-                  .commandName = "adaptive", .history = 4095, .lookAhead = 0)
 ZTLIVE_DESCRIPTOR(BrickWall, .typeId = 31, .sectionBase = "Forensic", .displayName = "Brick Wall",
                   .commandName = "brick-wall", .history = 4095, .lookAhead = 0)
 ZTLIVE_DESCRIPTOR(Normalize, .typeId = 32, .sectionBase = "None", .displayName = "Normalize",

@@ -8,7 +8,6 @@
 namespace ztlive::unbuilt {
 
 const FilterDescriptor& FileConversion();
-const FilterDescriptor& DynamicNoise();
 const FilterDescriptor& GraphicEqualizer();
 const FilterDescriptor& PitchChange();
 const FilterDescriptor& Reverb();
@@ -17,7 +16,6 @@ const FilterDescriptor& Dynamics();
 const FilterDescriptor& Paragraphic();
 const FilterDescriptor& MultiFilter();
 const FilterDescriptor& ChannelBlender();
-const FilterDescriptor& AdaptiveSpeech();
 const FilterDescriptor& BrickWall();
 const FilterDescriptor& Normalize();
 const FilterDescriptor& PunchAndCrunch();
