@@ -12,6 +12,8 @@
 #include "filters/restoration/continuous_noise_filter.h"
 #include "filters/restoration/dynamic_noise_dialog.h"
 #include "filters/restoration/dynamic_noise_filter.h"
+#include "filters/restoration/harmonic_reject_dialog.h"
+#include "filters/restoration/harmonic_reject_filter.h"
 #include "filters/restoration/impulse_dialog.h"
 #include "filters/restoration/impulse_filter.h"
 
@@ -30,6 +32,7 @@ std::vector<FilterWindowEntry> MakeEntries() {
   // The restoration filters, each with a window of its own, then the classic filters' one.
   add(ImpulseProcessor::Descriptor());
   add(NoiseReductionProcessor::Descriptor());
+  add(HarmonicRejectProcessor::Descriptor());
   add(DynamicNoiseProcessor::Descriptor());
   add(AdaptiveProcessor::Descriptor());
   for (const FilterDescriptor* mode : FilterDialog::Modes()) add(*mode);
@@ -51,6 +54,21 @@ QDialog* MakeFilterWindow(FilterTypeId type, FilterWindowHost& host, QWidget* pa
   if (FilterDialog::FindMode(type) != nullptr) return new FilterDialog(host, parent);
   if (type == ImpulseDialog::kType) return new ImpulseDialog(host, parent);
   if (type == DynamicNoiseDialog::kType) return new DynamicNoiseDialog(host, parent);
+  if (type == HarmonicRejectDialog::kType) {
+    auto* window = new HarmonicRejectDialog(host, parent);
+    // "Find" listens to the selection of the active document's source.
+    if (auto* frame = dynamic_cast<CMainFrame*>(&host); frame != nullptr)
+      window->SetStretchProvider([frame]() -> std::optional<HarmonicRejectDialog::Stretch> {
+        CChildFrame* child = frame->ActiveChild();
+        if (child == nullptr) return std::nullopt;
+        int64_t first = 0;
+        int64_t last = 0;
+        child->Selection(first, last);
+        return HarmonicRejectDialog::Stretch{child->Document().SourceName(), static_cast<uint64_t>(first),
+                                             static_cast<uint64_t>(last)};
+      });
+    return window;
+  }
   if (type == AdaptiveSpeechDialog::kType) return new AdaptiveSpeechDialog(host, parent);
   if (type == ContinuousNoiseDialog::kType) {
     auto* window = new ContinuousNoiseDialog(host, parent);

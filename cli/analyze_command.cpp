@@ -36,11 +36,8 @@ int RunAnalyze(const std::vector<std::string>& args, CommandContext& context) {
     return kExitFailure;
   }
   if (!ReadRegion(parsed, info, region, context)) return kExitUsage;
-  const double bytesPerSecond = double(info.blockAlign) * info.sampleRate;
-  const double from = region.from / bytesPerSecond;
-  const double to = region.to == 0 ? 0.0 : region.to / bytesPerSecond;
   MonoRegion samples;
-  if (ReadMonoRegion(path, from, to, kHumMaximumSeconds, samples) != RegionReadResult::kRead) {
+  if (ReadMonoRegion(path, region.from, region.to, kHumMaximumSeconds, samples) != RegionReadResult::kRead) {
     PrintError(context, FormatText(StringId::kAnalyzeCannotRead, {path}));
     return kExitFailure;
   }

@@ -13,7 +13,7 @@ constexpr int kPieceValues = 8192;
 
 }  // namespace
 
-RegionReadResult ReadMonoRegion(const std::string& path, double fromSeconds, double toSeconds, double maxSeconds,
+RegionReadResult ReadMonoRegion(const std::string& path, uint64_t from, uint64_t to, double maxSeconds,
                                 MonoRegion& region) {
   region = MonoRegion{};
   RunState run;
@@ -23,11 +23,8 @@ RegionReadResult ReadMonoRegion(const std::string& path, double fromSeconds, dou
   const int channels = std::max<int>(1, format.channels);
   const uint64_t frame = format.blockAlign;
   const uint64_t frames = stream.DataBytes() / frame;
-  const auto toFrame = [&](double seconds) {
-    return std::min<uint64_t>(frames, static_cast<uint64_t>(std::max(0.0, seconds) * format.sampleRate));
-  };
-  const uint64_t first = toFrame(fromSeconds);
-  uint64_t last = toSeconds > 0 ? std::max(first, toFrame(toSeconds)) : frames;
+  const uint64_t first = std::min(frames, from / frame);
+  uint64_t last = to > 0 ? std::clamp(to / frame, first, frames) : frames;
   last = std::min(last, first + static_cast<uint64_t>(maxSeconds * format.sampleRate));
   region.sampleRate = format.sampleRate;
   region.samples.reserve(static_cast<size_t>(last - first));

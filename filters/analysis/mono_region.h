@@ -2,6 +2,7 @@
 // analyses that look at the sound rather than change it.
 #pragma once
 
+#include <cstdint>
 #include <string>
 #include <vector>
 
@@ -14,9 +15,9 @@ struct MonoRegion {
 
 enum class RegionReadResult { kRead, kCannotOpen, kCannotRead };
 
-// From fromSeconds up to toSeconds (0, or past the end: to the end), at most maxSeconds of it
-// from its start.
-RegionReadResult ReadMonoRegion(const std::string& path, double fromSeconds, double toSeconds, double maxSeconds,
+// From the data byte offset `from` up to `to` (0, or past the end: to the end), whole frames,
+// at most maxSeconds of it from its start.
+RegionReadResult ReadMonoRegion(const std::string& path, uint64_t from, uint64_t to, double maxSeconds,
                                 MonoRegion& region);
 
 }  // namespace ztlive

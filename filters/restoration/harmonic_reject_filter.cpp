@@ -15,7 +15,8 @@ constexpr std::array<std::string_view, 3> kSeries{"Odd Only", "Even Only", "All"
 constexpr std::array<std::string_view, 2> kMethods{"Spectral", "Narrow Notches"};
 
 constexpr std::array<ParameterRecord, 8> kParameters{{
-    {.index = 0, .label = "Frequency", .unit = "Hz", .minimum = 200, .maximum = 50000, .start = 10000, .scale = 10},
+    {.index = 0, .label = "Frequency", .unit = "Hz", .minimum = 200, .maximum = 50000, .start = 10000,
+     .kind = ControlKind::LogSlider, .scale = 10},
     {.index = 1, .label = "Attenuation (dB)", .unit = "dB", .minimum = 1, .maximum = 100, .start = 50},
     {.index = 2, .label = "Maximum Harmonic", .minimum = 0, .maximum = 500, .start = 3, .kind = ControlKind::Spin},
     {.index = 3,
@@ -30,8 +31,7 @@ constexpr std::array<ParameterRecord, 8> kParameters{{
     {.index = 5, .label = "Method", .minimum = 0, .maximum = 1, .start = 0, .kind = ControlKind::ListChoice,
      .choices = kMethods},
     {.index = 6, .label = "Notch Width", .unit = "Hz", .minimum = 0, .maximum = 100, .start = 20, .scale = 100},
-    {.index = 7, .label = "Fine Tuning", .unit = "Hz", .minimum = -50, .maximum = 50, .start = 0, .kind = ControlKind::Spin,
-     .scale = 1000},
+    {.index = 7, .label = "Fine Tuning", .unit = "mHz", .minimum = -50, .maximum = 50, .start = 0, .kind = ControlKind::Spin},
 }};
 
 // Tuned on generated hum under music and speech (bench/hum_removal.py): 60 dB notches
