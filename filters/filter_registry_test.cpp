@@ -10,6 +10,8 @@
 
 #include "filters/filter_factory.h"
 #include "filters/framework/preset_loading.h"
+#include "filters/framework/preset_store.h"
+#include "filters/ready_presets.h"
 #include "platform/scripted_prompts.h"
 #include "testing/test_folder.h"
 
@@ -164,6 +166,52 @@ TEST_F(PresetFileTest, APresetSurvivesTheFileAndADamagedOneIsRefusedWithItsRange
       EXPECT_EQ(reader->values, before);
     }
   }
+}
+
+}  // namespace
+}  // namespace ztlive
+
+namespace ztlive {
+namespace {
+
+TEST_F(PresetFileTest, ReadyPresetsAreWrittenOnceBesideTheUsersAndAnswerToTheirNames) {
+  size_t shipped = 0;
+  for (const FilterDescriptor* descriptor : BuiltFilters()) {
+    for (const ReadyPreset& preset : descriptor->readyPresets) {
+      SCOPED_TRACE(std::string(preset.name));
+      ++shipped;
+      EXPECT_FALSE(FirstValueOutOfRange(*descriptor, preset.values).has_value());
+      // Before the file holds it, the engine reads it by name all the same.
+      std::unique_ptr<FilterProcessor> engine = descriptor->create();
+      ASSERT_TRUE(LoadNamedPreset(*engine, preset.name).Loaded());
+      PresetValues expected = descriptor->EngineValues();
+      descriptor->presetRecord.Load(preset.values, expected);
+      EXPECT_EQ(engine->values, expected);
+    }
+  }
+  ASSERT_GT(shipped, 0u);
+
+  // A user's preset of a ready name stays the user's; the others are written.
+  const FilterDescriptor& hum = *FindFilterByCommandName("harmonic-noise");
+  const ReadyPreset& first = hum.readyPresets.front();
+  const ReadyPreset& second = hum.readyPresets.back();
+  PresetValues mine = hum.StartingValues();
+  ASSERT_EQ(WritePresetValuesTo(PresetSection(hum.sectionBase), first.name, mine, PresetTextForm::Plain), 1);
+  ProfileFile file = PresetFile();
+  ASSERT_EQ(WriteReadyPresets(file), 0);
+  PresetValues read;
+  ASSERT_EQ(ReadPresetValues(PresetSection(hum.sectionBase), first.name, read), 0);
+  EXPECT_EQ(read, mine);
+  ASSERT_EQ(ReadPresetValues(PresetSection(hum.sectionBase), second.name, read), 0);
+  EXPECT_EQ(read, second.values);
+  const std::vector<std::string> keys = file.KeyNames(PresetSection(hum.sectionBase), 4096);
+  EXPECT_EQ(std::count_if(keys.begin(), keys.end(), [](const std::string& key) { return !IsHiddenPresetName(key); }),
+            2);
+
+  // Deleted by the user, it stays deleted at the next start.
+  ASSERT_EQ(file.DeleteKey(PresetSection(hum.sectionBase), second.name), 0);
+  EXPECT_EQ(WriteReadyPresets(file), 0);
+  EXPECT_NE(ReadPresetValues(PresetSection(hum.sectionBase), second.name, read), 0);
 }
 
 }  // namespace
