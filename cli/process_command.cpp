@@ -10,6 +10,7 @@
 
 #include "cli/chain_members.h"
 #include "cli/chain_spec.h"
+#include "cli/equalizer_bands.h"
 #include "cli/filter_names.h"
 #include "cli/filter_session.h"
 #include "cli/interrupts.h"
@@ -17,6 +18,7 @@
 #include "cli/region_options.h"
 #include "document/destination_files.h"
 #include "document/file_checks.h"
+#include "filters/eq/paragraphic_equalizer.h"
 #include "filters/restoration/continuous_noise_filter.h"
 #include "platform/string_table.h"
 
@@ -25,11 +27,12 @@ namespace ztlive::cli {
 namespace {
 
 constexpr std::string_view kProcessArguments =
-    "(--filter NAME|TYPE [--preset NAME | --values v0,...,v10] | --chain FILTERS | --chain-preset NAME) [--from S] [--to S] "
+    "(--filter NAME|TYPE [--preset NAME | --values v0,...,v10] [--bands F:DB:OCT,...] | --chain FILTERS | "
+    "--chain-preset NAME) [--from S] [--to S] "
     "[--noise-from S --noise-to S] IN.wav (OUT.wav | --preview [--loop])";
 constexpr std::string_view kBatchFileArguments =
-    "(--filter NAME|TYPE [--preset NAME | --values v0,...,v10] | --chain FILTERS | --chain-preset NAME) "
-    "[--noise-from S --noise-to S] --start-byte B --end-byte B IN.wav OUT.wav";
+    "(--filter NAME|TYPE [--preset NAME | --values v0,...,v10] [--bands F:DB:OCT,...] | --chain FILTERS | "
+    "--chain-preset NAME) [--noise-from S --noise-to S] --start-byte B --end-byte B IN.wav OUT.wav";
 constexpr std::string_view kConvertArguments = "--bits 8|16|20|24 IN.wav OUT.wav";
 
 int Usage(CommandContext& context, std::string_view name, std::string_view arguments) {
@@ -134,6 +137,38 @@ int RunAndReport(FilterSession& session, const ProcessFiles& files, const std::s
   return kExitOk;
 }
 
+// The bands of a paragraphic equalizer run into holder; refuses --bands for another filter.
+// False after a message, with the exit code.
+bool ReadEqualizerBands(const ParsedArguments& parsed, FilterProcessor& engine, PresetValues& values,
+                        ExtraParamsHolder& holder, int& exitCode, CommandContext& context) {
+  auto* equalizer = dynamic_cast<ParagraphicEqProcessor*>(&engine);
+  if (equalizer == nullptr) {
+    if (!parsed.Has("bands")) return true;
+    PrintError(context, StringText(StringId::kCliBandsNotTaken));
+    exitCode = kExitUsage;
+    return false;
+  }
+  ParagraphicBands bands = equalizer->Bands();
+  if (parsed.Has("values")) {  // the integers carry the master gain and the number of bands
+    bands.master = std::pow(10.0, values.p[0] * 0.1 * 0.05);
+    bands.count = values.p[3];
+  }
+  if (parsed.Has("bands")) {
+    const BandsParse given = ParseBandsOption(parsed.values.at("bands"), bands);
+    if (!given.problem.empty()) {
+      PrintError(context, given.problem);
+      exitCode = kExitUsage;
+      return false;
+    }
+    bands = given.bands;
+  }
+  equalizer->SetBands(bands);
+  values.p[0] = equalizer->values.p[0];
+  values.p[3] = equalizer->values.p[3];
+  holder.TakeFrom(*equalizer);
+  return true;
+}
+
 int ProcessWithFilter(const ParsedArguments& parsed, const ProcessOptions& options, CommandContext& context) {
   const std::string& filterName = parsed.values.at("filter");
   const FilterDescriptor* descriptor = FilterByName(filterName);
@@ -163,12 +198,18 @@ int ProcessWithFilter(const ParsedArguments& parsed, const ProcessOptions& optio
   noisePrint.SetSampleRate(files.info.sampleRate);
   if (noiseFilter != nullptr) noisePrint.SetPrint(noiseFilter->Print());
 
+  // The paragraphic equalizer's bands: from its preset (or --values' gain and count), and
+  // --bands over them; handed to the run's engine as its window would.
+  ExtraParamsHolder bands;
+  if (!ReadEqualizerBands(parsed, *engine, job.values, bands, exitCode, context)) return exitCode;
+  RunDialog* window = noiseFilter != nullptr ? static_cast<RunDialog*>(&noisePrint) : &bands;
+
   const InterruptGuard interrupts;
   FilterSession session(context, job.preview);
   if (noiseFilter != nullptr && WantsNoiseSample(parsed) &&
       !SampleNoise(parsed, files, job.values.p[3], session, noisePrint, exitCode, context))
     return exitCode;
-  return RunAndReport(session, files, FilterCommandName(*descriptor), [&] { return session.Run(job, &noisePrint); },
+  return RunAndReport(session, files, FilterCommandName(*descriptor), [&] { return session.Run(job, window); },
                       context);
 }
 
@@ -223,6 +264,7 @@ int RunProcess(const std::vector<std::string>& args, CommandContext& context) {
                                                 {{"filter", true},
                                                  {"preset", true},
                                                  {"values", true},
+                                                 {"bands", true},
                                                  {"chain", true},
                                                  {"chain-preset", true},
                                                  {"from", true},
@@ -240,7 +282,7 @@ int RunProcess(const std::vector<std::string>& args, CommandContext& context) {
   const size_t files = parsed.positional.size();
   const bool filter = parsed.Has("filter");
   const int runs = int{filter} + int{parsed.Has("chain")} + int{parsed.Has("chain-preset")};
-  const bool filterOptions = parsed.Has("preset") || parsed.Has("values");
+  const bool filterOptions = parsed.Has("preset") || parsed.Has("values") || parsed.Has("bands");
   if (runs != 1 || files < 1 || files > 2 || (parsed.Has("preset") && parsed.Has("values")) ||
       (filterOptions && !filter))
     return Usage(context, "process", kProcessArguments);
@@ -267,6 +309,7 @@ int RunBatchFile(const std::vector<std::string>& args, CommandContext& context) 
                                                 {{"filter", true},
                                                  {"preset", true},
                                                  {"values", true},
+                                                 {"bands", true},
                                                  {"chain", true},
                                                  {"chain-preset", true},
                                                  {"start-byte", true},

@@ -9,13 +9,11 @@ namespace ztlive::unbuilt {
 
 const FilterDescriptor& FileConversion();
 const FilterDescriptor& DynamicNoise();
-const FilterDescriptor& GraphicEqualizer();
 const FilterDescriptor& PitchChange();
 const FilterDescriptor& HarmonicReject();
 const FilterDescriptor& Reverb();
 const FilterDescriptor& VirtualValve();
 const FilterDescriptor& Dynamics();
-const FilterDescriptor& Paragraphic();
 const FilterDescriptor& MultiFilter();
 const FilterDescriptor& ChannelBlender();
 const FilterDescriptor& AdaptiveSpeech();

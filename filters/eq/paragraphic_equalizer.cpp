@@ -1,0 +1,208 @@
+#include "filters/eq/paragraphic_equalizer.h"
+
+#include <algorithm>
+#include <cmath>
+
+#include "core/wave_stream.h"
+#include "filters/eq/block_loop.h"
+#include "filters/framework/filter_design.h"
+#include "platform/prompts.h"
+#include "platform/string_table.h"
+
+namespace ztlive {
+
+namespace {
+
+constexpr std::array<ParameterRecord, 2> kParameters{{
+    {.index = 0, .label = "Gain", .unit = "dB", .minimum = -200, .maximum = 200, .start = 0, .scale = 10},
+    {.index = 3, .label = "Number of Filters", .minimum = 1, .maximum = 10, .start = 10, .kind = ControlKind::Spin},
+}};
+
+constexpr FilterDescriptor kDescriptor{
+    .typeId = 26,
+    .sectionBase = "Parametric",
+    .displayName = "Paragraphic",
+    .commandName = "paragraphic-eq",
+    .windowTitle = "Paragraphic Equalizer",
+    .menuCommand = "&Paragraphic Equalizer...",
+    .history = 64,
+    .lookAhead = 0,
+    .parameters = kParameters,
+    .presetRecord = FirstValuesRecord(11),
+    .traits = {.takesExtraParams = true},
+    .create = &ParagraphicEqProcessor::Create,
+};
+
+int32_t MasterTenthsDb(double master) { return static_cast<int32_t>(std::trunc(200.0 * std::log10(master))); }
+
+}  // namespace
+
+PeakingCoefficients DesignPeakingBand(double f, double gain, double octaves, double fs) {
+  const double upper = f * std::exp(octaves * 0.346575);
+  // The band cannot be designed without a positive frequency, gain and width: it is neutral
+  // then, like a band above the limit.
+  if (!(upper <= 0.55 * fs) || !(f > 0) || !(gain > 0) || !(octaves > 0)) {
+    f = 1.0;
+    gain = 1.0;
+  }
+  const double w = 6.2831853071796 * f / fs;
+  const double s = std::sin(w);
+  const double h = std::sinh(w / s * std::log(2.0) * octaves * 0.5);
+  const double a = std::sqrt(gain);
+  const double alpha = s * h;
+  const double k = 1.0 + alpha / a;
+  PeakingCoefficients c;
+  c.b0 = (1.0 + alpha * a) / k;
+  c.b1 = -2.0 * std::cos(w) / k;
+  c.b2 = (1.0 - alpha * a) / k;
+  c.a2 = (1.0 - alpha / a) / k;
+  return c;
+}
+
+const FilterDescriptor& ParagraphicEqProcessor::Descriptor() { return kDescriptor; }
+
+ParagraphicEqProcessor::ParagraphicEqProcessor() : FilterProcessor(Descriptor()) {
+  SetBands(ParagraphicBands::Initial());
+  m_bw[kParagraphicBands] = 1.0;
+  needsPrepare = 1;
+}
+
+ParagraphicBands ParagraphicEqProcessor::Bands() const {
+  ParagraphicBands bands;
+  std::copy_n(m_amp.begin(), kParagraphicBands, bands.amp.begin());
+  std::copy_n(m_freq.begin(), kParagraphicBands, bands.freq.begin());
+  std::copy_n(m_bw.begin(), kParagraphicBands, bands.bw.begin());
+  bands.master = m_amp[kParagraphicBands];
+  bands.count = m_count;
+  return bands;
+}
+
+void ParagraphicEqProcessor::SetBands(const ParagraphicBands& bands) {
+  double amp[kParagraphicBands + 1];
+  double freq[kParagraphicBands + 1];
+  double bw[kParagraphicBands + 1];
+  std::copy(bands.amp.begin(), bands.amp.end(), amp);
+  std::copy(bands.freq.begin(), bands.freq.end(), freq);
+  std::copy(bands.bw.begin(), bands.bw.end(), bw);
+  amp[kParagraphicBands] = bands.master;
+  freq[kParagraphicBands] = m_freq[kParagraphicBands];
+  bw[kParagraphicBands] = m_bw[kParagraphicBands];
+  double count = bands.count;
+  SetExtraParams(bw, amp, freq, &count);
+}
+
+void ParagraphicEqProcessor::SetExtraParams(double* a, double* b, double* c, double* d) {
+  if (a == nullptr || b == nullptr || c == nullptr || d == nullptr) return;
+  std::copy_n(a, kParagraphicBands + 1, m_bw.begin());
+  std::copy_n(b, kParagraphicBands + 1, m_amp.begin());
+  std::copy_n(c, kParagraphicBands + 1, m_freq.begin());
+  // Held to 1..10: the count indexes the band arrays.
+  const double count = std::isfinite(*d) ? std::trunc(*d) : kParagraphicBands;
+  m_count = static_cast<int32_t>(std::clamp(count, 1.0, double(kParagraphicBands)));
+  values.p[3] = m_count;
+  values.p[0] = MasterTenthsDb(m_amp[kParagraphicBands]);
+  needsPrepare = 1;
+}
+
+void ParagraphicEqProcessor::GetExtraParams(double* a, double* b, double* c, double* d) {
+  if (a == nullptr || b == nullptr || c == nullptr || d == nullptr) return;
+  std::copy_n(m_bw.begin(), kParagraphicBands, a);
+  std::copy_n(m_amp.begin(), kParagraphicBands, b);
+  std::copy_n(m_freq.begin(), kParagraphicBands, c);
+  b[kParagraphicBands] = m_amp[kParagraphicBands];
+  *d = m_count;
+}
+
+int ParagraphicEqProcessor::WritePreset(std::string_view name) {
+  values.p[0] = MasterTenthsDb(m_amp[kParagraphicBands]);
+  values.p[3] = m_count;
+  if (FilterProcessor::WritePreset(name) != 1) return 0;
+  return WriteBandTables(PresetSectionName(), name, Bands()) ? 1 : 0;
+}
+
+int ParagraphicEqProcessor::LoadPreset(std::string_view name) {
+  if (FilterProcessor::LoadPreset(name) != 0) {
+    m_count = kParagraphicBands;
+    return 1;
+  }
+  m_count = std::clamp(values.p[3], 1, kParagraphicBands);
+  ParagraphicBands bands = Bands();
+  if (!ReadBandTables(PresetSectionName(), name, bands) && prompts != nullptr)
+    prompts->Show(std::string(StringText(StringId::kPresetLoadFailed)), "", PromptIcon::Error);
+  // What could be read is taken, the rest keeps what it held.
+  std::copy(bands.amp.begin(), bands.amp.end(), m_amp.begin());
+  std::copy(bands.bw.begin(), bands.bw.end(), m_bw.begin());
+  std::copy(bands.freq.begin(), bands.freq.end(), m_freq.begin());
+  m_amp[kParagraphicBands] = std::pow(10.0, values.p[0] * 0.1 * 0.05);
+  values.p[1] = values.p[2] = 0;
+  needsPrepare = 1;
+  return 0;
+}
+
+int ParagraphicEqProcessor::Prepare(WaveStream&, WaveStream&) {
+  for (auto& channel : m_state) channel.fill(BandState{});
+  m_shelfW1.fill(0);
+  needsPrepare = 1;
+  return 1;
+}
+
+void ParagraphicEqProcessor::Design(double fs) {
+  m_designedCount = m_count;
+  for (int k = 0; k + 1 < m_count; ++k) m_peaking[k] = DesignPeakingBand(m_freq[k], m_amp[k], m_bw[k], fs);
+  const SectionCoefficients shelf = DesignHighPass1(m_freq[m_count - 1], fs);
+  m_shelfB0 = shelf.b[0];
+  m_shelfB1 = shelf.b[1];
+  m_shelfA1 = shelf.a[1];
+}
+
+template <int Channels>
+int ParagraphicEqProcessor::Run(WaveStream& in, WaveStream& out) {
+  const int peaking = m_designedCount - 1;
+  const double shelfGain = m_amp[m_designedCount - 1] - 1.0;
+  const double master = m_amp[kParagraphicBands];
+  const double b0s = m_shelfB0, b1s = m_shelfB1, a1s = m_shelfA1;
+  const bool pass = bypass != 0;
+  const PeakingCoefficients* coefficients = m_peaking.data();
+  const int result = FilterBlock(in, out, [&](int channel, const SampleValue* value) {
+    const double x = *value;
+    const double u = x + 0.01;
+    BandState* state = m_state[channel].data();
+    double v = u;
+    if (peaking > 0) {
+      // Band 0 reads its two previous inputs from the stream; in mono its input has no offset.
+      const PeakingCoefficients& c = coefficients[0];
+      const double input = Channels == 2 ? u : x;
+      const double y = c.b0 * input + c.b1 * value[-Channels] + c.b2 * value[-2 * Channels] - c.b1 * state[0].y1 -
+                       c.a2 * state[0].y2;
+      state[0].y2 = state[0].y1;
+      state[0].y1 = y;
+      v = y;
+      for (int k = 1; k < peaking; ++k) {
+        const PeakingCoefficients& ck = coefficients[k];
+        BandState& s = state[k];
+        const double yk = ck.b0 * v + ck.b1 * s.x1 + ck.b2 * s.x2 - ck.b1 * s.y1 - ck.a2 * s.y2;
+        s.x2 = s.x1;
+        s.x1 = v;
+        s.y2 = s.y1;
+        s.y1 = yk;
+        v = yk;
+      }
+    }
+    const double w0 = v - a1s * m_shelfW1[channel];
+    const double hp = b0s * w0 + b1s * m_shelfW1[channel];
+    m_shelfW1[channel] = w0;
+    const double z = v + hp * shelfGain;
+    return pass ? *value : TruncateToSample(z * master);
+  });
+  return result;
+}
+
+int ParagraphicEqProcessor::Process(WaveStream& in, WaveStream& out) {
+  if (needsPrepare) {
+    needsPrepare = 0;
+    Design(in.Format().sampleRate);
+  }
+  return in.Format().channels == 2 ? Run<2>(in, out) : Run<1>(in, out);
+}
+
+}  // namespace ztlive
