@@ -4,6 +4,7 @@
 
 #include "core/wave_stream.h"
 #include "filters/eq/block_loop.h"
+#include "filters/eq/truncate_with_guard.h"
 #include "filters/framework/filter_design.h"
 
 namespace ztlive {
@@ -44,10 +45,10 @@ double BandWeightOfSlider(int32_t slider) {
 double MasterGainOfSlider(int32_t slider) { return std::pow(10.0, (50 - slider) * 0.02 * 0.5); }
 
 int32_t SliderOfBandWeight(double weight) {
-  return static_cast<int32_t>(std::trunc(50.0 - 50.0 * (weight > 0 ? weight * 0.5 : weight * 1.25)));
+  return TruncateWithGuard(50.0 - 50.0 * (weight > 0 ? weight * 0.5 : weight * 1.25));
 }
 
-int32_t SliderOfMasterGain(double gain) { return static_cast<int32_t>(std::trunc(50.0 - 100.0 * std::log10(gain))); }
+int32_t SliderOfMasterGain(double gain) { return TruncateWithGuard(50.0 - 100.0 * std::log10(gain)); }
 
 const FilterDescriptor& GraphicEqProcessor::Descriptor() { return kDescriptor; }
 

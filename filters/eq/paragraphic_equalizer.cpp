@@ -5,6 +5,7 @@
 
 #include "core/wave_stream.h"
 #include "filters/eq/block_loop.h"
+#include "filters/eq/truncate_with_guard.h"
 #include "filters/framework/filter_design.h"
 #include "platform/prompts.h"
 #include "platform/string_table.h"
@@ -33,7 +34,7 @@ constexpr FilterDescriptor kDescriptor{
     .create = &ParagraphicEqProcessor::Create,
 };
 
-int32_t MasterTenthsDb(double master) { return static_cast<int32_t>(std::trunc(200.0 * std::log10(master))); }
+int32_t MasterTenthsDb(double master) { return TruncateWithGuard(200.0 * std::log10(master)); }
 
 }  // namespace
 
@@ -169,10 +170,11 @@ int ParagraphicEqProcessor::Run(WaveStream& in, WaveStream& out) {
     BandState* state = m_state[channel].data();
     double v = u;
     if (peaking > 0) {
-      // Band 0 reads its two previous inputs from the stream; in mono its input has no offset.
+      // Band 0 reads its two previous inputs from the stream, raw; its current input is raw
+      // too, so that input and history agree (an offset on the current input alone would
+      // come out as a steady offset, thousands of units behind a narrow low band).
       const PeakingCoefficients& c = coefficients[0];
-      const double input = Channels == 2 ? u : x;
-      const double y = c.b0 * input + c.b1 * value[-Channels] + c.b2 * value[-2 * Channels] - c.b1 * state[0].y1 -
+      const double y = c.b0 * x + c.b1 * value[-Channels] + c.b2 * value[-2 * Channels] - c.b1 * state[0].y1 -
                        c.a2 * state[0].y2;
       state[0].y2 = state[0].y1;
       state[0].y1 = y;
