@@ -6,6 +6,8 @@
 #include "app/main_frame.h"
 #include "app/progress_window.h"  // main_frame.h keeps it in a QPointer
 #include "filters/eq/filter_dialog.h"
+#include "filters/eq/graphic_eq_dialog.h"
+#include "filters/eq/paragraphic_eq_dialog.h"
 #include "filters/restoration/continuous_noise_dialog.h"
 #include "filters/restoration/continuous_noise_filter.h"
 #include "filters/restoration/impulse_dialog.h"
@@ -27,6 +29,8 @@ std::vector<FilterWindowEntry> MakeEntries() {
   add(ImpulseProcessor::Descriptor());
   add(NoiseReductionProcessor::Descriptor());
   for (const FilterDescriptor* mode : FilterDialog::Modes()) add(*mode);
+  add(GraphicEqProcessor::Descriptor());
+  add(ParagraphicEqProcessor::Descriptor());
   return entries;
 }
 
@@ -44,6 +48,8 @@ FilterTypeId SharedFilterWindowType(FilterTypeId type) {
 QDialog* MakeFilterWindow(FilterTypeId type, FilterWindowHost& host, QWidget* parent) {
   if (FilterDialog::FindMode(type) != nullptr) return new FilterDialog(host, parent);
   if (type == ImpulseDialog::kType) return new ImpulseDialog(host, parent);
+  if (type == GraphicEqDialog::kType) return new GraphicEqDialog(host, parent);
+  if (type == ParagraphicEqDialog::kType) return new ParagraphicEqDialog(host, parent);
   if (type == ContinuousNoiseDialog::kType) {
     auto* window = new ContinuousNoiseDialog(host, parent);
     // Noise is sampled from the source of the active document; its rate places the print.
