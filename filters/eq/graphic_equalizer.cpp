@@ -3,7 +3,6 @@
 #include <cmath>
 
 #include "core/wave_stream.h"
-#include "filters/eq/block_loop.h"
 #include "filters/eq/truncate_with_guard.h"
 #include "filters/framework/filter_design.h"
 
@@ -121,53 +120,114 @@ void GraphicEqProcessor::Design(double fs) {
   for (auto& channel : m_y2) channel.fill(0);
 }
 
-template <int Channels>
-int GraphicEqProcessor::Run(WaveStream& in, WaveStream& out) {
-  // Everything the loop reads lives on the stack for the block: the weights of dropped bands
-  // count as 0 (their resonators have zero coefficients and stay at 0).
-  alignas(32) double alpha[kGraphicBands];
-  alignas(32) double beta[kGraphicBands];
-  alignas(32) double gamma[kGraphicBands];
-  alignas(32) double weight[kGraphicBands];
-  alignas(32) double y1[2][kGraphicBands];
-  alignas(32) double y2[2][kGraphicBands];
+namespace {
+
+// Two doubles, one per channel: both channels of a frame go through the bands together, each
+// lane doing exactly the arithmetic of its own channel.
+typedef double Pair __attribute__((vector_size(16)));
+
+}  // namespace
+
+int GraphicEqProcessor::RunMono(WaveStream& in, WaveStream& out) {
+  alignas(16) double alpha[kGraphicBands], beta[kGraphicBands], gamma[kGraphicBands], weight[kGraphicBands];
+  alignas(16) double y1[kGraphicBands], y2[kGraphicBands];
   for (int k = 0; k < kGraphicBands; ++k) {
     alpha[k] = m_alpha[k];
     beta[k] = m_beta[k];
     gamma[k] = m_gamma[k];
-    weight[k] = k < m_bands ? m_weight[k] : 0.0;
-    for (int c = 0; c < 2; ++c) {
-      y1[c][k] = m_y1[c][k];
-      y2[c][k] = m_y2[c][k];
-    }
+    weight[k] = k < m_bands ? m_weight[k] : 0.0;  // a dropped band's resonator stays at 0
+    y1[k] = m_y1[0][k];
+    y2[k] = m_y2[0][k];
   }
   const double master = m_master;
   const bool pass = bypass != 0;
-  const int result = FilterBlock(in, out, [&](int channel, const SampleValue* value) {
+  int result = 1;
+  for (const SampleValue* value = in.Begin(); value < in.End(); ++value) {
     const double u = *value + 0.01;
-    const double d = u - value[-2 * Channels];  // the same channel two frames earlier
-    double* c1 = y1[channel];
-    double* c2 = y2[channel];
+    const double d = u - value[-2];  // the input two values earlier, from the history when needed
     double r[kGraphicBands];
     for (int k = 0; k < kGraphicBands; ++k) {
-      r[k] = 2.0 * (gamma[k] * c1[k] + alpha[k] * d - beta[k] * c2[k]);
-      c2[k] = c1[k];
-      c1[k] = r[k];
+      r[k] = 2.0 * (gamma[k] * y1[k] + alpha[k] * d - beta[k] * y2[k]);
+      y2[k] = y1[k];
+      y1[k] = r[k];
     }
     double s = u;
-    for (int k = 0; k < kGraphicBands; ++k) s += weight[k] * r[k];  // in band order, as designed
-    return pass ? *value : TruncateToSample(s * master);
-  });
-  for (int k = 0; k < kGraphicBands; ++k)
-    for (int c = 0; c < 2; ++c) {
-      m_y1[c][k] = y1[c][k];
-      m_y2[c][k] = y2[c][k];
+    for (int k = 0; k < kGraphicBands; ++k) s += weight[k] * r[k];  // in band order
+    if (!out.WriteSample(pass ? *value : TruncateToSample(s * master))) {
+      result = 0;
+      break;
     }
+  }
+  for (int k = 0; k < kGraphicBands; ++k) {
+    m_y1[0][k] = y1[k];
+    m_y2[0][k] = y2[k];
+  }
   return result;
 }
 
+int GraphicEqProcessor::RunStereo(WaveStream& in, WaveStream& out) {
+  Pair alpha[kGraphicBands], beta[kGraphicBands], gamma[kGraphicBands], weight[kGraphicBands];
+  Pair y1[kGraphicBands], y2[kGraphicBands];
+  for (int k = 0; k < kGraphicBands; ++k) {
+    alpha[k] = Pair{m_alpha[k], m_alpha[k]};
+    beta[k] = Pair{m_beta[k], m_beta[k]};
+    gamma[k] = Pair{m_gamma[k], m_gamma[k]};
+    const double w = k < m_bands ? m_weight[k] : 0.0;  // a dropped band's resonator stays at 0
+    weight[k] = Pair{w, w};
+    y1[k] = Pair{m_y1[0][k], m_y1[1][k]};
+    y2[k] = Pair{m_y2[0][k], m_y2[1][k]};
+  }
+  const Pair two = {2.0, 2.0};
+  const Pair offset = {0.01, 0.01};
+  const Pair master = {m_master, m_master};
+  const bool pass = bypass != 0;
+  int result = 1;
+  const SampleValue* value = in.Begin();
+  const SampleValue* const end = in.End();
+  for (; value + 1 < end; value += 2) {
+    const Pair u = Pair{double(value[0]), double(value[1])} + offset;
+    const Pair d = u - Pair{double(value[-4]), double(value[-3])};  // each channel two frames back
+    Pair s = u;
+    for (int k = 0; k < kGraphicBands; ++k) {
+      const Pair r = two * (gamma[k] * y1[k] + alpha[k] * d - beta[k] * y2[k]);
+      y2[k] = y1[k];
+      y1[k] = r;
+      s += weight[k] * r;  // in band order, as the design adds them
+    }
+    const Pair scaled = s * master;
+    if (!out.WriteSample(pass ? value[0] : TruncateToSample(scaled[0])) ||
+        !out.WriteSample(pass ? value[1] : TruncateToSample(scaled[1]))) {
+      result = 0;
+      break;
+    }
+  }
+  for (int k = 0; k < kGraphicBands; ++k) {
+    m_y1[0][k] = y1[k][0];
+    m_y1[1][k] = y1[k][1];
+    m_y2[0][k] = y2[k][0];
+    m_y2[1][k] = y2[k][1];
+  }
+  // A block never ends inside a frame; should one do so, its last value goes through the
+  // first channel, as the mono path would take it.
+  if (result == 1 && value < end) result = RunTail(value, out);
+  return result;
+}
+
+int GraphicEqProcessor::RunTail(const SampleValue* value, WaveStream& out) {
+  const double u = *value + 0.01;
+  const double d = u - value[-4];
+  double s = u;
+  for (int k = 0; k < kGraphicBands; ++k) {
+    const double r = 2.0 * (m_gamma[k] * m_y1[0][k] + m_alpha[k] * d - m_beta[k] * m_y2[0][k]);
+    m_y2[0][k] = m_y1[0][k];
+    m_y1[0][k] = r;
+    s += (k < m_bands ? m_weight[k] : 0.0) * r;
+  }
+  return out.WriteSample(bypass != 0 ? *value : TruncateToSample(s * m_master));
+}
+
 int GraphicEqProcessor::Process(WaveStream& in, WaveStream& out) {
-  return in.Format().channels == 2 ? Run<2>(in, out) : Run<1>(in, out);
+  return in.Format().channels == 2 ? RunStereo(in, out) : RunMono(in, out);
 }
 
 }  // namespace ztlive

@@ -6,6 +6,7 @@
 #include <array>
 #include <memory>
 
+#include "core/sample_value.h"
 #include "filters/framework/filter_processor.h"
 
 namespace ztlive {
@@ -48,8 +49,9 @@ class GraphicEqProcessor : public FilterProcessor {
  private:
   void Design(double fs);
   void TakeSliders(const PresetValues& sliders);
-  template <int Channels>
-  int Run(WaveStream& in, WaveStream& out);
+  int RunMono(WaveStream& in, WaveStream& out);
+  int RunStereo(WaveStream& in, WaveStream& out);
+  int RunTail(const SampleValue* value, WaveStream& out);
 
   std::array<double, kGraphicBands> m_weight{};
   double m_master = 1.0;
