@@ -5,6 +5,7 @@
 #include <cstdlib>
 #include <sstream>
 
+#include "filters/eq/paragraphic_equalizer.h"
 #include "platform/string_table.h"
 
 namespace ztlive::cli {
@@ -101,6 +102,36 @@ void ExtraParamsHolder::PushExtraParams(FilterProcessor& processor) {
   std::copy(std::begin(m_b), std::end(m_b), b);
   std::copy(std::begin(m_c), std::end(m_c), c);
   processor.SetExtraParams(a, b, c, &d);
+}
+
+bool ReadEqualizerBands(const ParsedArguments& parsed, FilterProcessor& engine, PresetValues& values,
+                        ExtraParamsHolder& holder, int& exitCode, CommandContext& context) {
+  auto* equalizer = dynamic_cast<ParagraphicEqProcessor*>(&engine);
+  if (equalizer == nullptr) {
+    if (!parsed.Has("bands")) return true;
+    PrintError(context, StringText(StringId::kCliBandsNotTaken));
+    exitCode = kExitUsage;
+    return false;
+  }
+  ParagraphicBands bands = equalizer->Bands();
+  if (parsed.Has("values")) {  // the integers carry the master gain and the number of bands
+    bands.master = std::pow(10.0, values.p[0] * 0.1 * 0.05);
+    bands.count = values.p[3];
+  }
+  if (parsed.Has("bands")) {
+    const BandsParse given = ParseBandsOption(parsed.values.at("bands"), bands);
+    if (!given.problem.empty()) {
+      PrintError(context, given.problem);
+      exitCode = kExitUsage;
+      return false;
+    }
+    bands = given.bands;
+  }
+  equalizer->SetBands(bands);
+  values.p[0] = equalizer->values.p[0];
+  values.p[3] = equalizer->values.p[3];
+  holder.TakeFrom(*equalizer);
+  return true;
 }
 
 }  // namespace ztlive::cli

@@ -6,6 +6,8 @@
 #include <optional>
 #include <string>
 
+#include "cli/command.h"
+#include "cli/command_line.h"
 #include "document/filter_run.h"
 #include "filters/eq/paragraphic_bands.h"
 
@@ -32,5 +34,11 @@ class ExtraParamsHolder : public RunDialog {
   FilterTypeId m_type = -1;
   double m_a[11] = {}, m_b[11] = {}, m_c[11] = {}, m_d = 0;
 };
+
+// The bands of a paragraphic equalizer run into holder: what the engine holds (its preset's
+// bands), with --values' gain and count, and --bands over them. Refuses --bands for another
+// filter. False after a message, with the exit code.
+bool ReadEqualizerBands(const ParsedArguments& parsed, FilterProcessor& engine, PresetValues& values,
+                        ExtraParamsHolder& holder, int& exitCode, CommandContext& context);
 
 }  // namespace ztlive::cli

@@ -18,7 +18,6 @@
 #include "cli/region_options.h"
 #include "document/destination_files.h"
 #include "document/file_checks.h"
-#include "filters/eq/paragraphic_equalizer.h"
 #include "filters/restoration/continuous_noise_filter.h"
 #include "platform/string_table.h"
 
@@ -135,38 +134,6 @@ int RunAndReport(FilterSession& session, const ProcessFiles& files, const std::s
                      .c_str());
   }
   return kExitOk;
-}
-
-// The bands of a paragraphic equalizer run into holder; refuses --bands for another filter.
-// False after a message, with the exit code.
-bool ReadEqualizerBands(const ParsedArguments& parsed, FilterProcessor& engine, PresetValues& values,
-                        ExtraParamsHolder& holder, int& exitCode, CommandContext& context) {
-  auto* equalizer = dynamic_cast<ParagraphicEqProcessor*>(&engine);
-  if (equalizer == nullptr) {
-    if (!parsed.Has("bands")) return true;
-    PrintError(context, StringText(StringId::kCliBandsNotTaken));
-    exitCode = kExitUsage;
-    return false;
-  }
-  ParagraphicBands bands = equalizer->Bands();
-  if (parsed.Has("values")) {  // the integers carry the master gain and the number of bands
-    bands.master = std::pow(10.0, values.p[0] * 0.1 * 0.05);
-    bands.count = values.p[3];
-  }
-  if (parsed.Has("bands")) {
-    const BandsParse given = ParseBandsOption(parsed.values.at("bands"), bands);
-    if (!given.problem.empty()) {
-      PrintError(context, given.problem);
-      exitCode = kExitUsage;
-      return false;
-    }
-    bands = given.bands;
-  }
-  equalizer->SetBands(bands);
-  values.p[0] = equalizer->values.p[0];
-  values.p[3] = equalizer->values.p[3];
-  holder.TakeFrom(*equalizer);
-  return true;
 }
 
 int ProcessWithFilter(const ParsedArguments& parsed, const ProcessOptions& options, CommandContext& context) {

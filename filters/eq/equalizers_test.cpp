@@ -342,6 +342,16 @@ TEST(ParagraphicEqualizer, ExtraParamsCarryTheBandsCountAndMaster) {
   EXPECT_EQ(outCount, 6);
   EXPECT_EQ(outAmp[10], 2.0);
   for (int k = 0; k < 10; ++k) EXPECT_TRUE(outBw[k] == bw[k] && outAmp[k] == amp[k] && outFreq[k] == freq[k]) << k;
+  // The integers carry the master gain and the count; a count outside 1..10 is not taken.
+  PresetValues integers;
+  integers.p[0] = -60;
+  integers.p[3] = 4;
+  engine.SetValues(integers);
+  EXPECT_DOUBLE_EQ(engine.Bands().master, std::pow(10.0, -0.3));
+  EXPECT_EQ(engine.Bands().count, 4);
+  integers.p[3] = 0;
+  engine.SetValues(integers);
+  EXPECT_EQ(engine.Bands().count, 4);
   // A count outside 1..10 is held inside.
   for (const double wild : {0.0, -3.0, 25.0}) {
     double c = wild;

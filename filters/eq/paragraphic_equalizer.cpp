@@ -140,6 +140,14 @@ int ParagraphicEqProcessor::LoadPreset(std::string_view name) {
   return 0;
 }
 
+int ParagraphicEqProcessor::SetValues(const PresetValues& newValues) {
+  values = newValues;
+  m_amp[kParagraphicBands] = std::pow(10.0, newValues.p[0] * 0.1 * 0.05);
+  if (newValues.p[3] >= 1 && newValues.p[3] <= kParagraphicBands) m_count = newValues.p[3];
+  needsPrepare = 1;
+  return 0;
+}
+
 int ParagraphicEqProcessor::Prepare(WaveStream&, WaveStream&) {
   for (auto& channel : m_state) channel.fill(BandState{});
   m_shelfW1.fill(0);

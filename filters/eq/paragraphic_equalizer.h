@@ -29,6 +29,10 @@ class ParagraphicEqProcessor : public FilterProcessor {
   void GetExtraParams(double* a, double* b, double* c, double* d) override;
   int WritePreset(std::string_view name) override;
   int LoadPreset(std::string_view name) override;
+  // The integers carry the master gain (p[0], tenths of a dB) and the number of bands (p[3],
+  // taken when it is 1..10): values from a chain, a batch or the command line act as the
+  // window's do.
+  int SetValues(const PresetValues& values) override;
   int Prepare(WaveStream& in, WaveStream& out) override;
   int Process(WaveStream& in, WaveStream& out) override;
   int Finish(WaveStream&, WaveStream&) override { return 1; }
