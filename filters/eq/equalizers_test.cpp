@@ -9,6 +9,7 @@
 
 #include "filters/eq/graphic_equalizer.h"
 #include "filters/eq/paragraphic_equalizer.h"
+#include "filters/eq/paragraphic_response.h"
 #include "filters/framework/preset_store.h"
 #include "platform/folders.h"
 #include "platform/scripted_prompts.h"
@@ -454,6 +455,36 @@ TEST(ParagraphicEqualizer, PresetRecordsAreWrittenByteForByteAndReadBack) {
   EXPECT_EQ(loaded.LoadPreset("Missing"), 1);
   EXPECT_EQ(loaded.Bands().count, 10);
   EXPECT_EQ(loaded.Bands().amp, hand.amp);
+}
+
+TEST(ParagraphicEqualizer, DrawnResponseSpansTheAxisAndFollowsTheBands) {
+  const double fs = 44100;
+  EXPECT_DOUBLE_EQ(ResponsePointHz(0, fs), 10.0);
+  EXPECT_NEAR(ResponsePointHz(kResponsePoints, fs), fs / 2, 1e-6);
+  ParagraphicBands bands = ParagraphicBands::Initial();
+  bands.count = 3;
+  bands.freq[0] = 1000;
+  bands.amp[0] = 2.0;  // +6.02 dB at its centre
+  bands.freq[1] = 9000;
+  bands.bw[1] = 2.0;   // 9000·2 = 18000 Hz reaches past 0.55 of half the rate: drawn flat
+  bands.amp[1] = 4.0;
+  bands.freq[2] = 15000;
+  bands.amp[2] = 0.5;  // the shelf: -6 dB far above its corner
+  bands.master = 1.0;
+  const struct {
+    double hz;
+    double db;
+    double within;
+  } kPoints[] = {{1000, 20 * std::log10(2.0), 0.05}, {20, 0, 0.05}, {9000, -0.92, 0.05}, {22000, -3.11, 0.05}};
+  for (const auto& point : kPoints) {
+    SCOPED_TRACE(point.hz);
+    EXPECT_NEAR(ParagraphicResponseDb(bands, point.hz, fs), point.db, point.within);
+  }
+  bands.master = 0.5;
+  EXPECT_NEAR(ParagraphicResponseDb(bands, 1000, fs), 0.0, 0.05) << "the master gain is part of the curve";
+  const ResponseCurve curve = ParagraphicResponse(bands, fs);
+  EXPECT_DOUBLE_EQ(curve.hz[100], ResponsePointHz(100, fs));
+  EXPECT_DOUBLE_EQ(curve.db[100], ParagraphicResponseDb(bands, curve.hz[100], fs));
 }
 
 }  // namespace
