@@ -104,22 +104,22 @@ void ExtraParamsHolder::PushExtraParams(FilterProcessor& processor) {
   processor.SetExtraParams(a, b, c, &d);
 }
 
-bool ReadEqualizerBands(const ParsedArguments& parsed, FilterProcessor& engine, PresetValues& values,
-                        ExtraParamsHolder& holder, int& exitCode, CommandContext& context) {
+bool ReadEqualizerBands(const std::optional<std::string>& givenBands, bool valuesGiven, FilterProcessor& engine,
+                        PresetValues& values, ExtraParamsHolder& holder, int& exitCode, CommandContext& context) {
   auto* equalizer = dynamic_cast<ParagraphicEqProcessor*>(&engine);
   if (equalizer == nullptr) {
-    if (!parsed.Has("bands")) return true;
+    if (!givenBands) return true;
     PrintError(context, StringText(StringId::kCliBandsNotTaken));
     exitCode = kExitUsage;
     return false;
   }
   ParagraphicBands bands = equalizer->Bands();
-  if (parsed.Has("values")) {  // the integers carry the master gain and the number of bands
+  if (valuesGiven) {  // the integers carry the master gain and the number of bands
     bands.master = std::pow(10.0, values.p[0] * 0.1 * 0.05);
     bands.count = values.p[3];
   }
-  if (parsed.Has("bands")) {
-    const BandsParse given = ParseBandsOption(parsed.values.at("bands"), bands);
+  if (givenBands) {
+    const BandsParse given = ParseBandsOption(*givenBands, bands);
     if (!given.problem.empty()) {
       PrintError(context, given.problem);
       exitCode = kExitUsage;
@@ -132,6 +132,13 @@ bool ReadEqualizerBands(const ParsedArguments& parsed, FilterProcessor& engine, 
   values.p[3] = equalizer->values.p[3];
   holder.TakeFrom(*equalizer);
   return true;
+}
+
+bool ReadEqualizerBands(const ParsedArguments& parsed, FilterProcessor& engine, PresetValues& values,
+                        ExtraParamsHolder& holder, int& exitCode, CommandContext& context) {
+  const auto bands = parsed.values.find("bands");
+  return ReadEqualizerBands(bands != parsed.values.end() ? std::optional<std::string>(bands->second) : std::nullopt,
+                            parsed.Has("values"), engine, values, holder, exitCode, context);
 }
 
 }  // namespace ztlive::cli

@@ -40,5 +40,8 @@ class ExtraParamsHolder : public RunDialog {
 // filter. False after a message, with the exit code.
 bool ReadEqualizerBands(const ParsedArguments& parsed, FilterProcessor& engine, PresetValues& values,
                         ExtraParamsHolder& holder, int& exitCode, CommandContext& context);
+// The same from a band list (absent: none given) and whether values were given.
+bool ReadEqualizerBands(const std::optional<std::string>& bands, bool valuesGiven, FilterProcessor& engine,
+                        PresetValues& values, ExtraParamsHolder& holder, int& exitCode, CommandContext& context);
 
 }  // namespace ztlive::cli

@@ -61,6 +61,16 @@ TEST_F(EqualizerCliTest, BandsRunWhatTheEngineGivesWithThemAndSoDoesAStoredPrese
   ASSERT_EQ(loaded.LoadPreset("Three"), 0);
   EXPECT_EQ(loaded.Bands().count, 3);
   EXPECT_EQ(ztlive::test::ReadValues24(home.File("preset.wav")), ztlive::test::RunEngine(loaded, 2, 44100, input));
+  // A chain member takes the same bands.
+  const CliResult chain = RunCli({"process", "--chain", "paragraphic-eq:bands=120:4.5:0.5,1000:-6:1.5,6000:3:1", source,
+                                  home.File("chain.wav")},
+                                 home.Path());
+  ASSERT_EQ(chain.exitCode, 0) << chain.err;
+  ParagraphicBands unity = bands;
+  unity.master = 1.0;  // no values given: the starting gain, 0 dB
+  ParagraphicEqProcessor chained;
+  chained.SetBands(unity);
+  EXPECT_EQ(ztlive::test::ReadValues24(home.File("chain.wav")), ztlive::test::RunEngine(chained, 2, 44100, input));
   // Without a preset or bands: the starting bands, flat.
   const CliResult flat = RunCli({"process", "--filter", "paragraphic-eq", source, home.File("flat.wav")}, home.Path());
   ASSERT_EQ(flat.exitCode, 0) << flat.err;
@@ -83,6 +93,12 @@ TEST_F(EqualizerCliTest, BadBandListsAreRefusedWithTheirReasonAndTouchNoFile) {
       {"paragraphic-eq", "", "is not a list of 1 to 10"},
       {"graphic-eq", "1000:6:1", "--bands is for the paragraphic equalizer"},
   };
+  // In a chain the same checks hold, before any file is made.
+  const CliResult chain =
+      RunCli({"process", "--chain", "paragraphic-eq:bands=1000:26:1", source, home.File("out.wav")}, home.Path());
+  EXPECT_EQ(chain.exitCode, 2);
+  EXPECT_NE(chain.err.find("the gain (dB) is 26"), std::string::npos) << chain.err;
+  EXPECT_FALSE(FileExists(home.File("out.wav")));
   for (const auto& each : kRefused) {
     SCOPED_TRACE(each.bands);
     const std::string out = home.File("out.wav");
