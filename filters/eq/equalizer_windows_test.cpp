@@ -95,6 +95,15 @@ TEST_F(EqualizerWindowTest, GraphicWindowTrackbarsReachTheEngineAndRunEqWritesIt
   QTest::mouseClick(&dialog.ResetButton(), Qt::LeftButton);
   EXPECT_EQ(band.value(), 50);
   EXPECT_DOUBLE_EQ(engine.Weight(5), 0.0);
+  // Moves reach the engine at most once per 100 ms: the first at once, the last one after.
+  dialog.Trackbar(0).setValue(10);
+  EXPECT_DOUBLE_EQ(engine.Weight(0), BandWeightOfSlider(10));
+  dialog.Trackbar(0).setValue(20);
+  dialog.Trackbar(0).setValue(30);
+  EXPECT_DOUBLE_EQ(engine.Weight(0), BandWeightOfSlider(10));
+  test::ProcessEventsFor(GraphicEqDialog::kApplyIntervalMs + 80);
+  EXPECT_DOUBLE_EQ(engine.Weight(0), BandWeightOfSlider(30));
+  QTest::mouseClick(&dialog.ResetButton(), Qt::LeftButton);
   dialog.AttachProcessor(nullptr);
 
   // The lamp: grey, red once a run has clipped, grey again after its time with the indicator cleared.
@@ -103,6 +112,7 @@ TEST_F(EqualizerWindowTest, GraphicWindowTrackbarsReachTheEngineAndRunEqWritesIt
   test::ProcessEventsFor(OverloadLamp::kPollMs * 3);
   EXPECT_TRUE(dialog.Lamp().Lit());
   EXPECT_EQ(LampColour(dialog.Lamp()), QColor(255, 0, 0));
+  EXPECT_FALSE(test::SaveScreenshot(dialog, "graphic_eq_window_overload").isEmpty());
   test::ProcessEventsFor(1700);
   EXPECT_FALSE(dialog.Lamp().Lit());
   EXPECT_EQ(host.Run().clipOccurred.load(), 0);
