@@ -4,7 +4,6 @@
 #include <cmath>
 
 #include "core/wave_stream.h"
-#include "filters/eq/block_loop.h"
 #include "filters/eq/truncate_with_guard.h"
 #include "filters/framework/filter_design.h"
 #include "platform/prompts.h"
@@ -165,45 +164,113 @@ void ParagraphicEqProcessor::Design(double fs) {
 }
 
 template <int Channels>
-int ParagraphicEqProcessor::Run(WaveStream& in, WaveStream& out) {
+int ParagraphicEqProcessor::RunValue(const SampleValue* value, WaveStream& out) {
   const int peaking = m_designedCount - 1;
-  const double shelfGain = m_amp[m_designedCount - 1] - 1.0;
-  const double master = m_amp[kParagraphicBands];
-  const double b0s = m_shelfB0, b1s = m_shelfB1, a1s = m_shelfA1;
+  const double x = *value;
+  BandState* state = m_state[0].data();
+  double v = x + 0.01;
+  if (peaking > 0) {
+    // Band 0 reads its two previous inputs from the stream, raw; its current input is raw
+    // too, so that input and history agree (an offset on the current input alone would come
+    // out as a steady offset, thousands of units behind a narrow low band).
+    const PeakingCoefficients& c = m_peaking[0];
+    const double y = c.b0 * x + c.b1 * value[-Channels] + c.b2 * value[-2 * Channels] - c.b1 * state[0].y1 -
+                     c.a2 * state[0].y2;
+    state[0].y2 = state[0].y1;
+    state[0].y1 = y;
+    v = y;
+    for (int k = 1; k < peaking; ++k) {
+      const PeakingCoefficients& ck = m_peaking[k];
+      BandState& s = state[k];
+      const double yk = ck.b0 * v + ck.b1 * s.x1 + ck.b2 * s.x2 - ck.b1 * s.y1 - ck.a2 * s.y2;
+      s.x2 = s.x1;
+      s.x1 = v;
+      s.y2 = s.y1;
+      s.y1 = yk;
+      v = yk;
+    }
+  }
+  const double w0 = v - m_shelfA1 * m_shelfW1[0];
+  const double hp = m_shelfB0 * w0 + m_shelfB1 * m_shelfW1[0];
+  m_shelfW1[0] = w0;
+  const double z = v + hp * (m_amp[m_designedCount - 1] - 1.0);
+  return out.WriteSample(bypass != 0 ? *value : TruncateToSample(z * m_amp[kParagraphicBands]));
+}
+
+int ParagraphicEqProcessor::RunMono(WaveStream& in, WaveStream& out) {
+  for (const SampleValue* value = in.Begin(); value < in.End(); ++value)
+    if (!RunValue<1>(value, out)) return 0;
+  return 1;
+}
+
+namespace {
+
+// Two doubles, one per channel: a stereo frame goes through the bands as a pair, each lane
+// doing exactly its own channel's arithmetic in the same order.
+typedef double Pair __attribute__((vector_size(16)));
+
+Pair Both(double value) { return Pair{value, value}; }
+
+}  // namespace
+
+int ParagraphicEqProcessor::RunStereo(WaveStream& in, WaveStream& out) {
+  const int peaking = m_designedCount - 1;
+  Pair b0[kParagraphicBands], b1[kParagraphicBands], b2[kParagraphicBands], a2[kParagraphicBands];
+  Pair x1[kParagraphicBands], x2[kParagraphicBands], y1[kParagraphicBands], y2[kParagraphicBands];
+  for (int k = 0; k < kParagraphicBands; ++k) {
+    b0[k] = Both(m_peaking[k].b0);
+    b1[k] = Both(m_peaking[k].b1);
+    b2[k] = Both(m_peaking[k].b2);
+    a2[k] = Both(m_peaking[k].a2);
+    x1[k] = Pair{m_state[0][k].x1, m_state[1][k].x1};
+    x2[k] = Pair{m_state[0][k].x2, m_state[1][k].x2};
+    y1[k] = Pair{m_state[0][k].y1, m_state[1][k].y1};
+    y2[k] = Pair{m_state[0][k].y2, m_state[1][k].y2};
+  }
+  Pair w1 = Pair{m_shelfW1[0], m_shelfW1[1]};
+  const Pair b0s = Both(m_shelfB0), b1s = Both(m_shelfB1), a1s = Both(m_shelfA1);
+  const Pair shelfGain = Both(m_amp[m_designedCount - 1] - 1.0);
+  const Pair master = Both(m_amp[kParagraphicBands]);
+  const Pair offset = Both(0.01);
   const bool pass = bypass != 0;
-  const PeakingCoefficients* coefficients = m_peaking.data();
-  const int result = FilterBlock(in, out, [&](int channel, const SampleValue* value) {
-    const double x = *value;
-    const double u = x + 0.01;
-    BandState* state = m_state[channel].data();
-    double v = u;
+  int result = 1;
+  const SampleValue* value = in.Begin();
+  const SampleValue* const end = in.End();
+  for (; value + 1 < end; value += 2) {
+    const Pair x = Pair{double(value[0]), double(value[1])};
+    Pair v = x + offset;
     if (peaking > 0) {
-      // Band 0 reads its two previous inputs from the stream, raw; its current input is raw
-      // too, so that input and history agree (an offset on the current input alone would
-      // come out as a steady offset, thousands of units behind a narrow low band).
-      const PeakingCoefficients& c = coefficients[0];
-      const double y = c.b0 * x + c.b1 * value[-Channels] + c.b2 * value[-2 * Channels] - c.b1 * state[0].y1 -
-                       c.a2 * state[0].y2;
-      state[0].y2 = state[0].y1;
-      state[0].y1 = y;
+      // Band 0 reads its two previous inputs from the stream, raw like its current input.
+      const Pair y = b0[0] * x + b1[0] * Pair{double(value[-2]), double(value[-1])} +
+                     b2[0] * Pair{double(value[-4]), double(value[-3])} - b1[0] * y1[0] - a2[0] * y2[0];
+      y2[0] = y1[0];
+      y1[0] = y;
       v = y;
       for (int k = 1; k < peaking; ++k) {
-        const PeakingCoefficients& ck = coefficients[k];
-        BandState& s = state[k];
-        const double yk = ck.b0 * v + ck.b1 * s.x1 + ck.b2 * s.x2 - ck.b1 * s.y1 - ck.a2 * s.y2;
-        s.x2 = s.x1;
-        s.x1 = v;
-        s.y2 = s.y1;
-        s.y1 = yk;
+        const Pair yk = b0[k] * v + b1[k] * x1[k] + b2[k] * x2[k] - b1[k] * y1[k] - a2[k] * y2[k];
+        x2[k] = x1[k];
+        x1[k] = v;
+        y2[k] = y1[k];
+        y1[k] = yk;
         v = yk;
       }
     }
-    const double w0 = v - a1s * m_shelfW1[channel];
-    const double hp = b0s * w0 + b1s * m_shelfW1[channel];
-    m_shelfW1[channel] = w0;
-    const double z = v + hp * shelfGain;
-    return pass ? *value : TruncateToSample(z * master);
-  });
+    const Pair w0 = v - a1s * w1;
+    const Pair hp = b0s * w0 + b1s * w1;
+    w1 = w0;
+    const Pair z = (v + hp * shelfGain) * master;
+    if (!out.WriteSample(pass ? value[0] : TruncateToSample(z[0])) ||
+        !out.WriteSample(pass ? value[1] : TruncateToSample(z[1]))) {
+      result = 0;
+      break;
+    }
+  }
+  for (int k = 0; k < kParagraphicBands; ++k)
+    for (int c = 0; c < 2; ++c) m_state[c][k] = {x1[k][c], x2[k][c], y1[k][c], y2[k][c]};
+  m_shelfW1 = {w1[0], w1[1]};
+  // A block never ends inside a frame; should one do so, its last value goes through the
+  // first channel.
+  if (result == 1 && value < end) result = RunValue<2>(value, out);
   return result;
 }
 
@@ -212,7 +279,7 @@ int ParagraphicEqProcessor::Process(WaveStream& in, WaveStream& out) {
     needsPrepare = 0;
     Design(in.Format().sampleRate);
   }
-  return in.Format().channels == 2 ? Run<2>(in, out) : Run<1>(in, out);
+  return in.Format().channels == 2 ? RunStereo(in, out) : RunMono(in, out);
 }
 
 }  // namespace ztlive

@@ -7,6 +7,7 @@
 #include <array>
 #include <memory>
 
+#include "core/sample_value.h"
 #include "filters/eq/paragraphic_bands.h"
 #include "filters/framework/filter_processor.h"
 
@@ -48,8 +49,11 @@ class ParagraphicEqProcessor : public FilterProcessor {
 
  private:
   void Design(double fs);
+  // One value through the first channel's bands (mono, or a stereo block's odd last value).
   template <int Channels>
-  int Run(WaveStream& in, WaveStream& out);
+  int RunValue(const SampleValue* value, WaveStream& out);
+  int RunMono(WaveStream& in, WaveStream& out);
+  int RunStereo(WaveStream& in, WaveStream& out);
 
   // Eleven places each: amp[10] is the master gain; bw[10] and freq[10] only carry data.
   std::array<double, kParagraphicBands + 1> m_amp{};
