@@ -6,6 +6,8 @@
 #include "app/main_frame.h"
 #include "app/progress_window.h"  // main_frame.h keeps it in a QPointer
 #include "filters/eq/filter_dialog.h"
+#include "filters/eq/graphic_eq_dialog.h"
+#include "filters/eq/paragraphic_eq_dialog.h"
 #include "filters/restoration/adaptive_speech_dialog.h"
 #include "filters/restoration/adaptive_speech_filter.h"
 #include "filters/restoration/continuous_noise_dialog.h"
@@ -25,17 +27,19 @@ constexpr FilterTypeId kClassicWindow = 19;  // the low pass's type keys the sha
 
 std::vector<FilterWindowEntry> MakeEntries() {
   std::vector<FilterWindowEntry> entries;
-  // The restoration filters, each with a window of its own.
   auto add = [&entries](const FilterDescriptor& descriptor) {
     entries.push_back({descriptor.typeId, descriptor.menuCommand, descriptor.windowTitle, descriptor.windowTitle});
   };
-  // The restoration filters, each with a window of its own, then the classic filters' one.
+  // The restoration filters, each with a window of its own, the classic filters' shared one,
+  // then the equalizers.
   add(ImpulseProcessor::Descriptor());
   add(NoiseReductionProcessor::Descriptor());
   add(HarmonicRejectProcessor::Descriptor());
   add(DynamicNoiseProcessor::Descriptor());
   add(AdaptiveProcessor::Descriptor());
   for (const FilterDescriptor* mode : FilterDialog::Modes()) add(*mode);
+  add(GraphicEqProcessor::Descriptor());
+  add(ParagraphicEqProcessor::Descriptor());
   return entries;
 }
 
@@ -70,6 +74,8 @@ QDialog* MakeFilterWindow(FilterTypeId type, FilterWindowHost& host, QWidget* pa
     return window;
   }
   if (type == AdaptiveSpeechDialog::kType) return new AdaptiveSpeechDialog(host, parent);
+  if (type == GraphicEqDialog::kType) return new GraphicEqDialog(host, parent);
+  if (type == ParagraphicEqDialog::kType) return new ParagraphicEqDialog(host, parent);
   if (type == ContinuousNoiseDialog::kType) {
     auto* window = new ContinuousNoiseDialog(host, parent);
     // Noise is sampled from the source of the active document; its rate places the print.

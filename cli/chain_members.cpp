@@ -2,6 +2,7 @@
 
 #include <new>
 
+#include "cli/equalizer_bands.h"
 #include "cli/filter_session.h"
 #include "filters/framework/preset_loading.h"
 #include "platform/string_table.h"
@@ -34,7 +35,10 @@ bool AddChainMembers(const std::vector<ChainMember>& members, FilterChain& chain
       return Refuse({std::string(StringText(StringId::kChainCreateFailed)), kExitFailure}, context, exitCode);
     engine->prompts = &context.prompts;
     PresetValues values;
-    if (!ReadFilterValues(member.values, member.preset, *engine, values, exitCode, context)) return false;
+    ExtraParamsHolder bands;  // the engine keeps its bands itself; nothing is handed over later
+    if (!ReadFilterValues(member.values, member.preset, *engine, values, exitCode, context) ||
+        !ReadEqualizerBands(member.bands, member.values.has_value(), *engine, values, bands, exitCode, context))
+      return false;
     engine->SetValues(values);
     const FilterTypeId type = engine->GetTypeId();
     // The chain has said why when it refuses the engine.

@@ -10,6 +10,7 @@ namespace {
 
 constexpr std::string_view kPresetOption = "preset=";
 constexpr std::string_view kValuesOption = "values=";
+constexpr std::string_view kBandsOption = "bands=";
 
 ChainRefusal BadMember(std::string_view member) {
   return {FormatText(StringId::kCliChainBadMember, {member}), kExitUsage};
@@ -25,6 +26,8 @@ std::optional<ChainRefusal> ParseMember(std::string_view text, ChainMember& memb
       member.preset = std::string(option.substr(kPresetOption.size()));
     else if (option.starts_with(kValuesOption) && option.size() > kValuesOption.size())
       member.values = std::string(option.substr(kValuesOption.size()));
+    else if (option.starts_with(kBandsOption) && option.size() > kBandsOption.size())
+      member.bands = std::string(option.substr(kBandsOption.size()));
     else
       return BadMember(text);
   }

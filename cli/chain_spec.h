@@ -1,6 +1,7 @@
 // A filter chain written on the command line: filters in order joined by "+", each
-// optionally with ":preset=NAME" or ":values=v0,v1,...", e.g.
-// "impulse:preset=Vinyl+notch:values=0,50,10+continuous-noise". Names are those of --filter.
+// optionally with ":preset=NAME", ":values=v0,v1,..." or, for the paragraphic equalizer,
+// ":bands=F:DB:OCT,...", e.g. "impulse:preset=Vinyl+notch:values=0,50,10+continuous-noise".
+// Names are those of --filter.
 #pragma once
 
 #include <optional>
@@ -17,6 +18,7 @@ struct ChainMember {
   const FilterDescriptor* descriptor = nullptr;
   std::optional<std::string> preset;  // ":preset=NAME"
   std::optional<std::string> values;  // ":values=..." as written; checked when the engine is made
+  std::optional<std::string> bands;   // ":bands=..." as written; checked when the engine is made
 };
 
 // Why a chain was refused: the message to print and the exit code.
@@ -26,7 +28,7 @@ struct ChainRefusal {
 };
 
 // The members of a filter list in order, or why it is not one (an empty member, a member that is not
-// NAME[:preset=P|:values=...], an unknown filter name).
+// NAME[:preset=P|:values=...|:bands=...], an unknown filter name).
 std::optional<ChainRefusal> ParseChainSpec(std::string_view filterList, std::vector<ChainMember>& members);
 
 // What the chain asks of its filters in order: at most as many as a chain preset holds, Punch

@@ -2,6 +2,7 @@
 
 #include "cli/chain_members.h"
 #include "cli/chain_spec.h"
+#include "cli/equalizer_bands.h"
 #include "cli/filter_names.h"
 #include "cli/filter_session.h"
 #include "cli/input_options.h"
@@ -18,7 +19,8 @@ namespace ztlive::cli {
 namespace {
 
 constexpr std::string_view kLiveArguments =
-    "(--filter NAME|TYPE [--preset NAME | --values v0,...,v10] | --chain FILTERS | --chain-preset NAME) "
+    "(--filter NAME|TYPE [--preset NAME | --values v0,...,v10] [--bands F:DB:OCT,...] | --chain FILTERS | "
+    "--chain-preset NAME) "
     "[--log FILE.wav] [--seconds N] [--rate HZ] [--bits 8|16|20|24] [--mono]";
 
 int Usage(CommandContext& context) {
@@ -45,6 +47,8 @@ struct LiveWork {
   const FilterDescriptor* filter = nullptr;
   PresetValues values;
   NoisePrintHolder noisePrint;
+  ExtraParamsHolder bands;   // the paragraphic equalizer's
+  RunDialog* window = nullptr;  // what stands in for the filter's window
   GivenPresetName noName;  // a chain never saves here
   std::unique_ptr<FilterChain> chain;
 };
@@ -68,12 +72,17 @@ bool ReadFilter(const ParsedArguments& parsed, uint32_t sampleRate, LiveWork& wo
   work.name = FilterCommandName(*work.filter);
   const std::unique_ptr<FilterProcessor> engine = work.filter->create();
   engine->prompts = &context.prompts;
-  if (!ReadFilterValues(parsed, *engine, work.values, exitCode, context)) return false;
+  if (!ReadFilterValues(parsed, *engine, work.values, exitCode, context) ||
+      !ReadEqualizerBands(parsed, *engine, work.values, work.bands, exitCode, context))
+    return false;
   // A continuous noise filter runs with the noise print of its preset (live input has no
   // noise-only stretch to sample).
   work.noisePrint.SetSampleRate(sampleRate);
-  if (const auto* noise = dynamic_cast<const NoiseReductionProcessor*>(engine.get()); noise != nullptr)
+  work.window = &work.bands;
+  if (const auto* noise = dynamic_cast<const NoiseReductionProcessor*>(engine.get()); noise != nullptr) {
     work.noisePrint.SetPrint(noise->Print());
+    work.window = &work.noisePrint;
+  }
   return true;
 }
 
@@ -134,7 +143,7 @@ int Live(const ParsedArguments& parsed, const InputOptions& options, CommandCont
   if (!session.OpenInput("", options.format)) return kExitFailure;
   const int result = work.chain != nullptr
                          ? RunChain(runner, *work.chain, nullptr, false)
-                         : runner.RunFilter(nullptr, work.filter->typeId, &work.noisePrint, false, -1, work.values);
+                         : runner.RunFilter(nullptr, work.filter->typeId, work.window, false, -1, work.values);
   session.EndStatus();
   run.liveInput = 0;
   run.logToFile = 0;
@@ -160,6 +169,7 @@ int RunLive(const std::vector<std::string>& args, CommandContext& context) {
                                                 {{"filter", true},
                                                  {"preset", true},
                                                  {"values", true},
+                                                 {"bands", true},
                                                  {"chain", true},
                                                  {"chain-preset", true},
                                                  {"log", true},
@@ -174,7 +184,7 @@ int RunLive(const std::vector<std::string>& args, CommandContext& context) {
   }
   const bool filter = parsed.Has("filter");
   const int runs = int{filter} + int{parsed.Has("chain")} + int{parsed.Has("chain-preset")};
-  const bool filterOptions = parsed.Has("preset") || parsed.Has("values");
+  const bool filterOptions = parsed.Has("preset") || parsed.Has("values") || parsed.Has("bands");
   if (runs != 1 || !parsed.positional.empty() || (parsed.Has("preset") && parsed.Has("values")) ||
       (filterOptions && !filter))
     return Usage(context);

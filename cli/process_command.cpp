@@ -10,6 +10,7 @@
 
 #include "cli/chain_members.h"
 #include "cli/chain_spec.h"
+#include "cli/equalizer_bands.h"
 #include "cli/filter_names.h"
 #include "cli/filter_session.h"
 #include "cli/interrupts.h"
@@ -25,11 +26,12 @@ namespace ztlive::cli {
 namespace {
 
 constexpr std::string_view kProcessArguments =
-    "(--filter NAME|TYPE [--preset NAME | --values v0,...,v10] | --chain FILTERS | --chain-preset NAME) [--from S] [--to S] "
+    "(--filter NAME|TYPE [--preset NAME | --values v0,...,v10] [--bands F:DB:OCT,...] | --chain FILTERS | "
+    "--chain-preset NAME) [--from S] [--to S] "
     "[--noise-from S --noise-to S] IN.wav (OUT.wav | --preview [--loop])";
 constexpr std::string_view kBatchFileArguments =
-    "(--filter NAME|TYPE [--preset NAME | --values v0,...,v10] | --chain FILTERS | --chain-preset NAME) "
-    "[--noise-from S --noise-to S] --start-byte B --end-byte B IN.wav OUT.wav";
+    "(--filter NAME|TYPE [--preset NAME | --values v0,...,v10] [--bands F:DB:OCT,...] | --chain FILTERS | "
+    "--chain-preset NAME) [--noise-from S --noise-to S] --start-byte B --end-byte B IN.wav OUT.wav";
 constexpr std::string_view kConvertArguments = "--bits 8|16|20|24 IN.wav OUT.wav";
 
 int Usage(CommandContext& context, std::string_view name, std::string_view arguments) {
@@ -163,12 +165,18 @@ int ProcessWithFilter(const ParsedArguments& parsed, const ProcessOptions& optio
   noisePrint.SetSampleRate(files.info.sampleRate);
   if (noiseFilter != nullptr) noisePrint.SetPrint(noiseFilter->Print());
 
+  // The paragraphic equalizer's bands: from its preset (or --values' gain and count), and
+  // --bands over them; handed to the run's engine as its window would.
+  ExtraParamsHolder bands;
+  if (!ReadEqualizerBands(parsed, *engine, job.values, bands, exitCode, context)) return exitCode;
+  RunDialog* window = noiseFilter != nullptr ? static_cast<RunDialog*>(&noisePrint) : &bands;
+
   const InterruptGuard interrupts;
   FilterSession session(context, job.preview);
   if (noiseFilter != nullptr && WantsNoiseSample(parsed) &&
       !SampleNoise(parsed, files, job.values.p[3], session, noisePrint, exitCode, context))
     return exitCode;
-  return RunAndReport(session, files, FilterCommandName(*descriptor), [&] { return session.Run(job, &noisePrint); },
+  return RunAndReport(session, files, FilterCommandName(*descriptor), [&] { return session.Run(job, window); },
                       context);
 }
 
@@ -223,6 +231,7 @@ int RunProcess(const std::vector<std::string>& args, CommandContext& context) {
                                                 {{"filter", true},
                                                  {"preset", true},
                                                  {"values", true},
+                                                 {"bands", true},
                                                  {"chain", true},
                                                  {"chain-preset", true},
                                                  {"from", true},
@@ -240,7 +249,7 @@ int RunProcess(const std::vector<std::string>& args, CommandContext& context) {
   const size_t files = parsed.positional.size();
   const bool filter = parsed.Has("filter");
   const int runs = int{filter} + int{parsed.Has("chain")} + int{parsed.Has("chain-preset")};
-  const bool filterOptions = parsed.Has("preset") || parsed.Has("values");
+  const bool filterOptions = parsed.Has("preset") || parsed.Has("values") || parsed.Has("bands");
   if (runs != 1 || files < 1 || files > 2 || (parsed.Has("preset") && parsed.Has("values")) ||
       (filterOptions && !filter))
     return Usage(context, "process", kProcessArguments);
@@ -267,6 +276,7 @@ int RunBatchFile(const std::vector<std::string>& args, CommandContext& context) 
                                                 {{"filter", true},
                                                  {"preset", true},
                                                  {"values", true},
+                                                 {"bands", true},
                                                  {"chain", true},
                                                  {"chain-preset", true},
                                                  {"start-byte", true},

@@ -1,16 +1,18 @@
-#include "filters/filter_registry.h"
+#include "filters/analysis/mark_silence_processor.h"
 
 #include <algorithm>
 #include <array>
 #include <vector>
 
-#include "filters/analysis/mark_silence_processor.h"
 #include "filters/eq/averaging_filter.h"
 #include "filters/eq/band_pass_filter.h"
+#include "filters/eq/graphic_equalizer.h"
 #include "filters/eq/high_pass_filter.h"
 #include "filters/eq/low_pass_filter.h"
 #include "filters/eq/median_filter.h"
 #include "filters/eq/notch_filter.h"
+#include "filters/eq/paragraphic_equalizer.h"
+#include "filters/filter_registry.h"
 #include "filters/restoration/adaptive_speech_filter.h"
 #include "filters/restoration/continuous_noise_filter.h"
 #include "filters/restoration/dynamic_noise_filter.h"
@@ -35,12 +37,12 @@ constexpr std::array<FilterRegistryRow, 29> kRows = {{
     {13, &NotchProcessor::Descriptor, 231, "Notch Filter", 7, "Notch"},
     {6, &MedianProcessor::Descriptor, 230, "Median Filter", 8, "Median"},
     {2, &AveragingProcessor::Descriptor, 219, "Averaging Filter", 9, "Averaging"},
-    {20, &unbuilt::GraphicEqualizer, 226, "Graphic Equalizer", 10, "Graphic Eq"},
+    {20, &GraphicEqProcessor::Descriptor, 226, "Graphic Equalizer", 10, "Graphic Eq"},
     {0, &unbuilt::FileConversion, 225, "File Conversion", 11, "File Conversion"},
     {23, &unbuilt::Reverb, 234, "Reverb", 12, "Reverb"},
     {24, &unbuilt::VirtualValve, 233, "Virtual Valve", 13, "Virtual Valve"},
     {25, &unbuilt::Dynamics, 221, "Dynamics Processor", 14, "Dynamics Processor"},
-    {26, &unbuilt::Paragraphic, 232, "Paragraphic Equalizer", 15, "Paragraphic Eq"},
+    {26, &ParagraphicEqProcessor::Descriptor, 232, "Paragraphic Equalizer", 15, "Paragraphic Eq"},
     {29, &unbuilt::ChannelBlender, 249, "Channel Blender", 16, "Channel Blender"},
     {28, &unbuilt::MultiFilter, 250, "MultiFilter"},
     {21, &unbuilt::PitchChange, 235, "Pitch Change"},

@@ -138,8 +138,8 @@ TEST_F(PresetFileTest, APresetSurvivesTheFileAndADamagedOneIsRefusedWithItsRange
     if (descriptor->sectionBase == "None") continue;
     SCOPED_TRACE(descriptor->typeId);
     std::unique_ptr<FilterProcessor> writer = descriptor->create();
-    writer->values = SomeValuesInRange(*descriptor, random);
-    ASSERT_EQ(writer->WritePreset("Round trip"), 1);
+    writer->SetValues(SomeValuesInRange(*descriptor, random));
+    ASSERT_EQ(writer->WritePreset("Round trip"), 1);  // an engine may store what it derives
 
     std::unique_ptr<FilterProcessor> reader = descriptor->create();
     ASSERT_TRUE(LoadNamedPreset(*reader, "Round trip").Loaded());
@@ -154,8 +154,11 @@ TEST_F(PresetFileTest, APresetSurvivesTheFileAndADamagedOneIsRefusedWithItsRange
       const ParameterRecord* parameter = descriptor->Parameter(index);
       if (parameter == nullptr) continue;
       const PresetValues good = writer->values;
-      writer->values.p[static_cast<size_t>(index)] = parameter->maximum + 1;
+      PresetValues damaged = good;
+      damaged.p[static_cast<size_t>(index)] = parameter->maximum + 1;
+      // Written whole (with what the engine keeps beside the values), then the damaged values.
       ASSERT_EQ(writer->WritePreset("Damaged"), 1);
+      ASSERT_EQ(writer->WritePresetValues("Damaged", descriptor->presetRecord.Store(damaged)), 1);
       writer->values = good;
       const PresetValues before = reader->values;
       const PresetLoadOutcome outcome = LoadNamedPreset(*reader, "Damaged");

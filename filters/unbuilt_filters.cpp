@@ -16,9 +16,6 @@ constexpr FilterTraits kOwnerDoesWork{.ownerDoesWork = true};
 
 ZTLIVE_DESCRIPTOR(FileConversion, .typeId = 0, .sectionBase = "FileConversions", .displayName = "File Conversion",
                   .commandName = "file-conversion", .history = 2016, .lookAhead = 0)
-ZTLIVE_DESCRIPTOR(GraphicEqualizer, .typeId = 20, .sectionBase = "Eq", .displayName = "Graphic Equalizer",
-                  .commandName = "graphic-eq", .history = 32, .lookAhead = 0,
-                  .traits = {.takesExtraParams = true})
 ZTLIVE_DESCRIPTOR(PitchChange, .typeId = 21, .sectionBase = "Pitch", .displayName = "Pitch",
                   .commandName = "pitch-change", .history = 64, .lookAhead = 0, .traits = {.changesLength = true})
 ZTLIVE_DESCRIPTOR(Reverb, .typeId = 23, .sectionBase = "ReverbSet", .displayName = "Reverb", .commandName = "reverb",
@@ -29,9 +26,6 @@ ZTLIVE_DESCRIPTOR(VirtualValve, .typeId = 24, .sectionBase = "TubeSound", .displ
 ZTLIVE_DESCRIPTOR(Dynamics, .typeId = 25, .sectionBase = "Compressor", .displayName = "Dynamics",
                   .commandName = "dynamics-processor", .history = 0, .lookAhead = 0,
                   .constructorValues = PresetValues{{-330, 20, 100, 200, 60, 0, 0, -200, 50}})
-ZTLIVE_DESCRIPTOR(Paragraphic, .typeId = 26, .sectionBase = "Parametric", .displayName = "Paragraphic",
-                  .commandName = "paragraphic-eq", .history = 64, .lookAhead = 0,
-                  .traits = {.takesExtraParams = true})
 ZTLIVE_DESCRIPTOR(MultiFilter, .typeId = kMultiFilter, .sectionBase = "FilterGraph", .displayName = "MultiFilter",
                   .commandName = "multifilter", .traits = {.isChain = true})
 ZTLIVE_DESCRIPTOR(ChannelBlender, .typeId = 29, .sectionBase = "Blender", .displayName = "Channel Blender",

@@ -8,12 +8,10 @@
 namespace ztlive::unbuilt {
 
 const FilterDescriptor& FileConversion();
-const FilterDescriptor& GraphicEqualizer();
 const FilterDescriptor& PitchChange();
 const FilterDescriptor& Reverb();
 const FilterDescriptor& VirtualValve();
 const FilterDescriptor& Dynamics();
-const FilterDescriptor& Paragraphic();
 const FilterDescriptor& MultiFilter();
 const FilterDescriptor& ChannelBlender();
 const FilterDescriptor& BrickWall();
