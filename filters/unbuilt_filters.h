@@ -19,7 +19,6 @@ const FilterDescriptor& Paragraphic();
 const FilterDescriptor& MultiFilter();
 const FilterDescriptor& ChannelBlender();
 const FilterDescriptor& AdaptiveSpeech();
-const FilterDescriptor& BrickWall();
 const FilterDescriptor& Normalize();
 const FilterDescriptor& PunchAndCrunch();
 // The types 3, 5 and 16: nothing behind them, and no engine is made.

@@ -1,0 +1,164 @@
+#include "filters/eq/brick_wall_filter.h"
+
+#include <algorithm>
+#include <array>
+#include <new>
+#include <string_view>
+
+#include "core/wave_stream.h"
+#include "filters/eq/classic_parameters.h"
+
+namespace ztlive {
+
+namespace {
+
+using brick_wall::kMaxTaps;
+
+// Inputs kept before the next output's current input: the N - 1 the filter reads back,
+// and room for a shorter filter later in the run, whose smaller delay moves that input
+// back by up to half the longest filter.
+constexpr int64_t kKeptFrames = (kMaxTaps - 1) + kMaxTaps / 2;
+constexpr int64_t kLargestSegment = (int64_t{1} << FirConvolver::kMaxFftOrder);
+// Kept inputs, the inputs waiting for a segment, and one segment more.
+constexpr size_t kInputRoom = static_cast<size_t>(kKeptFrames + 2 * kLargestSegment + kMaxTaps);
+
+// All eleven values are stored and all eleven come back on a load.
+constexpr PresetRecordRule kElevenValues{{0, 1, 2, 3, 4, 5, 6, 7, 8, 9, 10}, 11, 11, {-1, -1}};
+
+constexpr std::array<std::string_view, 4> kModes{"Lowpass", "Highpass", "Bandpass", "Bandstop"};
+
+constexpr std::array<ParameterRecord, 4> kParameters{{
+    {.index = 0, .label = "Frequency", .unit = "Hz", .minimum = 3, .maximum = 20000, .start = 1000,
+     .kind = ControlKind::LogSlider},
+    {.index = 1, .label = "Upper Freq", .unit = "Hz", .minimum = 3, .maximum = 20000, .start = 200,
+     .kind = ControlKind::LogSlider},
+    {.index = 2, .label = "Length", .minimum = 32, .maximum = 4095, .start = 64, .kind = ControlKind::LogSlider},
+    {.index = 3, .label = "Filter Type", .minimum = 0, .maximum = 3, .start = 0, .kind = ControlKind::RadioChoice,
+     .choices = kModes, .group = "Filter Type"},
+}};
+
+constexpr FilterDescriptor kDescriptor{
+    .typeId = 31,
+    .sectionBase = "Forensic",
+    .displayName = "Brick Wall",
+    .commandName = "brick-wall",
+    .windowTitle = "Brick Wall Filter",
+    .menuCommand = "Brick &Wall...",
+    .history = 4095,
+    .lookAhead = 0,
+    .parameters = kParameters,
+    .presetRecord = kElevenValues,
+    .constructorValues = PresetValues{},
+    .create = &BrickWallProcessor::Create,
+};
+
+}  // namespace
+
+const FilterDescriptor& BrickWallProcessor::Descriptor() { return kDescriptor; }
+
+BrickWallProcessor::BrickWallProcessor() : FilterProcessor(Descriptor()) {
+  for (auto& input : m_input) input.assign(kInputRoom, 0.0);
+  for (auto& output : m_output) output.assign(kLargestSegment, 0);
+}
+
+int BrickWallProcessor::Prepare(WaveStream& in, WaveStream&) {
+  m_channels = in.Format().channels == 2 ? 2 : 1;
+  // The coefficient buffer, with room for the longest filter; without it the run cannot go.
+  try {
+    m_h.assign(kMaxTaps, 0.0);
+  } catch (const std::bad_alloc&) {
+    return 0;
+  }
+  for (auto& input : m_input) std::fill(input.begin(), input.end(), 0.0);
+  // The buffers begin with the silence before the run's first frame.
+  m_bufferStart = -kKeptFrames;
+  m_inFrames = m_outFrames = 0;
+  m_outLimit = INT64_MAX;
+  needsPrepare = 1;
+  return 1;
+}
+
+void BrickWallProcessor::Redesign(double fs) {
+  m_design = brick_wall::DesignOf(values);
+  const std::span<double> h(m_h.data(), static_cast<size_t>(m_design.taps));
+  brick_wall::DesignResponse(m_design, values.p[0], fs, h);
+  m_convolver.SetTaps(h);
+}
+
+bool BrickWallProcessor::WriteSegment(WaveStream& out, int64_t count) {
+  const int64_t current = m_outFrames + Delay();  // the current input of the first output
+  const auto offset = static_cast<size_t>(current - m_bufferStart);
+  const auto n = static_cast<int>(count);
+  if (bypass) {
+    const auto at = static_cast<size_t>(m_outFrames - m_bufferStart);
+    for (int i = 0; i < n; ++i)
+      for (int c = 0; c < m_channels; ++c)
+        if (!out.WriteSample(static_cast<SampleValue>(m_input[static_cast<size_t>(c)][at + static_cast<size_t>(i)])))
+          return false;
+  } else {
+    for (int c = 0; c < m_channels; ++c)
+      m_convolver.Convolve(m_input[static_cast<size_t>(c)].data() + offset, n, m_output[static_cast<size_t>(c)].data());
+    for (int i = 0; i < n; ++i)
+      for (int c = 0; c < m_channels; ++c)
+        if (!out.WriteSample(m_output[static_cast<size_t>(c)][static_cast<size_t>(i)])) return false;
+  }
+  m_outFrames += count;
+  return true;
+}
+
+void BrickWallProcessor::Compact() {
+  const int64_t keepFrom = std::min(m_outFrames + Delay(), m_inFrames) - kKeptFrames;
+  const auto drop = static_cast<size_t>(keepFrom - m_bufferStart);
+  if (drop == 0) return;
+  const auto kept = static_cast<size_t>(m_inFrames - keepFrom);
+  for (int c = 0; c < m_channels; ++c) {
+    std::vector<double>& input = m_input[static_cast<size_t>(c)];
+    std::copy(input.begin() + static_cast<ptrdiff_t>(drop), input.begin() + static_cast<ptrdiff_t>(drop + kept),
+              input.begin());
+  }
+  m_bufferStart = keepFrom;
+}
+
+bool BrickWallProcessor::Push(WaveStream& out, const SampleValue* frame) {
+  if (static_cast<size_t>(m_inFrames - m_bufferStart) == kInputRoom) Compact();
+  const auto at = static_cast<size_t>(m_inFrames - m_bufferStart);
+  for (int c = 0; c < m_channels; ++c) m_input[static_cast<size_t>(c)][at] = frame[c];
+  ++m_inFrames;
+  const int64_t segment = m_convolver.SegmentLength();
+  // Whole segments only: one transform pair per segment, however short the blocks are.
+  while (m_inFrames - (m_outFrames + Delay()) >= segment && m_outFrames < m_outLimit)
+    if (!WriteSegment(out, std::min(segment, m_outLimit - m_outFrames))) return false;
+  return true;
+}
+
+int BrickWallProcessor::Process(WaveStream& in, WaveStream& out) {
+  if (needsPrepare) {
+    needsPrepare = 0;
+    Redesign(in.Format().sampleRate);
+  }
+  const SampleValue* value = in.Begin();
+  const SampleValue* const end = in.End();
+  for (; value + m_channels <= end; value += m_channels)
+    if (!Push(out, value)) return 0;
+  return 1;
+}
+
+int BrickWallProcessor::Finish(WaveStream& in, WaveStream& out) {
+  if (in.Run().stopRequested.load(std::memory_order_relaxed)) return 1;
+  if (needsPrepare) {  // no block came: the design is still owed
+    needsPrepare = 0;
+    Redesign(in.Format().sampleRate);
+  }
+  // Silence after the end completes the last outputs; none past the input's length.
+  m_outLimit = m_inFrames;
+  constexpr std::array<SampleValue, 2> kSilence{};
+  while (m_inFrames < m_outLimit + Delay())
+    if (!Push(out, kSilence.data())) return 0;
+  while (m_outFrames < m_outLimit) {
+    const int64_t count = std::min<int64_t>(m_convolver.SegmentLength(), m_outLimit - m_outFrames);
+    if (!WriteSegment(out, count)) return 0;
+  }
+  return 1;
+}
+
+}  // namespace ztlive

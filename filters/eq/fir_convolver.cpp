@@ -1,0 +1,111 @@
+#include "filters/eq/fir_convolver.h"
+
+#include <algorithm>
+#include <bit>
+
+namespace ztlive {
+
+namespace {
+
+// Truncates toward zero like the program's other results, from extended precision.
+SampleValue TruncateLong(long double value) {
+  if (value >= 2147483647.0L) return 2147483647;
+  if (value <= -2147483648.0L) return -2147483647 - 1;
+  return static_cast<SampleValue>(value);
+}
+
+SampleValue TruncateDouble(double value) {
+  if (value >= 2147483647.0) return 2147483647;
+  if (value <= -2147483648.0) return -2147483647 - 1;
+  return static_cast<SampleValue>(value);
+}
+
+}  // namespace
+
+int BestFftLength(int taps) {
+  if (taps <= FirConvolver::kDirectTapLimit) return 0;
+  int best = 0;
+  double bestCost = 0;
+  for (int order = FirConvolver::kMinFftOrder; order <= FirConvolver::kMaxFftOrder; ++order) {
+    const int length = 1 << order;
+    const int outputs = length - taps + 1;
+    if (outputs < taps) continue;  // at least as many outputs as taps per transform pair
+    // Two transforms of n log n and one product, spread over the segment's outputs.
+    const double cost = (2.0 * length * order + 4.0 * length) / outputs;
+    if (best == 0 || cost < bestCost) {
+      best = length;
+      bestCost = cost;
+    }
+  }
+  return best;
+}
+
+FirConvolver::FirConvolver() {
+  for (int order = kMinFftOrder; order <= kMaxFftOrder; ++order) m_ffts[order - kMinFftOrder].Init(1 << order);
+  m_h.reserve(kMaxTaps);
+  m_spectrum.reserve(size_t{1} << kMaxFftOrder);
+  m_frame.reserve(size_t{1} << kMaxFftOrder);
+}
+
+void FirConvolver::SetTaps(std::span<const double> h) {
+  m_taps = static_cast<int>(std::min<size_t>(h.size(), kMaxTaps));
+  m_h.assign(h.begin(), h.begin() + m_taps);
+  const int length = BestFftLength(m_taps);
+  if (length == 0) {
+    m_fft = nullptr;
+    m_segment = kDirectSegment;
+    return;
+  }
+  m_fft = &m_ffts[static_cast<size_t>(std::countr_zero(static_cast<unsigned>(length)) - kMinFftOrder)];
+  m_segment = length - m_taps + 1;
+  // The spectrum of h, scaled by 1 / length so that the unscaled inverse gives the sum.
+  m_spectrum.assign(static_cast<size_t>(length), 0.0);
+  for (int k = 0; k < m_taps; ++k) m_spectrum[static_cast<size_t>(k)] = m_h[static_cast<size_t>(k)] / length;
+  m_fft->Forward(m_spectrum.data());
+  m_frame.assign(static_cast<size_t>(length), 0.0);
+}
+
+void FirConvolver::Convolve(const double* x, int count, SampleValue* y) {
+  if (m_taps <= 0) {
+    std::fill(y, y + count, 0);
+    return;
+  }
+  if (m_fft != nullptr)
+    ConvolveFft(x, count, y);
+  else
+    ConvolveDirect(x, count, y);
+}
+
+void FirConvolver::ConvolveDirect(const double* x, int count, SampleValue* y) const {
+  const double* h = m_h.data();
+  for (int i = 0; i < count; ++i) {
+    long double sum = 0;
+    const double* current = x + i;  // the current input first
+    for (int k = 0; k < m_taps; ++k) sum += static_cast<long double>(h[k]) * current[-k];
+    y[i] = TruncateLong(sum);
+  }
+}
+
+void FirConvolver::ConvolveFft(const double* x, int count, SampleValue* y) {
+  const auto length = static_cast<size_t>(m_fft->Length());
+  const auto earlier = static_cast<size_t>(m_taps - 1);
+  double* frame = m_frame.data();
+  // Overlap-save: the N - 1 earlier inputs and the segment, zero beyond; the outputs from
+  // N - 1 on are free of the circular wrap.
+  std::copy(x - earlier, x + count, frame);
+  std::fill(frame + earlier + static_cast<size_t>(count), frame + length, 0.0);
+  m_fft->Forward(frame);
+  const double* h = m_spectrum.data();
+  frame[0] *= h[0];
+  frame[length - 1] *= h[length - 1];
+  for (size_t k = 1; k + 1 < length; k += 2) {
+    const double re = frame[k] * h[k] - frame[k + 1] * h[k + 1];
+    const double im = frame[k] * h[k + 1] + frame[k + 1] * h[k];
+    frame[k] = re;
+    frame[k + 1] = im;
+  }
+  m_fft->Backward(frame);
+  for (int i = 0; i < count; ++i) y[i] = TruncateDouble(frame[earlier + static_cast<size_t>(i)]);
+}
+
+}  // namespace ztlive
