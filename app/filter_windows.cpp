@@ -5,6 +5,8 @@
 #include "app/child_frame.h"
 #include "app/main_frame.h"
 #include "app/progress_window.h"  // main_frame.h keeps it in a QPointer
+#include "filters/eq/brick_wall_dialog.h"
+#include "filters/eq/brick_wall_filter.h"
 #include "filters/eq/filter_dialog.h"
 #include "filters/restoration/continuous_noise_dialog.h"
 #include "filters/restoration/continuous_noise_filter.h"
@@ -27,6 +29,7 @@ std::vector<FilterWindowEntry> MakeEntries() {
   add(ImpulseProcessor::Descriptor());
   add(NoiseReductionProcessor::Descriptor());
   for (const FilterDescriptor* mode : FilterDialog::Modes()) add(*mode);
+  add(BrickWallProcessor::Descriptor());
   return entries;
 }
 
@@ -44,6 +47,7 @@ FilterTypeId SharedFilterWindowType(FilterTypeId type) {
 QDialog* MakeFilterWindow(FilterTypeId type, FilterWindowHost& host, QWidget* parent) {
   if (FilterDialog::FindMode(type) != nullptr) return new FilterDialog(host, parent);
   if (type == ImpulseDialog::kType) return new ImpulseDialog(host, parent);
+  if (type == BrickWallDialog::kType) return new BrickWallDialog(host, parent);
   if (type == ContinuousNoiseDialog::kType) {
     auto* window = new ContinuousNoiseDialog(host, parent);
     // Noise is sampled from the source of the active document; its rate places the print.

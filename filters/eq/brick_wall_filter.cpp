@@ -3,10 +3,12 @@
 #include <algorithm>
 #include <array>
 #include <new>
+#include <string>
 #include <string_view>
 
 #include "core/wave_stream.h"
-#include "filters/eq/classic_parameters.h"
+#include "platform/prompts.h"
+#include "platform/string_table.h"
 
 namespace ztlive {
 
@@ -48,7 +50,8 @@ constexpr FilterDescriptor kDescriptor{
     .lookAhead = 0,
     .parameters = kParameters,
     .presetRecord = kElevenValues,
-    .constructorValues = PresetValues{},
+    // A new engine holds the window's starting values: all zero would be a filter of no
+    // taps, silence, for a chain member or a command line run without a stored "Default".
     .create = &BrickWallProcessor::Create,
 };
 
@@ -67,6 +70,8 @@ int BrickWallProcessor::Prepare(WaveStream& in, WaveStream&) {
   try {
     m_h.assign(kMaxTaps, 0.0);
   } catch (const std::bad_alloc&) {
+    if (prompts != nullptr)
+      prompts->Show(std::string(StringText(StringId::kBrickWallNoCoefficients)), "", PromptIcon::Error);
     return 0;
   }
   for (auto& input : m_input) std::fill(input.begin(), input.end(), 0.0);
