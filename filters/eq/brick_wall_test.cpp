@@ -125,7 +125,8 @@ TEST(BrickWallEngine, OutputEqualsTheDirectSumLinedUpWithTheInput) {
   };
   const Case cases[] = {
       {0, 1000, 200, 4095, 2}, {1, 5000, 0, 4094, 1}, {2, 300, 3000, 1500, 2},
-      {3, 1000, 1100, 64, 2},  {0, 12000, 0, 33, 1},  {0, 3000, 0, 0, 1},
+      {3, 1000, 1100, 64, 2},  {0, 12000, 0, 33, 1},  {1, 3000, 0, 17, 2},
+      {0, 3000, 0, 16, 2},     {0, 3000, 0, 0, 1},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(testing::Message() << "mode " << c.mode << " taps " << c.taps << " channels " << c.channels);
@@ -134,6 +135,8 @@ TEST(BrickWallEngine, OutputEqualsTheDirectSumLinedUpWithTheInput) {
     engine.SetValues(Values(c.f0, c.f1, c.taps, c.mode));
     const std::vector<SampleValue> output = RunEngine(engine, c.channels, 44100, input);
     ASSERT_EQ(output.size(), input.size());
+    // Every transform length the filter lengths here pick, and the direct sum (16 taps).
+    EXPECT_EQ(engine.Convolver().UsesFft(), c.taps > FirConvolver::kDirectTapLimit);
     const std::vector<double> h(engine.Taps().begin(), engine.Taps().end());
     size_t differing = 0;
     for (int channel = 0; channel < c.channels; ++channel) {
