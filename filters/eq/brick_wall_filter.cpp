@@ -101,8 +101,11 @@ bool BrickWallProcessor::WriteSegment(WaveStream& out, int64_t count) {
         if (!out.WriteSample(static_cast<SampleValue>(m_input[static_cast<size_t>(c)][at + static_cast<size_t>(i)])))
           return false;
   } else {
-    for (int c = 0; c < m_channels; ++c)
-      m_convolver.Convolve(m_input[static_cast<size_t>(c)].data() + offset, n, m_output[static_cast<size_t>(c)].data());
+    if (m_channels == 2)
+      m_convolver.ConvolvePair(m_input[0].data() + offset, m_input[1].data() + offset, n, m_output[0].data(),
+                               m_output[1].data());
+    else
+      m_convolver.Convolve(m_input[0].data() + offset, n, m_output[0].data());
     for (int i = 0; i < n; ++i)
       for (int c = 0; c < m_channels; ++c)
         if (!out.WriteSample(m_output[static_cast<size_t>(c)][static_cast<size_t>(i)])) return false;
@@ -124,15 +127,29 @@ void BrickWallProcessor::Compact() {
   m_bufferStart = keepFrom;
 }
 
-bool BrickWallProcessor::Push(WaveStream& out, const SampleValue* frame) {
-  if (static_cast<size_t>(m_inFrames - m_bufferStart) == kInputRoom) Compact();
-  const auto at = static_cast<size_t>(m_inFrames - m_bufferStart);
-  for (int c = 0; c < m_channels; ++c) m_input[static_cast<size_t>(c)][at] = frame[c];
-  ++m_inFrames;
+bool BrickWallProcessor::Take(WaveStream& out, const SampleValue* samples, int64_t frames) {
   const int64_t segment = m_convolver.SegmentLength();
-  // Whole segments only: one transform pair per segment, however short the blocks are.
-  while (m_inFrames - (m_outFrames + Delay()) >= segment && m_outFrames < m_outLimit)
-    if (!WriteSegment(out, std::min(segment, m_outLimit - m_outFrames))) return false;
+  while (frames > 0) {
+    if (static_cast<size_t>(m_inFrames - m_bufferStart) == kInputRoom) Compact();
+    // Up to the frame that completes the next segment, and no further than the room.
+    const int64_t missing = m_outFrames + Delay() + segment - m_inFrames;
+    const int64_t room = static_cast<int64_t>(kInputRoom) - (m_inFrames - m_bufferStart);
+    const int64_t count = std::min({frames, room, std::max<int64_t>(missing, 1)});
+    const auto at = static_cast<size_t>(m_inFrames - m_bufferStart);
+    for (int c = 0; c < m_channels; ++c) {
+      double* input = m_input[static_cast<size_t>(c)].data() + at;
+      if (samples == nullptr)
+        std::fill(input, input + count, 0.0);
+      else
+        for (int64_t i = 0; i < count; ++i) input[i] = samples[i * m_channels + c];
+    }
+    if (samples != nullptr) samples += count * m_channels;
+    frames -= count;
+    m_inFrames += count;
+    // Whole segments only: one transform pair per segment, however short the blocks are.
+    while (m_inFrames - (m_outFrames + Delay()) >= segment && m_outFrames < m_outLimit)
+      if (!WriteSegment(out, std::min(segment, m_outLimit - m_outFrames))) return false;
+  }
   return true;
 }
 
@@ -141,11 +158,7 @@ int BrickWallProcessor::Process(WaveStream& in, WaveStream& out) {
     needsPrepare = 0;
     Redesign(in.Format().sampleRate);
   }
-  const SampleValue* value = in.Begin();
-  const SampleValue* const end = in.End();
-  for (; value + m_channels <= end; value += m_channels)
-    if (!Push(out, value)) return 0;
-  return 1;
+  return Take(out, in.Begin(), (in.End() - in.Begin()) / m_channels) ? 1 : 0;
 }
 
 int BrickWallProcessor::Finish(WaveStream& in, WaveStream& out) {
@@ -156,9 +169,7 @@ int BrickWallProcessor::Finish(WaveStream& in, WaveStream& out) {
   }
   // Silence after the end completes the last outputs; none past the input's length.
   m_outLimit = m_inFrames;
-  constexpr std::array<SampleValue, 2> kSilence{};
-  while (m_inFrames < m_outLimit + Delay())
-    if (!Push(out, kSilence.data())) return 0;
+  if (!Take(out, nullptr, m_outLimit + Delay() - m_inFrames)) return 0;
   while (m_outFrames < m_outLimit) {
     const int64_t count = std::min<int64_t>(m_convolver.SegmentLength(), m_outLimit - m_outFrames);
     if (!WriteSegment(out, count)) return 0;

@@ -40,8 +40,9 @@ class BrickWallProcessor : public FilterProcessor {
 
  private:
   void Redesign(double fs);
-  // Appends one input frame; computes and writes every whole segment it completes.
-  bool Push(WaveStream& out, const SampleValue* frame);
+  // Appends `frames` interleaved input frames (null: silence); computes and writes every
+  // whole segment they complete.
+  bool Take(WaveStream& out, const SampleValue* samples, int64_t frames);
   // Computes and writes up to `count` outputs from the inputs at hand.
   bool WriteSegment(WaveStream& out, int64_t count);
   // Drops inputs no output can need any more, so that the buffers never grow.

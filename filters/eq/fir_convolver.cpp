@@ -46,7 +46,11 @@ int BestFftLength(int taps) {
 }
 
 FirConvolver::FirConvolver() {
-  for (int order = kMinFftOrder; order <= kMaxFftOrder; ++order) m_ffts[order - kMinFftOrder].Init(1 << order);
+  for (int order = kMinFftOrder; order <= kMaxFftOrder; ++order) {
+    m_ffts[order - kMinFftOrder].Init(1 << order);
+    m_packedFfts[order - kMinFftOrder].Init(1 << order);
+  }
+  for (auto* buffer : {&m_packedRe, &m_packedIm, &m_pairRe, &m_pairIm}) buffer->reserve(size_t{1} << kMaxFftOrder);
   m_h.reserve(kMaxTaps);
   m_spectrum.reserve(size_t{1} << kMaxFftOrder);
   m_frame.reserve(size_t{1} << kMaxFftOrder);
@@ -61,13 +65,51 @@ void FirConvolver::SetTaps(std::span<const double> h) {
     m_segment = kDirectSegment;
     return;
   }
-  m_fft = &m_ffts[static_cast<size_t>(std::countr_zero(static_cast<unsigned>(length)) - kMinFftOrder)];
+  const auto index = static_cast<size_t>(std::countr_zero(static_cast<unsigned>(length)) - kMinFftOrder);
+  m_fft = &m_ffts[index];
+  m_packed = &m_packedFfts[index];
   m_segment = length - m_taps + 1;
   // The spectrum of h, scaled by 1 / length so that the unscaled inverse gives the sum.
   m_spectrum.assign(static_cast<size_t>(length), 0.0);
   for (int k = 0; k < m_taps; ++k) m_spectrum[static_cast<size_t>(k)] = m_h[static_cast<size_t>(k)] / length;
   m_fft->Forward(m_spectrum.data());
   m_frame.assign(static_cast<size_t>(length), 0.0);
+  m_packedRe.assign(static_cast<size_t>(length), 0.0);
+  m_packedIm.assign(static_cast<size_t>(length), 0.0);
+  for (int k = 0; k < m_taps; ++k) m_packedRe[static_cast<size_t>(k)] = m_h[static_cast<size_t>(k)] / length;
+  m_packed->Forward(m_packedRe.data(), m_packedIm.data());
+  m_pairRe.assign(static_cast<size_t>(length), 0.0);
+  m_pairIm.assign(static_cast<size_t>(length), 0.0);
+}
+
+void FirConvolver::ConvolvePair(const double* left, const double* right, int count, SampleValue* leftOut,
+                                SampleValue* rightOut) {
+  if (m_taps <= 0 || m_fft == nullptr) {
+    Convolve(left, count, leftOut);
+    Convolve(right, count, rightOut);
+    return;
+  }
+  const auto length = static_cast<size_t>(m_packed->Length());
+  const auto earlier = static_cast<size_t>(m_taps - 1);
+  double* re = m_pairRe.data();
+  double* im = m_pairIm.data();
+  std::copy(left - earlier, left + count, re);
+  std::copy(right - earlier, right + count, im);
+  std::fill(re + earlier + static_cast<size_t>(count), re + length, 0.0);
+  std::fill(im + earlier + static_cast<size_t>(count), im + length, 0.0);
+  m_packed->Forward(re, im);
+  const double* hr = m_packedRe.data();
+  const double* hi = m_packedIm.data();
+  for (size_t k = 0; k < length; ++k) {
+    const double r = re[k] * hr[k] - im[k] * hi[k];
+    im[k] = re[k] * hi[k] + im[k] * hr[k];
+    re[k] = r;
+  }
+  m_packed->Inverse(re, im);
+  for (int i = 0; i < count; ++i) {
+    leftOut[i] = TruncateDouble(re[earlier + static_cast<size_t>(i)]);
+    rightOut[i] = TruncateDouble(im[earlier + static_cast<size_t>(i)]);
+  }
 }
 
 void FirConvolver::Convolve(const double* x, int count, SampleValue* y) {

@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "core/sample_value.h"
+#include "filters/eq/packed_fft.h"
 #include "filters/framework/real_fft.h"
 
 namespace ztlive {
@@ -38,16 +39,24 @@ class FirConvolver {
   // is accumulated in extended precision; the transform's result differs from it only for
   // values within rounding of a truncation boundary.
   void Convolve(const double* x, int count, SampleValue* y);
+  // The same for two channels at once (one complex transform pair carries both).
+  void ConvolvePair(const double* left, const double* right, int count, SampleValue* leftOut, SampleValue* rightOut);
 
  private:
   void ConvolveDirect(const double* x, int count, SampleValue* y) const;
   void ConvolveFft(const double* x, int count, SampleValue* y);
 
   std::array<RealFft, kMaxFftOrder - kMinFftOrder + 1> m_ffts;
+  std::array<PackedFft, kMaxFftOrder - kMinFftOrder + 1> m_packedFfts;
   RealFft* m_fft = nullptr;        // the transform in use; null for the direct sum
+  const PackedFft* m_packed = nullptr;  // the two-channel transform of the same length
   std::vector<double> m_h;    // h, N values
   std::vector<double> m_spectrum;  // the transform of h / length, halfcomplex
   std::vector<double> m_frame;     // one segment with its N - 1 earlier inputs
+  std::vector<double> m_packedRe;  // the transform of h / length in the packed order
+  std::vector<double> m_packedIm;
+  std::vector<double> m_pairRe;    // a segment of the left channel, then of both
+  std::vector<double> m_pairIm;    // the same of the right channel
   int m_taps = 0;
   int m_segment = kDirectSegment;
 };
