@@ -47,6 +47,39 @@ void DesignSincBandStop(double bw, double centre, double fs, std::span<double> h
   if (!h.empty()) h[h.size() / 2] = 1.0 - 2.0 * bw / fs;
 }
 
+double KaiserBeta(double attenuationDb) {
+  if (attenuationDb > 50) return 0.1102 * (attenuationDb - 8.7);
+  if (attenuationDb > 21) return 0.5842 * std::pow(attenuationDb - 21, 0.4) + 0.07886 * (attenuationDb - 21);
+  return 0;
+}
+
+namespace {
+
+// The modified Bessel function of the first kind, order 0, by its power series.
+double BesselI0(double x) {
+  const double quarter = x * x / 4;
+  double term = 1;
+  double sum = 1;
+  for (int k = 1; k < 500 && term > sum * 1e-17; ++k) {
+    term *= quarter / (double(k) * k);
+    sum += term;
+  }
+  return sum;
+}
+
+}  // namespace
+
+void ApplyKaiserWindow(double attenuationDb, std::span<double> h) {
+  const double beta = KaiserBeta(attenuationDb);
+  const auto c = static_cast<int64_t>(h.size() / 2);
+  if (beta == 0 || c == 0) return;
+  const double scale = 1.0 / BesselI0(beta);
+  for (size_t i = 0; i < h.size(); ++i) {
+    const double r = static_cast<double>(static_cast<int64_t>(i) - c) / static_cast<double>(c);
+    h[i] *= BesselI0(beta * std::sqrt(std::max(0.0, 1 - r * r))) * scale;
+  }
+}
+
 Design DesignOf(const PresetValues& values) {
   Design design;
   design.width = values.p[1] - values.p[0];
@@ -54,6 +87,7 @@ Design DesignOf(const PresetValues& values) {
   design.centre = values.p[0] + design.width * 0.5;
   design.taps = std::clamp(values.p[2], int32_t{0}, kMaxTaps);
   design.mode = values.p[3];
+  design.kaiserDb = values.p[4];
   return design;
 }
 
@@ -65,6 +99,7 @@ void DesignResponse(const Design& design, double p0, double fs, std::span<double
     case kBandStop: DesignSincBandStop(design.width, design.centre, fs, h); break;
     default: DesignSincLowPass(p0, fs, h); break;  // 0 and any other value
   }
+  ApplyKaiserWindow(design.kaiserDb, h);
 }
 
 }  // namespace ztlive::brick_wall

@@ -1,5 +1,7 @@
 // The brick wall's impulse responses: ideal (sinc) low pass, high pass, band pass and band
-// stop responses truncated to N taps around the centre tap c = N / 2, without a window.
+// stop responses truncated to N taps around the centre tap c = N / 2. By default no window
+// is applied (stop band side lobes up to about -21 dB); a Kaiser window for a chosen stop band
+// attenuation can be asked for instead.
 #pragma once
 
 #include <cstdint>
@@ -22,12 +24,20 @@ void DesignSincHighPass(double fc, double fs, std::span<double> h);
 void DesignSincBandPass(double bw, double centre, double fs, std::span<double> h);
 void DesignSincBandStop(double bw, double centre, double fs, std::span<double> h);
 
-// What the values p[0] (frequency), p[1] (upper edge), p[2] (taps) and p[3] (mode) ask for.
+// Multiplies h by a Kaiser window centred on the centre tap, for a stop band of
+// attenuationDb; 21 dB or less is the rectangular window, which leaves h as it is.
+void ApplyKaiserWindow(double attenuationDb, std::span<double> h);
+// The Kaiser window's shape parameter for a stop band attenuation (0 up to 21 dB).
+double KaiserBeta(double attenuationDb);
+
+// What the values p[0] (frequency), p[1] (upper edge), p[2] (taps), p[3] (mode) and p[4]
+// (Kaiser stop band in dB, 0: no window) ask for.
 struct Design {
   double width = 200.0;    // band width, Hz; 0.01 when the edges are the wrong way round
   double centre = 1000.0;  // band centre, Hz
   int32_t taps = 64;       // N, limited to 0 .. kMaxTaps
   int32_t mode = kLowPass;
+  int32_t kaiserDb = 0;
 };
 Design DesignOf(const PresetValues& values);
 

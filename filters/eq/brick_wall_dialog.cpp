@@ -19,6 +19,7 @@ constexpr int kFrequency = 0;
 constexpr int kUpper = 1;
 constexpr int kLength = 2;
 constexpr int kMode = 3;
+constexpr int kKaiser = 4;
 
 }  // namespace
 
@@ -35,6 +36,7 @@ BrickWallDialog::BrickWallDialog(FilterWindowHost& host, QWidget* parent)
   row->addWidget(controls.Widget(kFrequency));
   row->addWidget(controls.Widget(kUpper));
   row->addWidget(controls.Widget(kLength));
+  row->addWidget(controls.Widget(kKaiser));
   row->addSpacing(8);
   row->addLayout(shape);
   row->addWidget(m_picture, 1);
@@ -54,8 +56,8 @@ void BrickWallDialog::ShowValues(const PresetValues& stored) {
   FollowValues();
 }
 
-void BrickWallDialog::ControlEdited(int index) {
-  if (index == kMode || index == kFrequency || index == kUpper || index == kLength) FollowValues();
+void BrickWallDialog::ControlEdited(int) {
+  FollowValues();
   ValuesEdited();
 }
 

@@ -1,14 +1,16 @@
 // The brick wall's settings window, "Brick Wall Filter":
 //
-//   [Frequency] [Upper Freq] [Length]  +- Filter Type -+  +------------------+
-//                                      | o Lowpass     |  | picture of the   |
-//                                      | o Highpass    |  | chosen response  |
-//                                      | o Bandpass    |  |                  |
-//                                      | o Bandstop    |  +------------------+
-//                                      +---------------+
+//   [Frequency] [Upper Freq] [Length] [Kaiser (dB)]  +- Filter Type -+  +---------+
+//                                                    | o Lowpass     |  | picture |
+//                                                    | o Highpass    |  | of the  |
+//                                                    | o Bandpass    |  | response|
+//                                                    | o Bandstop    |  +---------+
+//                                                    +---------------+
 //
 // The "Upper Freq" label shows, and its pair is enabled, only for the band pass and band
-// stop. Every change sends (p[0], p[1], p[2], p[3]) to the engines and redraws the picture.
+// stop. "Kaiser (dB)" windows the response for that stop band attenuation; 0 (the start, and
+// what presets without it hold) keeps the unwindowed design. Every change sends (p[0], p[1],
+// p[2], p[3], p[4]) to the engines and redraws the picture.
 #pragma once
 
 #include "filters/framework/filter_settings_dialog.h"
@@ -31,6 +33,7 @@ class BrickWallDialog : public FilterSettingsDialog {
   SliderEditPair& FrequencyPair() { return *Controls().Pair(0); }
   SliderEditPair& UpperPair() { return *Controls().Pair(1); }
   SliderEditPair& LengthPair() { return *Controls().Pair(2); }
+  SliderEditPair& KaiserPair() { return *Controls().Pair(4); }
   QRadioButton& TypeButton(int mode);
   BrickWallPicture& Picture() { return *m_picture; }
 

@@ -29,7 +29,7 @@ constexpr PresetRecordRule kElevenValues{{0, 1, 2, 3, 4, 5, 6, 7, 8, 9, 10}, 11,
 
 constexpr std::array<std::string_view, 4> kModes{"Lowpass", "Highpass", "Bandpass", "Bandstop"};
 
-constexpr std::array<ParameterRecord, 4> kParameters{{
+constexpr std::array<ParameterRecord, 5> kParameters{{
     {.index = 0, .label = "Frequency", .unit = "Hz", .minimum = 3, .maximum = 20000, .start = 1000,
      .kind = ControlKind::LogSlider},
     {.index = 1, .label = "Upper Freq", .unit = "Hz", .minimum = 3, .maximum = 20000, .start = 200,
@@ -37,6 +37,8 @@ constexpr std::array<ParameterRecord, 4> kParameters{{
     {.index = 2, .label = "Length", .minimum = 32, .maximum = 4095, .start = 64, .kind = ControlKind::LogSlider},
     {.index = 3, .label = "Filter Type", .minimum = 0, .maximum = 3, .start = 0, .kind = ControlKind::RadioChoice,
      .choices = kModes, .group = "Filter Type"},
+    // Not in the stored layout of old presets, where it is 0: the unwindowed design.
+    {.index = 4, .label = "Kaiser (dB)", .unit = "dB", .minimum = 0, .maximum = 120, .start = 0},
 }};
 
 constexpr FilterDescriptor kDescriptor{
