@@ -20,7 +20,9 @@ using brick_wall::kMaxTaps;
 // and room for a shorter filter later in the run, whose smaller delay moves that input
 // back by up to half the longest filter.
 constexpr int64_t kKeptFrames = (kMaxTaps - 1) + kMaxTaps / 2;
-constexpr int64_t kLargestSegment = (int64_t{1} << FirConvolver::kMaxFftOrder);
+constexpr int64_t kLargestSegment = FirConvolver::kLargestSegment;
+// The segment outside runs into a file: 1024 frames, 23 ms at 44.1 kHz.
+constexpr int kEvenSegment = 1024;
 // Kept inputs, the inputs waiting for a segment, and one segment more.
 constexpr size_t kInputRoom = static_cast<size_t>(kKeptFrames + 2 * kLargestSegment + kMaxTaps);
 
@@ -66,8 +68,12 @@ BrickWallProcessor::BrickWallProcessor() : FilterProcessor(Descriptor()) {
   for (auto& output : m_output) output.assign(kLargestSegment, 0);
 }
 
-int BrickWallProcessor::Prepare(WaveStream& in, WaveStream&) {
+int BrickWallProcessor::Prepare(WaveStream& in, WaveStream& out) {
   m_channels = in.Format().channels == 2 ? 2 : 1;
+  // Into a file the longest segments are the fastest. A device (preview, live) or the next
+  // member of a chain gets short ones: results then come every few blocks, not in bursts of
+  // a quarter of a second after as long a wait.
+  m_maxSegment = out.Mode() == kModeFile ? FirConvolver::kLargestSegment : kEvenSegment;
   // The coefficient buffer, with room for the longest filter; without it the run cannot go.
   try {
     m_h.assign(kMaxTaps, 0.0);
@@ -89,7 +95,7 @@ void BrickWallProcessor::Redesign(double fs) {
   m_design = brick_wall::DesignOf(values);
   const std::span<double> h(m_h.data(), static_cast<size_t>(m_design.taps));
   brick_wall::DesignResponse(m_design, values.p[0], fs, h);
-  m_convolver.SetTaps(h);
+  m_convolver.SetTaps(h, m_maxSegment);
 }
 
 bool BrickWallProcessor::WriteSegment(WaveStream& out, int64_t count) {

@@ -53,6 +53,7 @@ class BrickWallProcessor : public FilterProcessor {
   std::vector<double> m_h;  // room for kMaxTaps
   FirConvolver m_convolver;
   int m_channels = 1;
+  int m_maxSegment = FirConvolver::kLargestSegment;
   // Per channel the inputs from absolute frame m_bufferStart on; absolute frame 0 is the
   // first of the run, earlier ones are silence.
   std::array<std::vector<double>, 2> m_input;

@@ -189,6 +189,56 @@ TEST(BrickWallEngine, ALengthChangeDuringTheRunKeepsTheOutputLinedUpAndWhole) {
   }
 }
 
+TEST(BrickWallConvolver, ShortSegmentsForDevicesAndChainsGiveTheSameSums) {
+  // Runs into a device or a chain take segments of at most 1024 frames; any cap must leave
+  // the sums as they are, for one channel and for a pair.
+  struct Case {
+    int taps;
+    int maxSegment;
+  };
+  const Case cases[] = {{4095, 1024}, {4095, 100}, {64, 1024}, {16, 1024}, {300, 1}};
+  std::mt19937 random(11);
+  std::uniform_real_distribution<double> tap(-0.05, 0.05);
+  for (const Case& c : cases) {
+    SCOPED_TRACE(testing::Message() << c.taps << " taps, segments up to " << c.maxSegment);
+    std::vector<double> h(static_cast<size_t>(c.taps));
+    for (double& value : h) value = tap(random);
+    FirConvolver convolver;
+    convolver.SetTaps(h, c.maxSegment);
+    ASSERT_LE(convolver.SegmentLength(), c.maxSegment);
+    ASSERT_GE(convolver.SegmentLength(), 1);
+    const int frames = 3000;
+    const std::vector<SampleValue> left = RandomValues(static_cast<size_t>(c.taps + frames), 1);
+    const std::vector<SampleValue> right = RandomValues(static_cast<size_t>(c.taps + frames), 2);
+    const std::vector<double> x(left.begin(), left.end());
+    const std::vector<double> y(right.begin(), right.end());
+    std::vector<SampleValue> single(static_cast<size_t>(frames));
+    std::vector<SampleValue> pairLeft(static_cast<size_t>(frames));
+    std::vector<SampleValue> pairRight(static_cast<size_t>(frames));
+    const size_t first = static_cast<size_t>(c.taps - 1);  // the first output with all its inputs
+    for (int done = 0; done < frames;) {
+      const int count = std::min(convolver.SegmentLength(), frames - done);
+      const size_t at = first + static_cast<size_t>(done);
+      convolver.Convolve(x.data() + at, count, single.data() + done);
+      convolver.ConvolvePair(x.data() + at, y.data() + at, count, pairLeft.data() + done, pairRight.data() + done);
+      done += count;
+    }
+    for (int i = 0; i < frames; ++i) {
+      long double sumLeft = 0;
+      long double sumRight = 0;
+      for (int k = 0; k < c.taps; ++k) {
+        sumLeft += static_cast<long double>(h[static_cast<size_t>(k)]) * x[first + static_cast<size_t>(i - k)];
+        sumRight += static_cast<long double>(h[static_cast<size_t>(k)]) * y[first + static_cast<size_t>(i - k)];
+      }
+      const auto expectedLeft = static_cast<SampleValue>(sumLeft);
+      const auto expectedRight = static_cast<SampleValue>(sumRight);
+      ASSERT_LE(std::abs(single[static_cast<size_t>(i)] - expectedLeft), 1) << i;
+      ASSERT_LE(std::abs(pairLeft[static_cast<size_t>(i)] - expectedLeft), 1) << i;
+      ASSERT_LE(std::abs(pairRight[static_cast<size_t>(i)] - expectedRight), 1) << i;
+    }
+  }
+}
+
 // Gain in dB for a sine, measured in the middle of the run.
 double GainDb(const PresetValues& values, double hz) {
   const size_t frames = 44100;

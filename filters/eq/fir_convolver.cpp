@@ -31,12 +31,12 @@ constexpr std::array<double, FirConvolver::kMaxFftOrder - FirConvolver::kMinFftO
 // shorter segments wait less for their inputs in a preview or live run.
 constexpr double kCostSlack = 1.15;
 
-int BestFftLength(int taps) {
+int BestFftLength(int taps, int maxSegment) {
   if (taps <= FirConvolver::kDirectTapLimit) return 0;
   std::array<double, kPairTime.size()> cost{};
   double cheapest = 0;
   for (size_t k = 0; k < kPairTime.size(); ++k) {
-    const int outputs = (1 << (FirConvolver::kMinFftOrder + static_cast<int>(k))) - taps + 1;
+    const int outputs = std::min((1 << (FirConvolver::kMinFftOrder + static_cast<int>(k))) - taps + 1, maxSegment);
     cost[k] = outputs > 0 ? kPairTime[k] / outputs : 0;
     if (outputs > 0 && (cheapest == 0 || cost[k] < cheapest)) cheapest = cost[k];
   }
@@ -56,19 +56,20 @@ FirConvolver::FirConvolver() {
   m_frame.reserve(size_t{1} << kMaxFftOrder);
 }
 
-void FirConvolver::SetTaps(std::span<const double> h) {
+void FirConvolver::SetTaps(std::span<const double> h, int maxSegment) {
+  maxSegment = std::max(maxSegment, 1);
   m_taps = static_cast<int>(std::min<size_t>(h.size(), kMaxTaps));
   m_h.assign(h.begin(), h.begin() + m_taps);
-  const int length = BestFftLength(m_taps);
+  const int length = BestFftLength(m_taps, maxSegment);
   if (length == 0) {
     m_fft = nullptr;
-    m_segment = kDirectSegment;
+    m_segment = std::min(kDirectSegment, maxSegment);
     return;
   }
   const auto index = static_cast<size_t>(std::countr_zero(static_cast<unsigned>(length)) - kMinFftOrder);
   m_fft = &m_ffts[index];
   m_packed = &m_packedFfts[index];
-  m_segment = length - m_taps + 1;
+  m_segment = std::min(length - m_taps + 1, maxSegment);
   // The spectrum of h, scaled by 1 / length so that the unscaled inverse gives the sum.
   m_spectrum.assign(static_cast<size_t>(length), 0.0);
   for (int k = 0; k < m_taps; ++k) m_spectrum[static_cast<size_t>(k)] = m_h[static_cast<size_t>(k)] / length;

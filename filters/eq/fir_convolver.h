@@ -23,11 +23,14 @@ class FirConvolver {
   // per output at 16 taps, against 10 ns for the transforms; 24 ns against 10 at 24 taps).
   static constexpr int kDirectTapLimit = 16;
   static constexpr int kDirectSegment = 4096;
+  static constexpr int kLargestSegment = 1 << kMaxFftOrder;
 
   FirConvolver();
 
-  // Takes h (at most kMaxTaps values) and picks the method and transform length for it.
-  void SetTaps(std::span<const double> h);
+  // Takes h (at most kMaxTaps values) and picks the method and transform length for it,
+  // with segments of at most maxSegment outputs (short segments keep a preview or live run
+  // flowing evenly, at some cost in time).
+  void SetTaps(std::span<const double> h, int maxSegment = kLargestSegment);
   int Taps() const { return m_taps; }
   bool UsesFft() const { return m_fft != nullptr; }
   int FftLength() const { return m_fft != nullptr ? m_fft->Length() : 0; }
@@ -62,7 +65,7 @@ class FirConvolver {
 };
 
 // The transform length whose overlap-save costs least per output for a filter of `taps`
-// taps; 0 when the direct sum is faster.
-int BestFftLength(int taps);
+// taps giving at most maxSegment outputs per transform; 0 when the direct sum is faster.
+int BestFftLength(int taps, int maxSegment);
 
 }  // namespace ztlive
