@@ -48,6 +48,60 @@ void PackedFft::Init(int n) {
 
 namespace {
 
+// One radix-4 stage's butterflies over one block: the four quarters r0..r3 (real parts)
+// and m0..m3 (imaginary parts), with the twiddles of the powers 1, 2 and 3. Separate,
+// non-overlapping arrays, so that the loop runs on whole vectors.
+#define ZTLIVE_BUTTERFLY_ARGUMENTS                                                                          \
+  double* __restrict r0, double* __restrict r1, double* __restrict r2, double* __restrict r3,           \
+      double* __restrict m0, double* __restrict m1, double* __restrict m2, double* __restrict m3,       \
+      const double* __restrict w1r, const double* __restrict w1i, const double* __restrict w2r,         \
+      const double* __restrict w2i, const double* __restrict w3r, const double* __restrict w3i, int q
+
+inline __attribute__((always_inline)) void ForwardButterflies(ZTLIVE_BUTTERFLY_ARGUMENTS) {
+  for (int j = 0; j < q; ++j) {
+    const double t0r = r0[j] + r2[j], t0i = m0[j] + m2[j];
+    const double t1r = r0[j] - r2[j], t1i = m0[j] - m2[j];
+    const double t2r = r1[j] + r3[j], t2i = m1[j] + m3[j];
+    // (a1 - a3) times -i
+    const double t3r = m1[j] - m3[j], t3i = r3[j] - r1[j];
+    const double y1r = t1r + t3r, y1i = t1i + t3i;
+    const double y2r = t0r - t2r, y2i = t0i - t2i;
+    const double y3r = t1r - t3r, y3i = t1i - t3i;
+    r0[j] = t0r + t2r;
+    m0[j] = t0i + t2i;
+    r1[j] = y1r * w1r[j] - y1i * w1i[j];
+    m1[j] = y1r * w1i[j] + y1i * w1r[j];
+    r2[j] = y2r * w2r[j] - y2i * w2i[j];
+    m2[j] = y2r * w2i[j] + y2i * w2r[j];
+    r3[j] = y3r * w3r[j] - y3i * w3i[j];
+    m3[j] = y3r * w3i[j] + y3i * w3r[j];
+  }
+}
+
+inline __attribute__((always_inline)) void InverseButterflies(ZTLIVE_BUTTERFLY_ARGUMENTS) {
+  for (int j = 0; j < q; ++j) {
+    const double y0r = r0[j], y0i = m0[j];
+    const double y1r = r1[j] * w1r[j] + m1[j] * w1i[j], y1i = m1[j] * w1r[j] - r1[j] * w1i[j];
+    const double y2r = r2[j] * w2r[j] + m2[j] * w2i[j], y2i = m2[j] * w2r[j] - r2[j] * w2i[j];
+    const double y3r = r3[j] * w3r[j] + m3[j] * w3i[j], y3i = m3[j] * w3r[j] - r3[j] * w3i[j];
+    // The inverse four-point transform: y1 pairs with y3 through +i.
+    const double t0r = y0r + y2r, t0i = y0i + y2i;
+    const double t1r = y0r - y2r, t1i = y0i - y2i;
+    const double t2r = y1r + y3r, t2i = y1i + y3i;
+    const double t3r = y3i - y1i, t3i = y1r - y3r;  // (y1 - y3) times +i
+    r0[j] = t0r + t2r;
+    m0[j] = t0i + t2i;
+    r1[j] = t1r + t3r;
+    m1[j] = t1i + t3i;
+    r2[j] = t0r - t2r;
+    m2[j] = t0i - t2i;
+    r3[j] = t1r - t3r;
+    m3[j] = t1i - t3i;
+  }
+}
+
+#undef ZTLIVE_BUTTERFLY_ARGUMENTS
+
 ZTLIVE_VECTOR_CLONES
 void ForwardStages(std::span<const PackedFft::Stage> stages, int length, const double* twRe, const double* twIm,
                    double* re, double* im) {
@@ -93,34 +147,9 @@ void ForwardStages(std::span<const PackedFft::Stage> stages, int length, const d
     const double* __restrict w1i = wi;
     const double* __restrict w2i = wi + q;
     const double* __restrict w3i = wi + 2 * q;
-    for (int b = 0; b < length; b += span) {
-      double* __restrict r0 = re + b;
-      double* __restrict r1 = r0 + q;
-      double* __restrict r2 = r1 + q;
-      double* __restrict r3 = r2 + q;
-      double* __restrict m0 = im + b;
-      double* __restrict m1 = m0 + q;
-      double* __restrict m2 = m1 + q;
-      double* __restrict m3 = m2 + q;
-      for (int j = 0; j < q; ++j) {
-        const double t0r = r0[j] + r2[j], t0i = m0[j] + m2[j];
-        const double t1r = r0[j] - r2[j], t1i = m0[j] - m2[j];
-        const double t2r = r1[j] + r3[j], t2i = m1[j] + m3[j];
-        // (a1 - a3) times -i
-        const double t3r = m1[j] - m3[j], t3i = r3[j] - r1[j];
-        const double y1r = t1r + t3r, y1i = t1i + t3i;
-        const double y2r = t0r - t2r, y2i = t0i - t2i;
-        const double y3r = t1r - t3r, y3i = t1i - t3i;
-        r0[j] = t0r + t2r;
-        m0[j] = t0i + t2i;
-        r1[j] = y1r * w1r[j] - y1i * w1i[j];
-        m1[j] = y1r * w1i[j] + y1i * w1r[j];
-        r2[j] = y2r * w2r[j] - y2i * w2i[j];
-        m2[j] = y2r * w2i[j] + y2i * w2r[j];
-        r3[j] = y3r * w3r[j] - y3i * w3i[j];
-        m3[j] = y3r * w3i[j] + y3i * w3r[j];
-      }
-    }
+    for (int b = 0; b < length; b += span)
+      ForwardButterflies(re + b, re + b + q, re + b + 2 * q, re + b + 3 * q, im + b, im + b + q, im + b + 2 * q,
+                         im + b + 3 * q, w1r, w1i, w2r, w2i, w3r, w3i, q);
   }
 }
 
@@ -170,35 +199,9 @@ void InverseStages(std::span<const PackedFft::Stage> stages, int length, const d
     const double* __restrict w1i = wi;
     const double* __restrict w2i = wi + q;
     const double* __restrict w3i = wi + 2 * q;
-    for (int b = 0; b < length; b += span) {
-      double* __restrict r0 = re + b;
-      double* __restrict r1 = r0 + q;
-      double* __restrict r2 = r1 + q;
-      double* __restrict r3 = r2 + q;
-      double* __restrict m0 = im + b;
-      double* __restrict m1 = m0 + q;
-      double* __restrict m2 = m1 + q;
-      double* __restrict m3 = m2 + q;
-      for (int j = 0; j < q; ++j) {
-        const double y0r = r0[j], y0i = m0[j];
-        const double y1r = r1[j] * w1r[j] + m1[j] * w1i[j], y1i = m1[j] * w1r[j] - r1[j] * w1i[j];
-        const double y2r = r2[j] * w2r[j] + m2[j] * w2i[j], y2i = m2[j] * w2r[j] - r2[j] * w2i[j];
-        const double y3r = r3[j] * w3r[j] + m3[j] * w3i[j], y3i = m3[j] * w3r[j] - r3[j] * w3i[j];
-        // The inverse four-point transform: y1 pairs with y3 through +i.
-        const double t0r = y0r + y2r, t0i = y0i + y2i;
-        const double t1r = y0r - y2r, t1i = y0i - y2i;
-        const double t2r = y1r + y3r, t2i = y1i + y3i;
-        const double t3r = y3i - y1i, t3i = y1r - y3r;  // (y1 - y3) times +i
-        r0[j] = t0r + t2r;
-        m0[j] = t0i + t2i;
-        r1[j] = t1r + t3r;
-        m1[j] = t1i + t3i;
-        r2[j] = t0r - t2r;
-        m2[j] = t0i - t2i;
-        r3[j] = t1r - t3r;
-        m3[j] = t1i - t3i;
-      }
-    }
+    for (int b = 0; b < length; b += span)
+      InverseButterflies(re + b, re + b + q, re + b + 2 * q, re + b + 3 * q, im + b, im + b + q, im + b + 2 * q,
+                         im + b + 3 * q, w1r, w1i, w2r, w2i, w3r, w3i, q);
   }
 }
 
