@@ -2,7 +2,9 @@
 """The brick wall at 4095 taps over 24-bit stereo, whole process through ztlive-cli, against
 sox's sinc filter of the same length and ffmpeg's afir with the same taps (written to a wave
 file). Prints times, x-realtime and how much faster ztlive-cli is than the fastest peer; also
-ztlive-cli at shorter lengths.
+ztlive-cli at shorter lengths. Besides the wall clock it gives each run's processor time:
+ztlive-cli writes its result durably (flushed to the disk before it takes its name), the peers
+do not, so on a busy disk the wall clock also measures that flush.
 
 usage: brick_wall_speed.py BUILD_DIR [MINUTES]"""
 import os
