@@ -4,7 +4,8 @@ sox's sinc filter of the same length and ffmpeg's afir with the same taps (writt
 file). Prints times, x-realtime and how much faster ztlive-cli is than the fastest peer; also
 ztlive-cli at shorter lengths. Besides the wall clock it gives each run's processor time:
 ztlive-cli writes its result durably (flushed to the disk before it takes its name), the peers
-do not, so on a busy disk the wall clock also measures that flush.
+do not, so on a busy disk the wall clock also measures that flush (TMPDIR=/dev/shm puts the
+files in memory and leaves it out).
 
 usage: brick_wall_speed.py BUILD_DIR [MINUTES]"""
 import os
