@@ -5,6 +5,8 @@
 #include "app/child_frame.h"
 #include "app/main_frame.h"
 #include "app/progress_window.h"  // main_frame.h keeps it in a QPointer
+#include "filters/eq/brick_wall_dialog.h"
+#include "filters/eq/brick_wall_filter.h"
 #include "filters/eq/filter_dialog.h"
 #include "filters/eq/graphic_eq_dialog.h"
 #include "filters/eq/paragraphic_eq_dialog.h"
@@ -40,6 +42,7 @@ std::vector<FilterWindowEntry> MakeEntries() {
   for (const FilterDescriptor* mode : FilterDialog::Modes()) add(*mode);
   add(GraphicEqProcessor::Descriptor());
   add(ParagraphicEqProcessor::Descriptor());
+  add(BrickWallProcessor::Descriptor());
   return entries;
 }
 
@@ -76,6 +79,7 @@ QDialog* MakeFilterWindow(FilterTypeId type, FilterWindowHost& host, QWidget* pa
   if (type == AdaptiveSpeechDialog::kType) return new AdaptiveSpeechDialog(host, parent);
   if (type == GraphicEqDialog::kType) return new GraphicEqDialog(host, parent);
   if (type == ParagraphicEqDialog::kType) return new ParagraphicEqDialog(host, parent);
+  if (type == BrickWallDialog::kType) return new BrickWallDialog(host, parent);
   if (type == ContinuousNoiseDialog::kType) {
     auto* window = new ContinuousNoiseDialog(host, parent);
     // Noise is sampled from the source of the active document; its rate places the print.

@@ -59,6 +59,7 @@ constexpr WindowCase kWindows[] = {
     {13, "settings_window_notch", AsRecorded},
     {2, "settings_window_averaging", AsRecorded},
     {6, "settings_window_median", AsRecorded},
+    {31, "settings_window_brick_wall", AsRecorded},
 };
 
 class SettingsWindows : public ::testing::TestWithParam<WindowCase> {

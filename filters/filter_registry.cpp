@@ -1,18 +1,19 @@
-#include "filters/analysis/mark_silence_processor.h"
+#include "filters/filter_registry.h"
 
 #include <algorithm>
 #include <array>
 #include <vector>
 
+#include "filters/analysis/mark_silence_processor.h"
 #include "filters/eq/averaging_filter.h"
 #include "filters/eq/band_pass_filter.h"
+#include "filters/eq/brick_wall_filter.h"
 #include "filters/eq/graphic_equalizer.h"
 #include "filters/eq/high_pass_filter.h"
 #include "filters/eq/low_pass_filter.h"
 #include "filters/eq/median_filter.h"
 #include "filters/eq/notch_filter.h"
 #include "filters/eq/paragraphic_equalizer.h"
-#include "filters/filter_registry.h"
 #include "filters/restoration/adaptive_speech_filter.h"
 #include "filters/restoration/continuous_noise_filter.h"
 #include "filters/restoration/dynamic_noise_filter.h"
@@ -47,7 +48,7 @@ constexpr std::array<FilterRegistryRow, 29> kRows = {{
     {28, &unbuilt::MultiFilter, 250, "MultiFilter"},
     {21, &unbuilt::PitchChange, 235, "Pitch Change"},
     {30, &AdaptiveProcessor::Descriptor, 261, "Adaptive", 18, "Adaptive"},
-    {31, &unbuilt::BrickWall, 260, "Brick Wall", 17, "Brick Wall"},
+    {31, &BrickWallProcessor::Descriptor, 260, "Brick Wall", 17, "Brick Wall"},
     {32, &unbuilt::Normalize, 270, "Normalize"},
     {33, &unbuilt::PunchAndCrunch, 277, "Punch and Crunch", 19, "Punch and Crunch"},
     {7, &MedianProcessor::Descriptor},  // the second median type

@@ -30,8 +30,6 @@ ZTLIVE_DESCRIPTOR(MultiFilter, .typeId = kMultiFilter, .sectionBase = "FilterGra
                   .commandName = "multifilter", .traits = {.isChain = true})
 ZTLIVE_DESCRIPTOR(ChannelBlender, .typeId = 29, .sectionBase = "Blender", .displayName = "Channel Blender",
                   .commandName = "channel-blender", .history = 0, .lookAhead = 0)
-ZTLIVE_DESCRIPTOR(BrickWall, .typeId = 31, .sectionBase = "Forensic", .displayName = "Brick Wall",
-                  .commandName = "brick-wall", .history = 4095, .lookAhead = 0)
 ZTLIVE_DESCRIPTOR(Normalize, .typeId = 32, .sectionBase = "None", .displayName = "Normalize",
                   .commandName = "normalize", .traits = kOwnerDoesWork)
 ZTLIVE_DESCRIPTOR(PunchAndCrunch, .typeId = 33, .sectionBase = "Enhancer", .displayName = "Punch and Crunch",

@@ -14,7 +14,6 @@ const FilterDescriptor& VirtualValve();
 const FilterDescriptor& Dynamics();
 const FilterDescriptor& MultiFilter();
 const FilterDescriptor& ChannelBlender();
-const FilterDescriptor& BrickWall();
 const FilterDescriptor& Normalize();
 const FilterDescriptor& PunchAndCrunch();
 // The types 3, 5 and 16: nothing behind them, and no engine is made.
