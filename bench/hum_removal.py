@@ -6,9 +6,10 @@ Quality: generated music-like and speech-like signals (24-bit mono, 44.1 kHz, 20
 periodic) with 50 Hz hum on the odd harmonics up to 950 Hz or 60 Hz buzz on all harmonics up to
 960 Hz, at -40 and -25 dBFS rms, the fundamental off nominal by -0.1 %, 0 and +0.1 %. Each tool's
 output is compared with the clean signal from the second second on: the signal-to-noise ratio's
-improvement, and the hum left at the worst harmonic (a least-squares sine fit at each harmonic
-of what the tool left beside the clean signal, from the third second on, against the same in
-its input).
+improvement, and the hum's reduction at the worst harmonic (a least-squares sine fit at each
+harmonic, from the third second on, of the hum the tool left against the hum put in; every
+tool is linear, so the hum it leaves is its output for the noisy signal less its output for
+the clean one).
   - this program, ready preset: "50 Hz Hum" / "60 Hz Buzz" as shipped (nominal frequency);
   - this program, Find: `ztlive-cli analyze --hum` on the file, then the preset's values with the
     frequency and fine tuning it found;
@@ -33,7 +34,8 @@ import numpy as np
 RATE = 44100
 SECONDS = 20.0
 FULL = 8388607.0
-WIDTHS_HZ = [0.25, 0.5, 1, 2, 4, 8, 16]
+WIDTHS_HZ = [0.25, 0.5, 1, 2, 4]
+OUR_WIDTHS = [5, 10, 20, 50]  # the notch width value, 0.01 Hz
 PRESETS = {
     "hum": ("50 Hz Hum", "500,60,19,0,0,1,{width},{fine}"),
     "buzz": ("60 Hz Buzz", "600,60,16,2,0,1,{width},{fine}"),
@@ -144,10 +146,11 @@ def sine_level(values, hz, start):
     return 20 * np.log10(np.hypot(*coeff) + 1e-9)
 
 
-def worst_reduction(clean, noisy, out, kind, f0):
+def worst_reduction(hum_in, hum_out, kind, f0):
+    """Every tool here is linear, so what it makes of the hum alone is what it makes of the
+    noisy signal less what it makes of the clean one; the music does not blur the measure."""
     start = int(2 * RATE)
-    return min(sine_level(noisy - clean, i * f0, start) - sine_level(out - clean, i * f0, start)
-               for i in harmonics(kind))
+    return min(sine_level(hum_in, i * f0, start) - sine_level(hum_out, i * f0, start) for i in harmonics(kind))
 
 
 class Tools:
@@ -186,17 +189,14 @@ class Tools:
         subprocess.run(["sox", "-D", source, "-b", "24", out] + effects, check=True, stderr=subprocess.DEVNULL)
 
 
-def ours_find_values(tools, source, kind):
+def ours_find_values(tools, source, kind, width):
     found = tools.find(source)
     if found is None:
         return None, None
     thousandths = int(round(found * 1000))
     tenths = (thousandths + 50) // 100
-    values = PRESETS[kind][1].format(width=PRESET_WIDTH[kind], fine=thousandths - tenths * 100)
+    values = PRESETS[kind][1].format(width=width, fine=thousandths - tenths * 100)
     return "%d,%s" % (tenths, values.split(",", 1)[1]), found
-
-
-PRESET_WIDTH = {"hum": 5, "buzz": 5}
 
 
 def cases(tuning):
@@ -210,8 +210,9 @@ def cases(tuning):
                     yield material, make, kind, dbfs, offset, seed
 
 
-def tune_peers(tools, folder):
-    """The notch width each peer does best with, per hum kind, on separate material."""
+def tune(tools, folder):
+    """The notch width each tool does best with, per hum kind, on separate material: the
+    peers with the nominal and with the true fundamental, this program after Find."""
     scores = {}
     for material, make, kind, dbfs, offset, seed in cases(tuning=True):
         clean = scaled(make(seed + 7, 10), -20)
@@ -219,29 +220,37 @@ def tune_peers(tools, folder):
         noisy = clean + hum_signal(kind, f0, dbfs, seed, len(clean))
         source = os.path.join(folder, "tune.wav")
         write_wave(source, noisy)
+        out = os.path.join(folder, "tune-out.wav")
+        base = snr(clean, noisy, RATE)
         for peer in ("ffmpeg", "sox"):
             for given in ("nominal", "true"):
                 for width in WIDTHS_HZ:
-                    out = os.path.join(folder, "tune-out.wav")
                     getattr(Tools, peer)(source, out, nominal(kind) if given == "nominal" else f0, kind, width)
-                    gain = snr(clean, read_wave(out), RATE) - snr(clean, noisy, RATE)
-                    scores.setdefault((peer, given, kind, width), []).append(gain)
+                    scores.setdefault((peer, given, kind, width), []).append(snr(clean, read_wave(out), RATE) - base)
+        for width in OUR_WIDTHS:
+            values, _ = ours_find_values(tools, source, kind, width)
+            if values is not None:
+                tools.ours_values(source, out, values)
+                gain = snr(clean, read_wave(out), RATE) - base
+            else:
+                gain = 0.0
+            scores.setdefault(("find", "found", kind, width), []).append(gain)
     best = {}
-    for (peer, given, kind, width), gains in scores.items():
-        key = (peer, given, kind)
+    for (tool, given, kind, width), gains in scores.items():
+        key = (tool, given, kind)
         if key not in best or np.mean(gains) > best[key][1]:
             best[key] = (width, np.mean(gains))
     return {key: width for key, (width, _) in best.items()}
 
 
 def quality(tools, folder):
-    widths = tune_peers(tools, folder)
-    print("Peer notch widths chosen on separate material (Hz):")
-    for (peer, given, kind), width in sorted(widths.items()):
-        print("  %-7s %-8s %-5s %g" % (peer, given, kind, width))
+    widths = tune(tools, folder)
+    print("Notch widths chosen on separate material (peers in Hz, this program in 0.01 Hz):")
+    for (tool, given, kind), width in sorted(widths.items()):
+        print("  %-7s %-8s %-5s %g" % (tool, given, kind, width))
     print()
     columns = ["preset", "find", "ffmpeg", "sox", "ffmpeg*", "sox*"]
-    print("SNR improvement in dB / hum left at the worst harmonic, reduction in dB (* = given the true f0)")
+    print("SNR improvement in dB / hum reduction at the worst harmonic in dB (* = given the true f0)")
     print("%-7s %-5s %4s %7s | " % ("signal", "hum", "dBFS", "offset") +
           " | ".join("%-13s" % c for c in columns) + " | found Hz")
     totals = {c: [] for c in columns}
@@ -249,30 +258,34 @@ def quality(tools, folder):
     for material, make, kind, dbfs, offset, seed in cases(tuning=False):
         clean = scaled(make(seed), -20)
         f0 = nominal(kind) * (1 + offset)
-        noisy = clean + hum_signal(kind, f0, dbfs, seed, len(clean))
+        hum = hum_signal(kind, f0, dbfs, seed, len(clean))
+        noisy = clean + hum
         source = os.path.join(folder, "case.wav")
+        clean_source = os.path.join(folder, "clean.wav")
         write_wave(source, noisy)
+        write_wave(clean_source, clean)
         out = os.path.join(folder, "out.wav")
-        results = {}
-        tools.ours_preset(source, out, kind)
-        results["preset"] = read_wave(out)
-        values, found = ours_find_values(tools, source, kind)
+        values, found = ours_find_values(tools, source, kind, widths[("find", "found", kind)])
+        runs = {"preset": lambda src: tools.ours_preset(src, out, kind)}
         if values is not None:
-            tools.ours_values(source, out, values)
-            results["find"] = read_wave(out)
+            runs["find"] = lambda src: tools.ours_values(src, out, values)
         for peer in ("ffmpeg", "sox"):
             for given, label in (("nominal", peer), ("true", peer + "*")):
-                getattr(Tools, peer)(source, out, nominal(kind) if given == "nominal" else f0, kind,
-                                     widths[(peer, given, kind)])
-                results[label] = read_wave(out)
+                frequency = nominal(kind) if given == "nominal" else f0
+                width = widths[(peer, given, kind)]
+                runs[label] = (lambda p, fr, w: lambda src: getattr(Tools, p)(src, out, fr, kind, w))(peer, frequency, width)
         base = snr(clean, noisy, RATE)
         cells = []
         for c in columns:
-            if c not in results:
+            if c not in runs:
                 cells.append("%-13s" % "not found")
                 continue
-            gain = snr(clean, results[c], RATE) - base
-            reduction = worst_reduction(clean, noisy, results[c], kind, f0)
+            runs[c](source)
+            result = read_wave(out)
+            runs[c](clean_source)
+            hum_out = result - read_wave(out)
+            gain = snr(clean, result, RATE) - base
+            reduction = worst_reduction(hum, hum_out, kind, f0)
             totals[c].append(gain)
             worst[c].append(reduction)
             cells.append("%+6.1f / %5.1f" % (gain, reduction))

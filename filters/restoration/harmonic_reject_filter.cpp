@@ -30,7 +30,7 @@ constexpr std::array<ParameterRecord, 8> kParameters{{
     {.index = 4, .label = "&Keep Residue", .minimum = 0, .maximum = 1, .start = 0, .kind = ControlKind::Check},
     {.index = 5, .label = "Method", .minimum = 0, .maximum = 1, .start = 0, .kind = ControlKind::ListChoice,
      .choices = kMethods},
-    {.index = 6, .label = "Notch Width", .unit = "Hz", .minimum = 0, .maximum = 100, .start = 20, .scale = 100},
+    {.index = 6, .label = "Notch Width", .unit = "Hz", .minimum = 0, .maximum = 200, .start = 20, .scale = 100},
     {.index = 7, .label = "Fine Tuning", .unit = "mHz", .minimum = -50, .maximum = 50, .start = 0, .kind = ControlKind::Spin},
 }};
 
@@ -57,6 +57,8 @@ constexpr FilterDescriptor kDescriptor{
 };
 
 constexpr size_t kPieceFrames = 4096;
+constexpr double kStartWidthHz = 3.0;
+constexpr double kNarrowingSeconds = 0.7;
 
 // True for a harmonic of the series (the fundamental, 1, belongs to none).
 bool InSeries(int harmonic, int series) {
@@ -136,12 +138,28 @@ void HarmonicRejectProcessor::BuildMask(double fs, double attenuation, double f0
 
 void HarmonicRejectProcessor::BuildNotches(double fs, double f0) {
   m_notchCount = 0;
-  const double width = std::max(values.p[6], 1) * 0.01;
+  m_sampleRate = fs;
+  m_notchWidth = std::min(std::max(values.p[6], 1) * 0.01, fs / 4);
   for (int i = 1; i <= std::max(values.p[2], 1) && i * f0 < fs / 2 && m_notchCount < m_notches.size(); ++i) {
     if (i != 1 && !InSeries(i, values.p[3])) continue;
-    m_notches[m_notchCount++] = DesignResonator(i * f0, std::min(i * width, fs / 4), fs);
+    m_notchCentres[m_notchCount++] = i * f0;
   }
   for (Channel& channel : m_state) channel.notches.fill(ResonatorState{});
+  m_notchFrames = 0;
+  m_notchesNarrowed = false;
+  NarrowNotches();
+}
+
+void HarmonicRejectProcessor::NarrowNotches() {
+  if (m_notchesNarrowed) return;
+  // From kStartWidthHz down to the set width, closing by e every kNarrowingSeconds: a wide
+  // notch learns the hum's amplitude and phase in a fraction of a second, and keeps them as
+  // it narrows, so that hum goes at once and the music beside it is spared afterwards.
+  const double excess = std::max(0.0, kStartWidthHz - m_notchWidth) *
+                        std::exp(-double(m_notchFrames) / (kNarrowingSeconds * m_sampleRate));
+  m_notchesNarrowed = excess < 1e-3 * m_notchWidth;
+  const double width = m_notchWidth + (m_notchesNarrowed ? 0.0 : excess);
+  for (size_t n = 0; n < m_notchCount; ++n) m_notches[n] = DesignResonator(m_notchCentres[n], width, m_sampleRate);
 }
 
 void HarmonicRejectProcessor::ClearFrames() {
@@ -239,6 +257,8 @@ bool HarmonicRejectProcessor::ProcessNarrow(const SampleValue* begin, const Samp
   constexpr size_t piece = kPieceFrames / 2;
   for (size_t start = 0; start < frames; start += piece) {
     const size_t count = std::min(piece, frames - start);
+    NarrowNotches();
+    m_notchFrames += count;
     const SampleValue* input = begin + start * channels;
     for (size_t c = 0; c < channels; ++c) {
       for (size_t i = 0; i < count; ++i) cleaned[c][i] = input[i * channels + c];
@@ -257,6 +277,8 @@ bool HarmonicRejectProcessor::DrainFrames(WaveStream& out) {
   const auto channels = static_cast<size_t>(m_channels);
   for (size_t start = first; start < m_filled;) {
     const size_t count = std::min(kPieceFrames / 2, m_filled - start);
+    NarrowNotches();
+    m_notchFrames += count;
     std::array<double*, 2> cleaned{m_work.data(), m_work.data() + kPieceFrames / 2};
     for (size_t c = 0; c < channels; ++c) {
       std::copy_n(m_state[c].raw.begin() + static_cast<ptrdiff_t>(start), count, cleaned[c]);

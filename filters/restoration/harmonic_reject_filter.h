@@ -6,10 +6,11 @@
 // half-overlapping Hamming-windowed frames of 4096 values, added back together. The notch
 // mask multiplies the transform's elements 2j and 2j + 1 by m[j].
 //
-// Narrow notch method (p[5] = 1): one resonator notch per harmonic, the fundamental's
-// p[6] x 0.01 Hz wide and harmonic i's i times as wide, run one after the other in the time
-// domain. Hum sits on exact multiples of the fundamental, so notches this narrow take it out
-// whole and leave the music between the harmonics untouched; no frames, no delay.
+// Narrow notch method (p[5] = 1): one resonator notch per harmonic, each p[6] x 0.01 Hz wide,
+// run one after the other in the time domain. Hum sits on exact multiples of the fundamental,
+// so notches this narrow take it out whole and leave the music between the harmonics
+// untouched; no frames, no delay. The notches start 3 Hz wide and narrow to the set width
+// over the first seconds, so that the hum goes at once.
 //
 // Harmonic series p[3]: 0 odd (3, 5, 7, ...), 1 even (2, 4, 6, ...), 2 all (2, 3, 4, ...).
 // The fundamental is p[0] x 0.1 Hz + p[7] x 0.001 Hz: the fine tuning places narrow notches on
@@ -66,6 +67,8 @@ class HarmonicRejectProcessor : public FilterProcessor {
   void Derive(double fs);
   void BuildMask(double fs, double attenuation, double f0);
   void BuildNotches(double fs, double f0);
+  // The notches' coefficients for the width they have reached.
+  void NarrowNotches();
   void ClearFrames();
   bool KeepsResidue() const { return keepResidue != 0 || values.p[4] != 0; }
   // What the filter gives for one input value and the value it cleaned.
@@ -101,7 +104,12 @@ class HarmonicRejectProcessor : public FilterProcessor {
   Resonator m_fundamental;
   bool m_fundamentalActive = false;
   std::array<Resonator, kMaxHarmonic> m_notches{};
+  std::array<double, kMaxHarmonic> m_notchCentres{};
   size_t m_notchCount = 0;
+  double m_notchWidth = 1;      // Hz, where the notches end up
+  double m_sampleRate = 44100;
+  uint64_t m_notchFrames = 0;   // frames through the notches since they were built
+  bool m_notchesNarrowed = false;
   std::vector<double> m_work;  // one channel's values of a piece, for the narrow method
 };
 

@@ -82,11 +82,11 @@ TEST(HarmonicReject, TakesOutWhatEachSettingNamesAndPassesTheRest) {
       {"all: second is cut", Settings(100, 40, 9, H::kAll), 200, 6, 60},
       {"all: third is cut", Settings(100, 40, 9, H::kAll), 300, 6, 60},
       {"maximum harmonic 1: only the fundamental", Settings(100, 40, 1, H::kAll), 300, -0.5, 0.6},
-      {"narrow: fundamental", Settings(50, 60, 19, H::kOdd, H::kNarrowNotches, 100), 50, 45, 70},
-      {"narrow: 19th", Settings(50, 60, 19, H::kOdd, H::kNarrowNotches, 100), 950, 45, 70},
-      {"narrow: even one of all", Settings(60, 60, 16, H::kAll, H::kNarrowNotches, 100), 960, 45, 70},
-      {"narrow: between harmonics", Settings(50, 60, 19, H::kOdd, H::kNarrowNotches, 100), 400, -0.15, 0.15},
-      {"narrow: above the maximum", Settings(50, 60, 19, H::kOdd, H::kNarrowNotches, 100), 1050, -0.1, 0.1},
+      {"narrow: fundamental", Settings(50, 60, 19, H::kOdd, H::kNarrowNotches, 20), 50, 40, 70},
+      {"narrow: 19th", Settings(50, 60, 19, H::kOdd, H::kNarrowNotches, 20), 950, 40, 70},
+      {"narrow: even one of all", Settings(60, 60, 16, H::kAll, H::kNarrowNotches, 20), 960, 40, 70},
+      {"narrow: between harmonics", Settings(50, 60, 19, H::kOdd, H::kNarrowNotches, 20), 400, -0.15, 0.15},
+      {"narrow: above the maximum", Settings(50, 60, 19, H::kOdd, H::kNarrowNotches, 20), 1050, -0.1, 0.1},
   };
   for (const ToneCase& c : cases) {
     SCOPED_TRACE(c.what);
@@ -139,7 +139,7 @@ TEST(HarmonicReject, KeepResidueGivesTheHumAndBypassTheInputInPlace) {
   for (int method : {H::kSpectral, H::kNarrowNotches}) {
     SCOPED_TRACE(method);
     HarmonicRejectProcessor residue;
-    PresetValues settings = Settings(50, 60, 9, H::kOdd, method, 100);
+    PresetValues settings = Settings(50, 60, 9, H::kOdd, method, 20);
     settings.p[4] = 1;
     residue.SetValues(settings);
     const std::vector<SampleValue> removed = RunEngine(residue, 2, kRate, input);
