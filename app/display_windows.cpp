@@ -5,9 +5,11 @@
 #include <QLabel>
 #include <QMainWindow>
 #include <QMenu>
+#include <QMessageBox>
 #include <QStatusBar>
 #include <QStyle>
 #include <algorithm>
+#include <new>
 
 #include "analysis/gui/level_meter_bar.h"
 #include "analysis/gui/spectrum_window.h"
@@ -130,7 +132,13 @@ void DisplayWindows::OpenSpectrum() {
     channels = pane.Channels();
     return true;
   };
-  m_spectrum = new SpectrumWindow(m_settings, source, &m_frame);
+  try {
+    m_spectrum = new SpectrumWindow(m_settings, source, &m_frame);
+  } catch (const std::bad_alloc&) {
+    QMessageBox::critical(&m_frame, QStringLiteral("Spectrum Analyzer"),
+                          Qs(std::string(StringText(StringId::kSpectrumNoMemory))));
+    return;
+  }
   m_spectrum->setWindowFlag(Qt::Tool);
   SpectrumWindow* window = m_spectrum;
   connect(window, &QObject::destroyed, this, [this, window] { m_feed->Remove(window); });

@@ -6,6 +6,7 @@
 #include <QAction>
 #include <QApplication>
 #include <QComboBox>
+#include <QDialog>
 #include <QDockWidget>
 #include <QElapsedTimer>
 #include <QImage>
@@ -171,6 +172,25 @@ TEST_F(DisplaysTest, PlaybackMovesTheMeterAndShowsTheToneInTheSpectrumAndXy) {
   test::ProcessEventsFor(600);
   EXPECT_EQ(meter.State().Left(), 0);
   EXPECT_LT(meter.State().HoldLeft(), hold);
+
+  // A filter preview feeds the displays too.
+  core->Settings().Write(setting::kLoopPreview, 0);
+  core->Run().loopPreview = 0;
+  child.View().State().Active().SetSelection(0, 44100 * 4);
+  child.View().PanesChanged();
+  QDialog* filter = frame->OpenFilterWindow(19, QString());
+  ASSERT_NE(filter, nullptr);
+  QPushButton* preview = nullptr;
+  for (QPushButton* button : filter->findChildren<QPushButton*>())
+    if (button->text() == "&Preview") preview = button;
+  ASSERT_NE(preview, nullptr);
+  const uint64_t blocksBefore = displays.Feed().BlocksTaken();
+  const long transformsBefore = spectrum.Analyzer().Transforms();
+  preview->click();  // returns when the preview has drained
+  test::ProcessEventsFor(300);
+  EXPECT_GT(displays.Feed().BlocksTaken(), blocksBefore);
+  EXPECT_GT(spectrum.Analyzer().Transforms(), transformsBefore);
+  filter->close();
 }
 
 TEST_F(DisplaysTest, TimesInTheStatusBarAndTheTimeDisplayAndTypedTimes) {
