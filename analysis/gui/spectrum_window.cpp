@@ -122,7 +122,10 @@ SpectrumWindow::SpectrumWindow(SettingsStore& settings, SourceFormat source, QWi
 
 void SpectrumWindow::TakeSource() {
   int rate = 0, channels = 0;
-  if (m_source && m_source(rate, channels)) m_analyzer.SetSource(rate, channels);
+  if (!m_source || !m_source(rate, channels)) return;
+  const bool newRate = rate > 0 && rate != m_analyzer.SampleRate();
+  m_analyzer.SetSource(rate, channels);
+  if (newRate && m_resolution->count() > 0) FillResolution();  // the entries are in Hz of this rate
 }
 
 void SpectrumWindow::FillResolution() {
