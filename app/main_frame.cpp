@@ -17,6 +17,7 @@
 
 #include "app/app_core.h"
 #include "app/child_frame.h"
+#include "app/display_windows.h"
 #include "app/edit_menu.h"
 #include "app/filter_windows.h"
 #include "app/progress_window.h"
@@ -57,13 +58,19 @@ CMainFrame::CMainFrame(AppCore& core, QWidget* parent)
   m_area->setViewMode(QMdiArea::SubWindowView);
   setCentralWidget(m_area);
   setAcceptDrops(true);
+  m_displays = new DisplayWindows(*this, m_core.Engine(), m_core.Settings(),
+                                  [this] { return m_closing ? nullptr : ActiveChild(); });
   BuildMenus();
   BuildTransport();
   statusBar()->showMessage(QStringLiteral("Ready"));
-  connect(m_area, &QMdiArea::subWindowActivated, this, [this] { UpdateCommands(); });
+  connect(m_area, &QMdiArea::subWindowActivated, this, [this] {
+    UpdateCommands();
+    if (!m_closing) m_displays->UpdateTimes();
+  });
   m_core.Filters().SetProgressWindowHook([this](ProgressModel* model) { ShowProgress(model); });
   resize(1000, 700);
   UpdateCommands();
+  m_displays->RestoreTimeDisplay();
 }
 
 CMainFrame::~CMainFrame() {
@@ -181,6 +188,9 @@ void CMainFrame::BuildMenus() {
             if (CChildFrame* child = ActiveChild(); child != nullptr) child->View().CaretToEnd();
           });
   Command("caretToEnd")->setShortcut(QKeySequence(Qt::Key_End));
+  m_displays->AddCommands(view, [this](QMenu* menu, const QString& name, const QString& text, const QString& tip) {
+    return AddCommand(menu, name, text, tip);
+  });
 
   QMenu* filters = menuBar()->addMenu(QStringLiteral("F&ilters"));
   for (const FilterWindowEntry& entry : FilterWindowEntries()) {
@@ -260,6 +270,7 @@ bool CMainFrame::OpenDocumentWindow(const QString& path, bool recovered) {
     statusBar()->repaint();
   });
   connect(child, &CChildFrame::documentChanged, this, &CMainFrame::UpdateCommands);
+  m_displays->WatchChild(child);
   // The panes' context menu: "Copy", "Paste Over" and "Mute" on the active pane's selection.
   connect(&child->View(), &DocumentView::editRequested, this, [this](const QString& command) {
     if (command == QLatin1String("Copy"))

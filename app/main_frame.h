@@ -23,6 +23,7 @@ namespace ztlive {
 class AppCore;
 class BatchWindow;
 class CChildFrame;
+class DisplayWindows;
 class EditMenu;
 class MultiFilterWindow;
 class ProgressWindow;
@@ -105,6 +106,7 @@ class CMainFrame : public QMainWindow,
   // "Open Playlist...", and the playlist a chop at markers offers: asks for the list's name.
   void OpenPlaylist(const QStringList& files = {});
   EditMenu& Edits() { return *m_editMenu; }
+  DisplayWindows& Displays() { return *m_displays; }
   // ChainWindowHost
   int RunChainOverDocument(FilterChain& chain, bool preview) override;
   bool RunBusy() override;
@@ -151,6 +153,7 @@ class CMainFrame : public QMainWindow,
   QMenu* m_recentMenu = nullptr;
   QMenu* m_undoMenu = nullptr;
   EditMenu* m_editMenu = nullptr;
+  DisplayWindows* m_displays = nullptr;
   QMap<QString, QAction*> m_commands;
   QMap<FilterTypeId, QPointer<QDialog>> m_filterWindows;
   QPointer<ProgressWindow> m_progress;

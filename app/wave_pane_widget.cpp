@@ -97,6 +97,11 @@ void WavePaneWidget::SetCleanDisplay(bool clean) {
   update();
 }
 
+void WavePaneWidget::SetRulerShown(bool shown) {
+  m_rulerShown = shown;
+  update();
+}
+
 void WavePaneWidget::SetActive(bool active) {
   if (active == m_active) return;
   m_active = active;
@@ -115,7 +120,7 @@ PaneRect WavePaneWidget::MouseRect() const {
 
 QRectF WavePaneWidget::LaneRect(int channel) const {
   QRect area = DrawingRect();
-  if (!m_clean) area.setTop(std::min(area.bottom(), area.top() + kRulerHeight));
+  if (RulerShown()) area.setTop(std::min(area.bottom(), area.top() + kRulerHeight));
   const int lanes = std::max(1, m_state.Pane(m_id).FileName().empty() ? 1 : m_state.Pane(m_id).Channels());
   const double height = double(area.height()) / lanes;
   return QRectF(area.left(), area.top() + channel * height, area.width(), height);
@@ -282,7 +287,7 @@ void WavePaneWidget::paintEvent(QPaintEvent*) {
   painter.fillRect(area, m_colours.background);
   painter.setClipRect(area);
   QRect lanes = area;
-  if (!m_clean) {
+  if (RulerShown()) {
     const QRect ruler(area.left(), area.top(), area.width(), std::min(kRulerHeight, area.height()));
     lanes.setTop(ruler.bottom() + 1);
     PaintRuler(painter, ruler);

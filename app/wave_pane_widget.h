@@ -43,6 +43,9 @@ class WavePaneWidget : public QWidget {
   // Clean layout: the lanes alone. Detailed layout: a time ruler on top and amplitude grid lines.
   void SetCleanDisplay(bool clean);
   bool CleanDisplay() const { return m_clean; }
+  // The time ruler on top, also in the clean layout.
+  void SetRulerShown(bool shown);
+  bool RulerShown() const { return !m_clean || m_rulerShown; }
   // The active pane gets a highlighted frame.
   void SetActive(bool active);
 
@@ -96,6 +99,7 @@ class WavePaneWidget : public QWidget {
   PaneId m_id;
   PaneColours m_colours;
   bool m_clean = true;
+  bool m_rulerShown = false;
   bool m_active = false;
   QScrollBar* m_horizontal;
   QScrollBar* m_amplitude;

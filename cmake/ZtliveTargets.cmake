@@ -58,11 +58,12 @@ function(ztlive_test name)
   endif()
 endfunction()
 
-# ztlive_gui_test(<name> SOURCES <files...> [LINKS <targets...>])
+# ztlive_gui_test(<name> [THREADS] [SERIAL] SOURCES <files...> [LINKS <targets...>])
 # A GoogleTest executable of window tests: real widgets under the offscreen platform, with
-# one QApplication, and pictures saved into the build's screenshots folder.
+# one QApplication, and pictures saved into the build's screenshots folder. SERIAL as for
+# ztlive_test.
 function(ztlive_gui_test name)
-  cmake_parse_arguments(ARG "THREADS" "" "SOURCES;LINKS" ${ARGN})
+  cmake_parse_arguments(ARG "THREADS;SERIAL" "" "SOURCES;LINKS" ${ARGN})
   if(ZTLIVE_SANITIZE_THREAD AND NOT ARG_THREADS)
     return()
   endif()
@@ -77,7 +78,11 @@ function(ztlive_gui_test name)
     "ZTLIVE_HOME=${CMAKE_BINARY_DIR}/test-home"
     "XDG_CONFIG_HOME=${CMAKE_BINARY_DIR}/test-home/config"
     "XDG_CACHE_HOME=${CMAKE_BINARY_DIR}/test-home/cache")
-  gtest_discover_tests(${name} DISCOVERY_MODE PRE_TEST)
+  if(ARG_SERIAL)
+    gtest_discover_tests(${name} DISCOVERY_MODE PRE_TEST PROPERTIES RUN_SERIAL TRUE)
+  else()
+    gtest_discover_tests(${name} DISCOVERY_MODE PRE_TEST)
+  endif()
 endfunction()
 
 # ztlive_fuzzer(<name> SOURCES <files...> CORPUS <seed folder> [LINKS <targets...>])

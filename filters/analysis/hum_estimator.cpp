@@ -165,6 +165,10 @@ std::optional<HumEstimate> EstimateHumFundamental(std::span<const double> sample
     if (harmonics.empty()) return std::nullopt;
     f0 = FitFundamental(harmonics);
   }
+  // A lone steady tone is not hum, though it sits on a harmonic of every candidate that
+  // divides it: hum shows its fundamental, or at least three harmonics.
+  const bool hasFundamental = std::any_of(harmonics.begin(), harmonics.end(), [](const Harmonic& h) { return h.number == 1; });
+  if (!hasFundamental && harmonics.size() < 3) return std::nullopt;
   HumEstimate estimate;
   estimate.fundamental = f0;
   estimate.harmonics = static_cast<int>(harmonics.size());

@@ -62,11 +62,15 @@ TEST(HumEstimator, FindsTheFundamentalOfHumAndBuzzOffNominal) {
   }
 }
 
-TEST(HumEstimator, GivesNothingForHissOrTooShortAStretch) {
+TEST(HumEstimator, GivesNothingForHissATestToneOrTooShortAStretch) {
   test::Random random(7);
   std::vector<double> hiss(static_cast<size_t>(5 * kRate));
   for (double& v : hiss) v = (random.Uniform() - 0.5) * 1e5;
   EXPECT_FALSE(EstimateHumFundamental(hiss, kRate).has_value());
+  // 1 kHz is the 20th harmonic of 50 Hz, but a tone alone is not hum.
+  std::vector<double> tone(hiss.size());
+  for (size_t n = 0; n < tone.size(); ++n) tone[n] = hiss[n] + 1e6 * std::sin(2 * M_PI * 1000 * double(n) / kRate);
+  EXPECT_FALSE(EstimateHumFundamental(tone, kRate).has_value());
   const HumCase hum{"", false, 50, 9, true, -30};
   EXPECT_FALSE(EstimateHumFundamental(WithHum(hum, 0.5), kRate).has_value());
   EXPECT_TRUE(EstimateHumFundamental(WithHum(hum, 1.5), kRate).has_value());
