@@ -468,7 +468,7 @@ TEST(BatchPresets, EachRowOffersItsSectionsVisiblePresets) {
       {13, "NotchSetSet", {"Default", "Vinyl crackle", "vinyl 2"}},
       {kMultiFilter, "FilterGraphSet", {"Chain A"}},
       {kNormalizeFilter, "", {}},
-      {22, "", {}},  // no engine yet
+      {23, "", {}},  // no engine yet
       {kNoBatchFilter, "", {}},
   };
   for (const auto& c : cases) {
