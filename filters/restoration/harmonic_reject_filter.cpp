@@ -159,7 +159,8 @@ void HarmonicRejectProcessor::NarrowNotches() {
                         std::exp(-double(m_notchFrames) / (kNarrowingSeconds * m_sampleRate));
   m_notchesNarrowed = excess < 1e-3 * m_notchWidth;
   const double width = m_notchWidth + (m_notchesNarrowed ? 0.0 : excess);
-  for (size_t n = 0; n < m_notchCount; ++n) m_notches[n] = DesignResonator(m_notchCentres[n], width, m_sampleRate);
+  for (size_t n = 0; n < m_notchCount; ++n)
+    m_notches[n] = NotchFrom(DesignResonator(m_notchCentres[n], width, m_sampleRate));
 }
 
 void HarmonicRejectProcessor::ClearFrames() {
@@ -239,34 +240,30 @@ bool HarmonicRejectProcessor::ProcessSpectral(const SampleValue* value, const Sa
   return true;
 }
 
-void HarmonicRejectProcessor::RunNotches(Channel& channel, double* x, size_t count) const {
-  const double removed = 1 - m_attenuation;
-  // Notch after notch over the whole piece: each one's recursion runs alone in its loop.
-  for (size_t n = 0; n < m_notchCount; ++n) {
-    const Resonator r = m_notches[n];
-    ResonatorState s = channel.notches[n];
-    for (size_t i = 0; i < count; ++i) x[i] -= removed * Resonate(r, s, x[i]);
-    channel.notches[n] = s;
-  }
+void HarmonicRejectProcessor::RunNotches(double* frames, size_t count) {
+  const std::span<const NotchCoefficients> notches{m_notches.data(), m_notchCount};
+  if (m_channels == 2)
+    RunNotchCascadeStereo(notches, 1 - m_attenuation, frames, count, m_state[0].notches.data(),
+                          m_state[1].notches.data());
+  else
+    RunNotchCascade(notches, 1 - m_attenuation, frames, count, m_state[0].notches.data());
 }
 
 bool HarmonicRejectProcessor::ProcessNarrow(const SampleValue* begin, const SampleValue* end, WaveStream& out) {
   const auto channels = static_cast<size_t>(m_channels);
   const auto frames = static_cast<size_t>(end - begin) / channels;
-  std::array<double*, 2> cleaned{m_work.data(), m_work.data() + kPieceFrames / 2};
   constexpr size_t piece = kPieceFrames / 2;
+  double* const cleaned = m_work.data();
   for (size_t start = 0; start < frames; start += piece) {
     const size_t count = std::min(piece, frames - start);
     NarrowNotches();
     m_notchFrames += count;
     const SampleValue* input = begin + start * channels;
-    for (size_t c = 0; c < channels; ++c) {
-      for (size_t i = 0; i < count; ++i) cleaned[c][i] = input[i * channels + c];
-      RunNotches(m_state[c], cleaned[c], count);
-    }
-    for (size_t i = 0; i < count; ++i)
-      for (size_t c = 0; c < channels; ++c)
-        if (out.WriteSample(TruncateToSample(Output(input[i * channels + c], cleaned[c][i]))) == 0) return false;
+    const size_t length = count * channels;
+    for (size_t k = 0; k < length; ++k) cleaned[k] = input[k];
+    RunNotches(cleaned, count);
+    for (size_t k = 0; k < length; ++k)
+      if (out.WriteSample(TruncateToSample(Output(input[k], cleaned[k]))) == 0) return false;
   }
   return true;
 }
@@ -275,18 +272,18 @@ bool HarmonicRejectProcessor::DrainFrames(WaveStream& out) {
   // Still owed: the frame's values from its first real one up to where filling stopped.
   const size_t first = m_firstFrame ? kPairs : 0;
   const auto channels = static_cast<size_t>(m_channels);
+  double* const cleaned = m_work.data();
   for (size_t start = first; start < m_filled;) {
     const size_t count = std::min(kPieceFrames / 2, m_filled - start);
     NarrowNotches();
     m_notchFrames += count;
-    std::array<double*, 2> cleaned{m_work.data(), m_work.data() + kPieceFrames / 2};
-    for (size_t c = 0; c < channels; ++c) {
-      std::copy_n(m_state[c].raw.begin() + static_cast<ptrdiff_t>(start), count, cleaned[c]);
-      RunNotches(m_state[c], cleaned[c], count);
-    }
+    for (size_t i = 0; i < count; ++i)
+      for (size_t c = 0; c < channels; ++c) cleaned[i * channels + c] = m_state[c].raw[start + i];
+    RunNotches(cleaned, count);
     for (size_t i = 0; i < count; ++i)
       for (size_t c = 0; c < channels; ++c)
-        if (out.WriteSample(TruncateToSample(Output(m_state[c].raw[start + i], cleaned[c][i]))) == 0) return false;
+        if (out.WriteSample(TruncateToSample(Output(m_state[c].raw[start + i], cleaned[i * channels + c]))) == 0)
+          return false;
     start += count;
   }
   ClearFrames();

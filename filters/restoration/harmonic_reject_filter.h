@@ -25,6 +25,7 @@
 #include "core/sample_value.h"
 #include "filters/framework/filter_processor.h"
 #include "filters/framework/real_fft.h"
+#include "filters/restoration/notch_cascade.h"
 #include "filters/restoration/resonator.h"
 
 namespace ztlive {
@@ -52,8 +53,6 @@ class HarmonicRejectProcessor : public FilterProcessor {
 
   // The notch mask of the spectral method (N values), as last derived.
   const std::vector<double>& NotchMask() const { return m_mask; }
-  // The notches of the narrow method, fundamental first, as last derived.
-  std::span<const Resonator> Notches() const { return {m_notches.data(), m_notchCount}; }
 
  private:
   struct Channel {
@@ -78,8 +77,8 @@ class HarmonicRejectProcessor : public FilterProcessor {
 
   bool ProcessSpectral(const SampleValue* begin, const SampleValue* end, WaveStream& out);
   bool ProcessNarrow(const SampleValue* begin, const SampleValue* end, WaveStream& out);
-  // Runs one channel's values through every notch in turn, in place.
-  void RunNotches(Channel& channel, double* values, size_t count) const;
+  // Runs `count` frames of interleaved values through every notch in turn, in place.
+  void RunNotches(double* frames, size_t count);
   void TransformFrame(Channel& channel);
   // Writes `count` of the N values the transformed frame completes (none for the first
   // frame), then keeps its second half for the next; false when a write failed.
@@ -103,14 +102,14 @@ class HarmonicRejectProcessor : public FilterProcessor {
   double m_attenuation = 1;  // A
   Resonator m_fundamental;
   bool m_fundamentalActive = false;
-  std::array<Resonator, kMaxHarmonic> m_notches{};
+  std::array<NotchCoefficients, kMaxHarmonic> m_notches{};
   std::array<double, kMaxHarmonic> m_notchCentres{};
   size_t m_notchCount = 0;
   double m_notchWidth = 1;      // Hz, where the notches end up
   double m_sampleRate = 44100;
   uint64_t m_notchFrames = 0;   // frames through the notches since they were built
   bool m_notchesNarrowed = false;
-  std::vector<double> m_work;  // one channel's values of a piece, for the narrow method
+  std::vector<double> m_work;  // a piece's values, interleaved, for the narrow method
 };
 
 }  // namespace ztlive

@@ -159,6 +159,27 @@ TEST(HarmonicReject, KeepResidueGivesTheHumAndBypassTheInputInPlace) {
   }
 }
 
+TEST(HarmonicReject, EachStereoChannelComesOutAsItWouldAlone) {
+  using H = HarmonicRejectProcessor;
+  const std::vector<SampleValue> left = Tones(1, 3, kRate, {{50, -30}, {150, -35}, {440, -12}});
+  const std::vector<SampleValue> right = Tones(1, 3, kRate, {{50, -20}, {250, -30}, {660, -15}});
+  std::vector<SampleValue> stereo;
+  for (size_t i = 0; i < left.size(); ++i) stereo.insert(stereo.end(), {left[i], right[i]});
+  for (int method : {H::kSpectral, H::kNarrowNotches}) {
+    SCOPED_TRACE(method);
+    auto run = [method](int channels, const std::vector<SampleValue>& values) {
+      HarmonicRejectProcessor engine;
+      engine.SetValues(Settings(50, 60, 19, H::kOdd, method));
+      return RunEngine(engine, channels, kRate, values);
+    };
+    const std::vector<SampleValue> both = run(2, stereo);
+    const std::vector<SampleValue> alone[2] = {run(1, left), run(1, right)};
+    ASSERT_EQ(both.size(), stereo.size());
+    for (size_t i = 0; i < left.size(); ++i)
+      for (size_t c = 0; c < 2; ++c) ASSERT_NEAR(both[2 * i + c], alone[c][i], 1) << i << " " << c;
+  }
+}
+
 TEST(HarmonicReject, ChangingMethodMidRunNeitherLosesNorRepeatsValues) {
   using H = HarmonicRejectProcessor;
   const std::vector<SampleValue> input = Tones(1, 6, kRate, {{440, -12}});
