@@ -36,8 +36,18 @@ void PackedFft::Init(int n) {
 }
 
 // The stage loops are built twice on x86-64, once for AVX2 with FMA (taken where the processor
-// has them) and once for the baseline; they are most of the brick wall's time.
-#if defined(__x86_64__) && defined(__linux__) && defined(__has_attribute)
+// has them) and once for the baseline; they are most of the brick wall's time. Not in the
+// sanitizer builds: the loader picks the clone before the sanitizer's runtime has started, and
+// the instrumented picker crashes.
+#if defined(__has_feature)
+#if __has_feature(address_sanitizer) || __has_feature(thread_sanitizer)
+#define ZTLIVE_SANITIZED 1
+#endif
+#endif
+#if defined(__SANITIZE_ADDRESS__) || defined(__SANITIZE_THREAD__)
+#define ZTLIVE_SANITIZED 1
+#endif
+#if defined(__x86_64__) && defined(__linux__) && defined(__has_attribute) && !defined(ZTLIVE_SANITIZED)
 #if __has_attribute(target_clones)
 #define ZTLIVE_VECTOR_CLONES __attribute__((target_clones("arch=haswell", "default")))
 #endif
