@@ -8,9 +8,12 @@
 #include <cstdio>
 
 #include "filters/framework/real_fft.h"
+#include "filters/framework/preset_store.h"
 #include "filters/restoration/continuous_noise_filter.h"
 #include "filters/restoration/noise_sampler.h"
+#include "platform/scripted_prompts.h"
 #include "testing/engine_run.h"
+#include "testing/test_folder.h"
 #include "testing/test_signals.h"
 
 namespace ztlive {
@@ -218,6 +221,29 @@ TEST(ContinuousNoiseEstimators, PerBinBypassResidueAndAlignment) {
   // A loud tone passes in place in both channels.
   const std::vector<SampleValue> out = run(tone, 0, 0);
   EXPECT_LT(10 * std::log10(Energy(out, &tone, 10000, 50000) / Energy(tone, nullptr, 10000, 50000)), -40);
+}
+
+// The shipped preset gives the per-bin values and keeps the sampled print; a preset stored
+// before the estimator existed (its fifth value 0) gives the element pairs.
+TEST(ContinuousNoiseEstimators, ShippedAndOldPresetsLoadTheirEstimator) {
+  test::TestFolder home;
+  test::ScopedEnvironment environment("ZTLIVE_HOME", home.Path());
+  ScriptedPrompts prompts;
+  NoiseReductionProcessor engine;
+  engine.prompts = &prompts;
+  const NoisePrint print = SamplePrint(Hiss(20000, -40, 8), 1, 1024);
+  engine.SetNoisePrint(print);
+  ASSERT_EQ(engine.LoadPreset("Tape hiss"), 0);
+  EXPECT_EQ(engine.values, NoiseReductionProcessor::PerBinStartingValues());
+  EXPECT_EQ(engine.values.p[4], NoiseReductionProcessor::kPerBinLogAmplitude);
+  EXPECT_EQ(engine.Print().points[5].left, print.points[5].left);
+  EXPECT_TRUE(prompts.Entries().empty());
+
+  ASSERT_EQ(WritePresetValuesTo("HissfilterSet", "Old", PerBin(0, 300, 70, 1), PresetTextForm::Plain), 1);
+  ASSERT_EQ(WriteNoisePrintRecords("HissfilterSet", "Old", print), 1);
+  ASSERT_EQ(engine.LoadPreset("Old"), 0);
+  EXPECT_EQ(engine.values.p[4], NoiseReductionProcessor::kElementPairs);
+  EXPECT_EQ(engine.values.p[1], 300);
 }
 
 }  // namespace

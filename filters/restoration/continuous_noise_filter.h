@@ -36,6 +36,8 @@ class NoiseReductionProcessor : public FilterProcessor {
 
   static std::unique_ptr<FilterProcessor> Create() { return std::make_unique<NoiseReductionProcessor>(); }
   static const FilterDescriptor& Descriptor();
+  // The values the per-bin estimator starts from (those of the shipped "Tape hiss").
+  static PresetValues PerBinStartingValues();
 
   // The print the engine compares with; sets p[3] from its frame size.
   void SetNoisePrint(const NoisePrint& print);
