@@ -235,7 +235,7 @@ TEST(ContinuousNoiseEstimators, ShippedAndOldPresetsLoadTheirEstimator) {
   engine.SetNoisePrint(print);
   ASSERT_EQ(engine.LoadPreset("Tape hiss"), 0);
   EXPECT_EQ(engine.values, NoiseReductionProcessor::PerBinStartingValues());
-  EXPECT_EQ(engine.values.p[4], NoiseReductionProcessor::kPerBinLogAmplitude);
+  EXPECT_EQ(engine.values.p[4], NoiseReductionProcessor::kPerBinWiener);
   EXPECT_EQ(engine.Print().points[5].left, print.points[5].left);
   EXPECT_TRUE(prompts.Entries().empty());
 

@@ -48,7 +48,7 @@ constexpr std::array<ParameterRecord, 5> kParameters{{
 // (bench/restoration_quality_hiss.py): the per-bin estimator's best values; picking that
 // estimator in the window starts from them.
 constexpr std::array<ReadyPreset, 1> kReadyPresets{{
-    {"Tape hiss", PresetValues{{20, 300, 25, 2, NoiseReductionProcessor::kPerBinLogAmplitude}}},
+    {"Tape hiss", PresetValues{{20, 300, 30, 3, NoiseReductionProcessor::kPerBinWiener}}},
 }};
 
 constexpr FilterDescriptor kDescriptor{

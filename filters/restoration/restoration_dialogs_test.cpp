@@ -568,10 +568,13 @@ TEST_F(NoiseWindow, PickingAPerBinEstimatorStartsFromItsTunedValues) {
   dialog.AttachProcessor(&engine);
   EXPECT_EQ(dialog.EstimatorBox().count(), 3);
   EXPECT_EQ(dialog.EstimatorBox().currentIndex(), 0) << "the element pairs stay the starting choice";
+  dialog.SizeBox().setCurrentIndex(1);  // "512": the tuned size differs
 
   dialog.EstimatorBox().setCurrentIndex(1);
   PresetValues expected = NoiseReductionProcessor::PerBinStartingValues();
+  expected.p[4] = NoiseReductionProcessor::kPerBinLogAmplitude;
   EXPECT_EQ(engine.values, expected);
+  EXPECT_NE(dialog.ShownBins(), 512);
   EXPECT_EQ(dialog.Keeper().Print().bins, dialog.ShownBins()) << "the print follows the frame size";
   EXPECT_EQ(engine.Print().bins, dialog.ShownBins());
 
