@@ -150,6 +150,7 @@ void NoiseReductionProcessor::Derive(double fs) {
     // Without a right channel of its own a mono print serves both.
     BuildNoiseCurve(m_print, c2 == 1, m_bins, channel.noise);
     channel.perBin.Configure(m_bins, memory, m_floor, rule, kPerBinNoiseScale);
+    channel.perBin.SetNoise(channel.noise.data(), 1.0 / (4.0 * double(m_bins) * double(m_bins)));
   }
 }
 
@@ -191,7 +192,7 @@ void NoiseReductionProcessor::TransformFrame(Channel& channel) {
   if (m_estimator == kElementPairs)
     GainByPairs(channel);
   else
-    channel.perBin.Apply(channel.frame.data(), channel.noise.data(), 1.0 / (double(length) * double(length)));
+    channel.perBin.Apply(channel.frame.data());
   fft.Backward(channel.frame.data());
 }
 

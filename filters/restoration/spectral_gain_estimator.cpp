@@ -24,6 +24,7 @@ double ExponentialIntegral(double v) {
 }
 
 SpectralGainEstimator::SpectralGainEstimator(int32_t maxBins) {
+  m_weight.reserve(static_cast<size_t>(maxBins) + 1);
   m_gamma.reserve(static_cast<size_t>(maxBins) + 1);
   m_previous.reserve(static_cast<size_t>(maxBins) + 1);
 }
@@ -31,6 +32,7 @@ SpectralGainEstimator::SpectralGainEstimator(int32_t maxBins) {
 void SpectralGainEstimator::Configure(int32_t bins, double memory, double floor, Rule rule, double noiseScale) {
   if (bins != m_bins) {
     m_bins = bins;
+    m_weight.assign(static_cast<size_t>(bins) + 1, 0.0);
     m_gamma.assign(static_cast<size_t>(bins) + 1, 0.0);
     m_previous.assign(static_cast<size_t>(bins) + 1, 0.0);
     m_first = true;
@@ -53,38 +55,36 @@ double SpectralGainEstimator::Gain(double xi, double gamma) const {
   return std::min(1.0, wiener * std::exp(0.5 * ExponentialIntegral(v)));
 }
 
-void SpectralGainEstimator::Apply(double* frame, const double* noise, double scale) {
+void SpectralGainEstimator::SetNoise(const double* noise, double scale) {
+  const auto n = static_cast<size_t>(m_bins);
+  for (size_t k = 0; k <= n; ++k) m_weight[k] = scale / std::max(noise[std::min(k, n - 1)] * m_noiseScale, 1e-30);
+}
+
+void SpectralGainEstimator::Apply(double* frame) {
   const auto n = static_cast<size_t>(m_bins);
   // Bin k: 0 is DC (frame[0]), 1 ... n - 1 are (frame[2k - 1], frame[2k]), n is Nyquist
-  // (frame[2n - 1]). Bin k uses the noise of the print's element k (the last one for n).
-  const auto power = [&](size_t k) {
-    if (k == 0) return frame[0] * frame[0] * scale;
-    if (k == n) return frame[2 * n - 1] * frame[2 * n - 1] * scale;
-    return (frame[2 * k - 1] * frame[2 * k - 1] + frame[2 * k] * frame[2 * k]) * scale;
-  };
-  for (size_t k = 0; k <= n; ++k) {
-    const double lambda = std::max(noise[std::min(k, n - 1)] * m_noiseScale, 1e-30);
-    m_gamma[k] = power(k) / lambda;
-  }
-  for (size_t k = 0; k <= n; ++k) {
+  // (frame[2n - 1]).
+  m_gamma[0] = frame[0] * frame[0] * m_weight[0];
+  for (size_t k = 1; k < n; ++k)
+    m_gamma[k] = (frame[2 * k - 1] * frame[2 * k - 1] + frame[2 * k] * frame[2 * k]) * m_weight[k];
+  m_gamma[n] = frame[2 * n - 1] * frame[2 * n - 1] * m_weight[n];
+  const double memory = m_first ? 0.0 : m_memory;
+  const auto gainOf = [&](size_t k, double left, double right) {
     // The a-posteriori ratio with its neighbours (1, 2, 1): an isolated peak counts half.
-    const double left = m_gamma[k == 0 ? 1 : k - 1];
-    const double right = m_gamma[k == n ? n - 1 : k + 1];
-    const double gamma = 0.25 * left + 0.5 * m_gamma[k] + 0.25 * right;
+    const double gamma = 0.25 * (left + right) + 0.5 * m_gamma[k];
     const double instant = std::max(gamma - 1.0, 0.0);
-    const double xi = std::max(m_first ? instant : m_memory * m_previous[k] + (1 - m_memory) * instant,
-                               kLeastPrioriRatio);
-    const double gain = std::max(Gain(xi, gamma), m_floor);
+    const double xi = std::max(memory * m_previous[k] + (1 - memory) * instant, kLeastPrioriRatio);
+    const double gain = std::max(m_rule == Rule::Wiener ? xi / (1 + xi) : Gain(xi, gamma), m_floor);
     m_previous[k] = gain * gain * m_gamma[k];
-    if (k == 0) {
-      frame[0] *= gain;
-    } else if (k == n) {
-      frame[2 * n - 1] *= gain;
-    } else {
-      frame[2 * k - 1] *= gain;
-      frame[2 * k] *= gain;
-    }
+    return gain;
+  };
+  frame[0] *= gainOf(0, m_gamma[1], m_gamma[1]);
+  for (size_t k = 1; k < n; ++k) {
+    const double gain = gainOf(k, m_gamma[k - 1], m_gamma[k + 1]);
+    frame[2 * k - 1] *= gain;
+    frame[2 * k] *= gain;
   }
+  frame[2 * n - 1] *= gainOf(n, m_gamma[n - 1], m_gamma[n - 1]);
   m_first = false;
 }
 

@@ -22,9 +22,11 @@ class SpectralGainEstimator {
   void Configure(int32_t bins, double memory, double floor, Rule rule, double noiseScale);
   // Forgets the previous frames.
   void Reset();
-  // Multiplies each bin of the halfcomplex frame (2 * bins values) by its gain. noise[j] is
-  // the noise power of bin j (j < bins) in the units of |X|^2 * scale.
-  void Apply(double* frame, const double* noise, double scale);
+  // The noise: noise[j] is the power of bin j (j < bins; the last serves Nyquist too) in the
+  // units of |X|^2 * scale. After Configure, before Apply.
+  void SetNoise(const double* noise, double scale);
+  // Multiplies each bin of the halfcomplex frame (2 * bins values) by its gain.
+  void Apply(double* frame);
 
   int32_t Bins() const { return m_bins; }
 
@@ -37,6 +39,7 @@ class SpectralGainEstimator {
   double m_noiseScale = 1;
   Rule m_rule = Rule::LogSpectralAmplitude;
   bool m_first = true;
+  std::vector<double> m_weight;    // scale / noise power, bins + 1
   std::vector<double> m_gamma;     // a-posteriori ratio of this frame, bins + 1
   std::vector<double> m_previous;  // |gain * X|^2 / noise of the previous frame, bins + 1
 };
