@@ -246,5 +246,13 @@ TEST(ContinuousNoiseEstimators, ShippedAndOldPresetsLoadTheirEstimator) {
   EXPECT_EQ(engine.values.p[1], 300);
 }
 
+TEST(ContinuousNoiseEstimators, ExponentialIntegralOnBothSidesOfOne) {
+  const struct {
+    double v, e1;
+  } cases[] = {{0.01, 4.0379295765}, {0.1, 1.8229239584}, {0.5, 0.5597735948}, {0.99, 0.2230998258},
+               {1.0, 0.2193839344}, {2.0, 0.0489005107}, {5.0, 0.0011482956}, {20.0, 9.8355252e-11}};
+  for (const auto& c : cases) EXPECT_NEAR(ExponentialIntegral(c.v) / c.e1, 1.0, 1e-3) << c.v;
+}
+
 }  // namespace
 }  // namespace ztlive

@@ -44,7 +44,7 @@ class SpectralGainEstimator {
   std::vector<double> m_previous;  // |gain * X|^2 / noise of the previous frame, bins + 1
 };
 
-// The exponential integral E1(v) for v > 0, to about 1e-5 relative.
+// The exponential integral E1(v) for v > 0, to about 1e-3 relative (enough for a gain).
 double ExponentialIntegral(double v);
 
 }  // namespace ztlive
