@@ -391,6 +391,15 @@ TEST(Cli, TheRestorationFiltersRunFromTheCommandLine) {
   const double hissAfter = std::stod(SoxStat(files.File("cleanlead.wav"), "RMS lev dB").substr(10));
   EXPECT_LT(hissAfter, hissBefore - 10) << "the hiss alone drops";
 
+  // The shipped "Tape hiss" (the per-bin estimator) with the print of the same stretch.
+  const CliResult tape = RunCli({"process", "--filter", "continuous-noise", "--preset", "Tape hiss", "--noise-from",
+                                 "0.1", "--noise-to", "0.9", noisy, files.File("tape.wav")},
+                                home.Path());
+  ASSERT_EQ(tape.exitCode, 0) << tape.err;
+  ASSERT_EQ(std::system(("sox " + files.File("tape.wav") + " " + files.File("tapelead.wav") + " trim 0.2 0.6").c_str()), 0);
+  EXPECT_LT(std::stod(SoxStat(files.File("tapelead.wav"), "RMS lev dB").substr(10)), hissBefore - 15);
+  EXPECT_NE(SoxStat(files.File("tape.wav"), "Length s").find("4.000"), std::string::npos);
+
   const CliResult clicks = RunCli({"--yes", "process", "--filter", "impulse", "--values", "2000,7,0,0,1,1", noisy,
                                    files.File("declicked.wav")},
                                   home.Path());

@@ -26,6 +26,7 @@ constexpr int kAttack = 0;
 constexpr int kRelease = 1;
 constexpr int kAttenuation = 2;
 constexpr int kFrameSize = 3;         // the index of the "FFT Size" choice
+constexpr int kEstimator = 4;         // the index of the "Estimator" choice
 constexpr int kShiftMiddle = 50;      // the scroll bar's thumb rests here between steps
 
 // N for a frame size index: 256 for the first choice, doubling with each.
@@ -74,6 +75,7 @@ ContinuousNoiseDialog::ContinuousNoiseDialog(FilterWindowHost& host, QWidget* pa
 
   auto* bottom = new QHBoxLayout;
   bottom->addWidget(controls.Widget(kFrameSize));  // "FFT Size" and its list
+  bottom->addWidget(controls.Widget(kEstimator));
   bottom->addSpacing(12);
   bottom->addWidget(m_sampleButton);
   bottom->addWidget(m_resetButton);
@@ -107,6 +109,7 @@ int32_t ContinuousNoiseDialog::ShownBins() const { return BinsOfIndex(Controls()
 
 void ContinuousNoiseDialog::ShowValues(const PresetValues& stored) {
   FilterSettingsDialog::ShowValues(stored);
+  m_shownEstimator = Controls().Values().p[kEstimator];
   // The print always belongs to the frame size shown.
   if (m_keeper.HasPrint() && m_keeper.Print().bins != ShownBins()) {
     m_keeper.FitToBins(ShownBins());
@@ -176,6 +179,15 @@ void ContinuousNoiseDialog::ShiftBarAction(int action) {
 
 void ContinuousNoiseDialog::ControlEdited(int index) {
   if (m_sampling) return;
+  const int32_t estimator = Controls().Values().p[kEstimator];
+  if (index == kEstimator && m_shownEstimator == NoiseReductionProcessor::kElementPairs &&
+      estimator != NoiseReductionProcessor::kElementPairs) {
+    // The per-bin estimator starts from its own tuned values.
+    PresetValues start = NoiseReductionProcessor::PerBinStartingValues();
+    start.p[kEstimator] = estimator;
+    ShowValues(Descriptor().presetRecord.Store(start));  // fits the print to the frame size
+  }
+  m_shownEstimator = estimator;
   if (index == kFrameSize && m_keeper.HasPrint()) {
     m_keeper.FitToBins(ShownBins());
     PrintChanged();
@@ -223,6 +235,8 @@ void ContinuousNoiseDialog::PresetLoaded(const std::string& name) {
 void ContinuousNoiseDialog::LoadPrintOf(const std::string& name, int32_t storedIndex) {
   NoisePrint print = m_keeper.Print();
   if (!ReadNoisePrintRecords(Logic().Presets().Section(), name, print)) {
+    // A shipped preset brings no print: the sampled one stays.
+    if (Descriptor().FindReadyPreset(name) != nullptr) return;
     m_host.WindowPrompts().Show(StringText(StringId::kPresetLoadFailed), "", PromptIcon::Error);
     return;  // the print stays as it was
   }

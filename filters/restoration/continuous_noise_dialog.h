@@ -4,10 +4,11 @@
 //                                               | the noise print's level    |  Threshold
 //                                               | over frequency             |   [^]
 //                                               +----------------------------+   [v]
-//   FFT Size [2048 v]   [Sample Noise] [Reset]   [ ] Keep Residue
+//   FFT Size [2048 v] Estimator [Element pairs v]  [Sample Noise] [Reset]   [ ] Keep Residue
 //
-// Any change sends (p[0] attack, p[1] release, p[2] attenuation, p[3] frame size index) to
-// the engines. The window keeps the noise print: "Sample Noise" runs the noise sampler over
+// Any change sends (p[0] attack, p[1] release, p[2] attenuation, p[3] frame size index,
+// p[4] estimator) to the engines; a change from the element pairs to a per-bin estimator
+// starts that estimator from its tuned values. The window keeps the noise print: "Sample Noise" runs the noise sampler over
 // the source's selection and reduces its spectrum to the print; the scroll bar moves the
 // whole print up or down; "Reset" rebuilds it from the last sample. Every change of the print
 // reaches the engines with the values, and a run gets it before it starts. Presets keep the
@@ -65,6 +66,7 @@ class ContinuousNoiseDialog : public FilterSettingsDialog {
   SliderEditPair& AttenuationPair() { return *Controls().Pair(2); }
   SliderEditPair& ReleasePair() { return *Controls().Pair(1); }
   QComboBox& SizeBox() { return *Controls().Combo(3); }
+  QComboBox& EstimatorBox() { return *Controls().Combo(4); }
   NoisePrintGraph& Graph() { return *m_graph; }
   QScrollBar& ShiftBar() { return *m_shiftBar; }
   QPushButton& SampleButton() { return *m_sampleButton; }
@@ -105,6 +107,7 @@ class ContinuousNoiseDialog : public FilterSettingsDialog {
   uint32_t m_samplingRate = NoisePrintKeeper::kDefaultRate;
   bool m_sampling = false;     // a sampling run of this window is in progress
   bool m_sampleTaken = false;  // the sampling run delivered its result
+  int32_t m_shownEstimator = 0;  // p[4] as last shown, to see a change from the element pairs
   NoisePrintGraph* m_graph;
   QScrollBar* m_shiftBar;
   QPushButton* m_sampleButton;

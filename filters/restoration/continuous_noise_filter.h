@@ -2,7 +2,9 @@
 // Each channel runs through half-overlapping Hamming-windowed frames of 2N values; every
 // pair of the transform whose power does not rise above the print is turned down (smoothed
 // by an attack low pass and a release hold, never below the floor), and the frames are added
-// back together.
+// back together. p[4] picks the estimator: 0 those element pairs, 1 and 2 each bin on its
+// own with a decision-directed gain (log-spectral-amplitude or Wiener rule, see
+// spectral_gain_estimator.h), the floor still from the attenuation and the same print.
 #pragma once
 
 #include <array>
@@ -12,12 +14,15 @@
 #include "filters/framework/filter_processor.h"
 #include "filters/framework/real_fft.h"
 #include "filters/restoration/noise_print.h"
+#include "filters/restoration/spectral_gain_estimator.h"
 
 namespace ztlive {
 
 class NoiseReductionProcessor : public FilterProcessor {
  public:
   static constexpr int32_t kMaxBins = 8192;
+  // p[4]: the estimator.
+  enum Estimator : int32_t { kElementPairs = 0, kPerBinLogAmplitude = 1, kPerBinWiener = 2 };
 
   NoiseReductionProcessor();
   int32_t GetHistoryLength() override;
@@ -31,6 +36,8 @@ class NoiseReductionProcessor : public FilterProcessor {
 
   static std::unique_ptr<FilterProcessor> Create() { return std::make_unique<NoiseReductionProcessor>(); }
   static const FilterDescriptor& Descriptor();
+  // The values the per-bin estimator starts from (those of the shipped "Tape hiss").
+  static PresetValues PerBinStartingValues();
 
   // The print the engine compares with; sets p[3] from its frame size.
   void SetNoisePrint(const NoisePrint& print);
@@ -45,11 +52,13 @@ class NoiseReductionProcessor : public FilterProcessor {
     std::vector<double> smoother; // s[j], N
     std::vector<double> hold;     // h[j], N
     std::vector<double> noise;    // the noise power curve, N
+    SpectralGainEstimator perBin{kMaxBins};
   };
 
   void Derive(double fs);
   void ClearState();
   void TransformFrame(Channel& channel);
+  void GainByPairs(Channel& channel);
   // Writes `count` of the N values the transformed frame completes (none for the first
   // frame), then keeps its second half for the next; false when a write failed.
   bool CompleteFrame(WaveStream& out, size_t count);
@@ -73,6 +82,7 @@ class NoiseReductionProcessor : public FilterProcessor {
   double m_release = 0;
   double m_floor = 1;
   double m_strength = 1;
+  int32_t m_estimator = kElementPairs;
 };
 
 }  // namespace ztlive

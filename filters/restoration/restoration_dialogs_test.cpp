@@ -559,5 +559,34 @@ TEST_F(NoiseWindow, PresetsKeepThePrintAcrossWindows) {
   EXPECT_EQ(host->FileRun().activePresetValues, Values({30, 300, 70, 1}));
 }
 
+TEST_F(NoiseWindow, PickingAPerBinEstimatorStartsFromItsTunedValues) {
+  auto host = HostOnHiss();
+  ContinuousNoiseDialog dialog(*host);
+  dialog.show();
+  Click(dialog.SampleButton());
+  NoiseReductionProcessor engine;
+  dialog.AttachProcessor(&engine);
+  EXPECT_EQ(dialog.EstimatorBox().count(), 3);
+  EXPECT_EQ(dialog.EstimatorBox().currentIndex(), 0) << "the element pairs stay the starting choice";
+  dialog.SizeBox().setCurrentIndex(1);  // "512": the tuned size differs
+
+  dialog.EstimatorBox().setCurrentIndex(1);
+  PresetValues expected = NoiseReductionProcessor::PerBinStartingValues();
+  expected.p[4] = NoiseReductionProcessor::kPerBinLogAmplitude;
+  EXPECT_EQ(engine.values, expected);
+  EXPECT_NE(dialog.ShownBins(), 512);
+  EXPECT_EQ(dialog.Keeper().Print().bins, dialog.ShownBins()) << "the print follows the frame size";
+  EXPECT_EQ(engine.Print().bins, dialog.ShownBins());
+
+  // From one per-bin rule to the other the user's values stay.
+  TypeValue(dialog.ReleasePair(), 120);
+  dialog.EstimatorBox().setCurrentIndex(2);
+  expected.p[1] = 120;
+  expected.p[4] = NoiseReductionProcessor::kPerBinWiener;
+  EXPECT_EQ(engine.values, expected);
+  dialog.AttachProcessor(nullptr);
+  test::SaveScreenshot(dialog, "continuous_noise_window_per_bin");
+}
+
 }  // namespace
 }  // namespace ztlive

@@ -1,0 +1,91 @@
+#include "filters/restoration/spectral_gain_estimator.h"
+
+#include <algorithm>
+#include <cmath>
+
+namespace ztlive {
+
+namespace {
+
+// The least a-priori ratio the estimate may reach (-25 dB): below it the gain follows the floor.
+constexpr double kLeastPrioriRatio = 0.0031622776601683794;
+
+}  // namespace
+
+double ExponentialIntegral(double v) {
+  v = std::max(v, 1e-12);
+  if (v < 1.0) {
+    // -gamma - ln v + v - v^2/4 + v^3/18 - v^4/96 + v^5/600
+    return -0.5772156649015329 - std::log(v) + v * (1 - v * (0.25 - v * (1.0 / 18 - v * (1.0 / 96 - v / 600))));
+  }
+  const double numerator = v * v + 2.334733 * v + 0.250621;
+  const double denominator = v * v + 3.330657 * v + 1.681534;
+  return std::exp(-v) / v * numerator / denominator;
+}
+
+SpectralGainEstimator::SpectralGainEstimator(int32_t maxBins) {
+  m_weight.reserve(static_cast<size_t>(maxBins) + 1);
+  m_gamma.reserve(static_cast<size_t>(maxBins) + 1);
+  m_previous.reserve(static_cast<size_t>(maxBins) + 1);
+}
+
+void SpectralGainEstimator::Configure(int32_t bins, double memory, double floor, Rule rule, double noiseScale) {
+  if (bins != m_bins) {
+    m_bins = bins;
+    m_weight.assign(static_cast<size_t>(bins) + 1, 0.0);
+    m_gamma.assign(static_cast<size_t>(bins) + 1, 0.0);
+    m_previous.assign(static_cast<size_t>(bins) + 1, 0.0);
+    m_first = true;
+  }
+  m_memory = std::clamp(memory, 0.0, 0.999);
+  m_floor = std::clamp(floor, 0.0, 1.0);
+  m_rule = rule;
+  m_noiseScale = noiseScale;
+}
+
+void SpectralGainEstimator::Reset() {
+  std::fill(m_previous.begin(), m_previous.end(), 0.0);
+  m_first = true;
+}
+
+double SpectralGainEstimator::Gain(double xi, double gamma) const {
+  const double wiener = xi / (1 + xi);
+  if (m_rule == Rule::Wiener) return wiener;
+  const double v = wiener * gamma;
+  return std::min(1.0, wiener * std::exp(0.5 * ExponentialIntegral(v)));
+}
+
+void SpectralGainEstimator::SetNoise(const double* noise, double scale) {
+  const auto n = static_cast<size_t>(m_bins);
+  for (size_t k = 0; k <= n; ++k) m_weight[k] = scale / std::max(noise[std::min(k, n - 1)] * m_noiseScale, 1e-30);
+}
+
+void SpectralGainEstimator::Apply(double* frame) {
+  const auto n = static_cast<size_t>(m_bins);
+  // Bin k: 0 is DC (frame[0]), 1 ... n - 1 are (frame[2k - 1], frame[2k]), n is Nyquist
+  // (frame[2n - 1]).
+  m_gamma[0] = frame[0] * frame[0] * m_weight[0];
+  for (size_t k = 1; k < n; ++k)
+    m_gamma[k] = (frame[2 * k - 1] * frame[2 * k - 1] + frame[2 * k] * frame[2 * k]) * m_weight[k];
+  m_gamma[n] = frame[2 * n - 1] * frame[2 * n - 1] * m_weight[n];
+  const double memory = m_first ? 0.0 : m_memory;
+  const auto gainOf = [&](size_t k, double left, double right) {
+    // The a-posteriori ratio with its neighbours (1, 2, 1): an isolated peak counts half.
+    const double gamma = 0.25 * (left + right) + 0.5 * m_gamma[k];
+    const double instant = std::max(gamma - 1.0, 0.0);
+    const double xi = std::max(memory * m_previous[k] + (1 - memory) * instant, kLeastPrioriRatio);
+    const double gain = std::max(m_rule == Rule::Wiener ? xi / (1 + xi) : Gain(xi, gamma), m_floor);
+    m_previous[k] = gain * gain * m_gamma[k];
+    return gain;
+  };
+  frame[0] *= gainOf(0, m_gamma[1], m_gamma[1]);
+  for (size_t k = 1; k < n; ++k) {
+    const double gain = gainOf(k, m_gamma[k - 1], m_gamma[k + 1]);
+    frame[2 * k - 1] *= gain;
+    frame[2 * k] *= gain;
+  }
+  frame[2 * n - 1] *= gainOf(n, m_gamma[n - 1], m_gamma[n - 1]);
+  m_first = false;
+}
+
+}  // namespace ztlive
