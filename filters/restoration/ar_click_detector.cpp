@@ -11,6 +11,12 @@ constexpr size_t kMask = ArClickDetector::kContext - 1;
 static_assert((ArClickDetector::kContext & kMask) == 0, "the context ring is a power of two");
 constexpr double kMedianToSigma = 1.0 / 0.6745;
 constexpr double kLevelFloor = 2.0;  // in sample units: digital silence still has a threshold
+constexpr double kRelativeFloor = 1e-3;  // and a level never below -60 dB of the context's
+// Pulls the model's poles slightly inwards, so that a prediction left to run on its own
+// inside a long click decays instead of growing.
+constexpr double kBandwidthExpansion = 0.9999;
+// The prediction inside a click is trusted at most this many times less than one step ahead.
+constexpr double kMostWidening = 8.0;
 }  // namespace
 
 void ArClickDetector::Allocate() {
@@ -33,6 +39,7 @@ void ArClickDetector::Reset() {
   m_widening.fill(1.0);
   m_written = m_sinceFit = m_held = 0;
   m_level = 0;
+  m_floor = kLevelFloor;
   m_fitted = false;
   m_prediction = 0;
 }
@@ -55,7 +62,7 @@ ArClickDetector::Verdict ArClickDetector::Examine(double x, double ahead) {
   for (size_t k = 0; k < kOrder; ++k) rawPrediction += m_coefficients[k] * m_raw[(at - 1 - k) & kMask];
   m_errors[at & (2 * kAhead - 1)] = std::abs(ahead - rawPrediction);
   if (m_fitted && m_written % kLevelEvery == 0)
-    m_level = std::max(std::max(Median(0), Median(kAhead)) * kMedianToSigma, kLevelFloor);
+    m_level = std::max(std::max(Median(0), Median(kAhead)) * kMedianToSigma, m_floor);
 
   double prediction = 0;
   for (size_t k = 0; k < kOrder; ++k) prediction += m_coefficients[k] * m_context[(m_written - 1 - k) & kMask];
@@ -82,15 +89,18 @@ void ArClickDetector::Refit() {
   // The model, fitted to the clean context oldest first.
   const size_t count = std::min(m_written, kContext);
   for (size_t i = 0; i < count; ++i) m_scratch[i] = m_context[(m_written - count + i) & kMask];
-  if (count <= 2 * kOrder) return;
+  if (count < kContext) return;  // judging starts once the context is whole
   double energy = 0;
   for (size_t i = 0; i < count; ++i) energy += m_scratch[i] * m_scratch[i];
+  m_floor = std::max(kLevelFloor, kRelativeFloor * std::sqrt(energy / double(count)));
   if (energy <= 0) {
     std::fill(m_coefficients.begin(), m_coefficients.end(), 0.0);
     m_fitted = true;
     return;
   }
   BurgCoefficients(m_scratch.data(), count, kOrder, m_coefficients, m_burg);
+  double expansion = 1.0;
+  for (double& d : m_coefficients) d *= (expansion *= kBandwidthExpansion);
   m_fitted = true;
   // How far the prediction strays when it runs on its own: the running sum of the model's
   // squared impulse response (the first term is the one-step error itself).
@@ -102,7 +112,7 @@ void ArClickDetector::Refit() {
     for (size_t k = kOrder; k-- > 1;) recent[k] = recent[k - 1];
     recent[0] = h;
     sum += h * h;
-    m_widening[j] = std::sqrt(std::min(sum, 1e6));
+    m_widening[j] = std::sqrt(std::min(sum, kMostWidening * kMostWidening));
   }
 }
 

@@ -65,6 +65,7 @@ class ArClickDetector {
   size_t m_sinceFit = 0;
   size_t m_held = 0;        // samples held so far in the current click
   bool m_fitted = false;
+  double m_floor = 2.0;     // the least level, from the context's loudness
   double m_level = 0;       // robust error level; 0 until the first fit
   double m_prediction = 0;
 };

@@ -113,7 +113,7 @@ void ImpulseProcessor::Derive(double fs) {
   m_medianMode = values.p[2] == 0;
   m_modelMode = values.p[2] == kModelBased;
   // The model-based detector reads the threshold in thousandths of the error's robust level.
-  for (ArClickDetector& model : m_models) model.SetSigmas(values.p[0] / 1000.0);
+  for (ArClickDetector& model : m_models) model.SetSigmas(values.p[0] / 500.0);
   m_hqGain = 1.0;
   double f2 = f1;
   if (values.p[2] == 2) {
@@ -270,6 +270,14 @@ void ImpulseProcessor::Rebuild(int channel, const SampleValue* value, int stride
     const SampleValue* newest = in.End() + in.LookAhead() - 1;
     const auto before = static_cast<size_t>((lastBefore - oldest) / stride + 1);
     const auto after = static_cast<size_t>((newest - firstAfter) / stride + 1);
+    if (m_modelMode) {
+      // The stretch written is a + 1 ... -G - 1, between the good samples a and -G.
+      rebuilt[0] = *lastBefore;
+      if (n > 1)
+        GapPrediction(lastBefore, before, firstAfter, after, static_cast<size_t>(n - 1), stride, rebuilt + 1, 1,
+                      m_prediction);
+      return;
+    }
     GapPrediction(lastBefore, before, firstAfter, after, static_cast<size_t>(n), stride, rebuilt, 1, m_prediction);
     return;
   }
