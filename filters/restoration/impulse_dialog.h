@@ -4,6 +4,7 @@
 //                                   | o 78's           |  | o Speed        |
 //                                   | o Vinyl LP       |  | o Accuracy     |
 //                                   | o HQ Mode        |  +----------------+
+//                                   | o Model-Based    |
 //                                   +------------------+
 //                                   [ ] Keep Residue
 //

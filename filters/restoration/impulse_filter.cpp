@@ -48,6 +48,13 @@ constexpr std::array<ParameterRecord, 6> kParameters{{
 // stored and is off after a load.
 constexpr PresetRecordRule kStoredOrder{{0, 1, 4, 2, 5, -1, -1, -1, -1, -1, -1}, 5, 5, {3, -1}};
 
+// Ready presets for the model-based detector, in the stored order (threshold, size, tracking,
+// recording type, quality), tuned on generated music and speech (bench/restoration_quality_clicks.py).
+constexpr std::array<ReadyPreset, 2> kReadyPresets{{
+    {"78 rpm clicks", PresetValues{{8000, 7, 1, ImpulseProcessor::kModelBased, 1}}},
+    {"Vinyl crackle", PresetValues{{8000, 2, 1, ImpulseProcessor::kModelBased, 1}}},
+}};
+
 constexpr FilterDescriptor kDescriptor{
     .typeId = 15,
     .sectionBase = "Impulse",
@@ -61,6 +68,7 @@ constexpr FilterDescriptor kDescriptor{
     .presetRecord = kStoredOrder,
     .traits = {.countsClicks = true},
     .create = &ImpulseProcessor::Create,
+    .readyPresets = kReadyPresets,
 };
 
 }  // namespace
@@ -112,8 +120,14 @@ void ImpulseProcessor::Derive(double fs) {
   m_quietTarget = values.p[1];
   m_medianMode = values.p[2] == 0;
   m_modelMode = values.p[2] == kModelBased;
-  // The model-based detector reads the threshold in thousandths of the error's robust level.
-  for (ArClickDetector& model : m_models) model.SetSigmas(values.p[0] / 500.0);
+  // The model-based detector reads the threshold in 0.003 of the error's robust level: the
+  // starting 8000 is 24 levels, the best on the tuning material.
+  for (ArClickDetector& model : m_models) model.SetSigmas(values.p[0] * 0.003);
+  // The described detectors treat the first samples as a click's start; the model-based one
+  // starts quiet, so the stream's beginning passes unchanged.
+  if (m_modelMode)
+    for (Channel& channel : m_channels)
+      if (channel.offset == 0) channel.quiet = std::max(channel.quiet, m_quietTarget);
   m_hqGain = 1.0;
   double f2 = f1;
   if (values.p[2] == 2) {
