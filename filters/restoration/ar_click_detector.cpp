@@ -39,15 +39,17 @@ void ArClickDetector::Reset() {
   m_widening.fill(1.0);
   m_written = m_sinceFit = m_held = 0;
   m_level = 0;
+  m_aheadMedians.fill(0.0);
+  m_levelUpdates = 0;
   m_floor = kLevelFloor;
   m_fitted = false;
   m_prediction = 0;
 }
 
-double ArClickDetector::Median(size_t from) {
-  // The median of kAhead errors starting `from` places into the error ring (oldest first).
+double ArClickDetector::AheadMedian() {
+  // The median of the errors of this sample and the kAhead - 1 after it.
   const size_t base = m_written & (2 * kAhead - 1);
-  for (size_t i = 0; i < kAhead; ++i) m_scratch[i] = m_errors[(base + from + i) & (2 * kAhead - 1)];
+  for (size_t i = 0; i < kAhead; ++i) m_scratch[i] = m_errors[(base + i) & (2 * kAhead - 1)];
   auto middle = m_scratch.begin() + static_cast<std::ptrdiff_t>(kAhead / 2);
   std::nth_element(m_scratch.begin(), middle, m_scratch.begin() + static_cast<std::ptrdiff_t>(kAhead));
   return *middle;
@@ -61,8 +63,12 @@ ArClickDetector::Verdict ArClickDetector::Examine(double x, double ahead) {
   double rawPrediction = 0;
   for (size_t k = 0; k < kOrder; ++k) rawPrediction += m_coefficients[k] * m_raw[(at - 1 - k) & kMask];
   m_errors[at & (2 * kAhead - 1)] = std::abs(ahead - rawPrediction);
-  if (m_fitted && m_written % kLevelEvery == 0)
-    m_level = std::max(std::max(Median(0), Median(kAhead)) * kMedianToSigma, m_floor);
+  if (m_written % kLevelEvery == 0) {
+    const size_t slot = m_levelUpdates++ % m_aheadMedians.size();
+    const double behind = m_aheadMedians[slot];  // stored kAhead samples ago
+    m_aheadMedians[slot] = AheadMedian();
+    if (m_fitted) m_level = std::max(std::max(behind, m_aheadMedians[slot]) * kMedianToSigma, m_floor);
+  }
 
   double prediction = 0;
   for (size_t k = 0; k < kOrder; ++k) prediction += m_coefficients[k] * m_context[(m_written - 1 - k) & kMask];

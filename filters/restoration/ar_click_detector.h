@@ -22,10 +22,10 @@ class ArClickDetector {
  public:
   static constexpr size_t kOrder = 20;
   static constexpr size_t kContext = 1024;   // samples the model and the level are fitted to
-  static constexpr size_t kRefit = 256;      // samples between fits
-  static constexpr size_t kMaxHeld = 512;    // the widening table's length
+  static constexpr size_t kRefit = 512;      // samples between fits
+  static constexpr size_t kMaxHeld = 256;    // the widening table's length
   static constexpr size_t kAhead = 256;      // how far ahead the level looks, and back
-  static constexpr size_t kLevelEvery = 32;  // samples between level updates
+  static constexpr size_t kLevelEvery = 64;  // samples between level updates
 
   // Sizes every buffer; throws std::bad_alloc. Then Reset.
   void Allocate();
@@ -51,7 +51,7 @@ class ArClickDetector {
 
  private:
   void Refit();
-  double Median(size_t from);
+  double AheadMedian();
 
   double m_sigmas = 4.0;
   std::vector<double> m_context;      // ring of kContext clean samples
@@ -68,6 +68,10 @@ class ArClickDetector {
   double m_floor = 2.0;     // the least level, from the context's loudness
   double m_level = 0;       // robust error level; 0 until the first fit
   double m_prediction = 0;
+  // The medians of the errors ahead, as they were at the last level updates: the one
+  // kAhead / kLevelEvery updates back is the median of the errors just behind now.
+  std::array<double, kAhead / kLevelEvery> m_aheadMedians{};
+  size_t m_levelUpdates = 0;
 };
 
 }  // namespace ztlive

@@ -125,7 +125,7 @@ PresetValues ImpulseValues(int type, int quality) {
 //    qualities give the same; it finds most clicks but also takes some of the music's and the
 //    voice's sharpest moments for clicks, whose repair is the error outside.
 constexpr double kLeastRemoved[4][2] = {{0.45, 0.85}, {0.20, 0.30}, {0.45, 0.90}, {0.75, 0.75}};
-constexpr double kMostOutsideDb[4][2] = {{-65, -4}, {-45, -35}, {-45, -8}, {-15, -15}};
+constexpr double kMostOutsideDb[4][2] = {{-65, -4}, {-45, -35}, {-45, -8}, {-13, -13}};
 
 TEST(ImpulseFilter, RemovesClicksFromMusicAndSpeechInEveryMode) {
   for (const bool speech : {false, true}) {
