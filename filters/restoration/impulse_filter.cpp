@@ -120,6 +120,9 @@ void ImpulseProcessor::Derive(double fs) {
   m_quietTarget = values.p[1];
   m_medianMode = values.p[2] == 0;
   m_modelMode = values.p[2] == kModelBased;
+  // A prediction left to run on its own for long strays; the model-based detector ends its
+  // clicks sooner, since the clicks it is meant for are at most some 60 samples wide.
+  m_maxClick = m_modelMode ? kModelMaxClick : kMaxClick;
   // The model-based detector reads the threshold in 0.003 of the error's robust level: the
   // starting 8000 is 24 levels, the best on the tuning material.
   for (ArClickDetector& model : m_models) model.SetSigmas(values.p[0] * 0.003);
@@ -206,7 +209,7 @@ bool ImpulseProcessor::Advance(int channel, const SampleValue* value, int stride
   }
 
   const bool quiet = magnitude <= threshold;
-  if ((quiet && s.quiet >= m_quietTarget) || -s.offset >= kMaxClick) {
+  if ((quiet && s.quiet >= m_quietTarget) || -s.offset >= m_maxClick) {
     if (s.offset < 0) return EndClick(channel, value, stride, in, sink);
     if (s.delay < s.guard + 3) {
       ++s.delay;

@@ -21,6 +21,7 @@ class ImpulseProcessor : public FilterProcessor {
   static constexpr int kRingValues = 8192;    // the stereo output ring: 4096 frames
   static constexpr int kSmoothingHalf = 16;   // Savitzky-Golay window: 16 each side
   static constexpr int kModelBased = 3;       // the recording type of the model-based detector
+  static constexpr int kModelMaxClick = 64;   // its clicks are ended by force sooner
 
   ImpulseProcessor();
   int Prepare(WaveStream& in, WaveStream& out) override;
@@ -71,6 +72,7 @@ class ImpulseProcessor : public FilterProcessor {
   int32_t m_quietTarget = 7;
   bool m_medianMode = false;
   bool m_modelMode = false;     // the model-based detector judges, prediction repairs
+  int32_t m_maxClick = kMaxClick;
   bool m_keepResidue = false;  // this block outputs the clicks instead of the repair
   int32_t m_quality = 0;
 
