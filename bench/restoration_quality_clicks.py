@@ -1,6 +1,6 @@
 #!/usr/bin/env python3
 """Click and crackle removal quality: the impulse filter's model-based detector and its
-described detectors against ffmpeg's adeclick, on generated music-like and speech-like
+78's detector against ffmpeg's adeclick, on generated music-like and speech-like
 material with known clean references.
 
 Jobs: clicks 1-60 samples wide of varied shapes at -30...-6 dBFS, 2 and 10 per second;
@@ -10,7 +10,7 @@ the click's amplitude), error events outside the clicks (runs of error above -60
 than 32 samples apart) and x-realtime. Every tool's settings are tuned (--tune) on material
 made with other seeds than the scoring material.
 
-usage: restoration_quality_clicks.py BUILD_DIR [--quick] [--tune [clicks|crackle] [model|described|adeclick]]"""
+usage: restoration_quality_clicks.py BUILD_DIR [--quick] [--tune [clicks|crackle] [model|median|adeclick]]"""
 import os
 import subprocess
 import sys
@@ -26,7 +26,7 @@ FULL = 32767.0
 
 # Settings tuned with --tune on the tuning seeds (see the report's table).
 OURS_MODEL = {"clicks": "8000,7,3,0,1,1", "crackle": "8000,2,3,0,1,1"}
-OURS_DESCRIBED = {"clicks": "4000,7,0,0,1,1", "crackle": "4000,7,0,0,1,1"}
+OURS_MEDIAN = {"clicks": "4000,7,0,0,1,1", "crackle": "4000,7,0,0,1,1"}
 ADECLICK = {"clicks": "adeclick=t=3:w=20:o=75:a=2:b=2", "crackle": "adeclick=t=3:w=20:o=75:a=2:b=2"}
 
 
@@ -155,12 +155,6 @@ def score(clean, degraded, out, clicks):
     return snr_out - snr_in, left / max(1, len(clicks)), events
 
 
-def run_tool(command, folder):
-    started = time.perf_counter()
-    subprocess.run(command, check=True, stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
-    return time.perf_counter() - started
-
-
 def evaluate(build_dir, tool, setting, cases, folder, env):
     cli = os.path.join(build_dir, "cli", "ztlive-cli")
     totals = []
@@ -181,7 +175,7 @@ def evaluate(build_dir, tool, setting, cases, folder, env):
         audio += len(clean) / RATE
         totals.append(score(clean, degraded, read(dst), clicks))
     t = np.array(totals)
-    return t[:, 0].mean(), t[:, 1].mean(), t[:, 2].sum(), audio / elapsed
+    return t[:, 0].mean(), t[:, 1].mean(), int(t[:, 2].sum()), audio / elapsed
 
 
 def cases_for(job, seconds, seeds):
@@ -194,11 +188,11 @@ def prepare(cases, folder):
         write(os.path.join(folder, f"in{i}.wav"), degraded)
 
 
-def tune(build_dir, folder, env, jobs=("clicks", "crackle"), tools=("model", "described", "adeclick")):
+def tune(build_dir, folder, env, jobs=("clicks", "crackle"), tools=("model", "median", "adeclick")):
     """Grid search of every tool on the tuning seeds; prints the best setting per job."""
     grids = {
         "model": [f"{t},{s},3,0,1,1" for t in (5000, 6500, 8000, 10000, 12000) for s in (2, 4, 7)],
-        "described": [f"{t},{s},0,0,1,1" for t in (1000, 2000, 4000) for s in (4, 7, 15)],
+        "median": [f"{t},{s},0,0,1,1" for t in (1000, 2000, 4000) for s in (4, 7, 15)],
         "adeclick": [f"adeclick=t={t}:w={w}:o=75:a=2:b=2" for t in (2, 3, 5) for w in (20, 55)],
     }
     for job in jobs:
@@ -224,7 +218,7 @@ def run(build_dir, quick=False):
             cases = cases_for(job, seconds, seeds)
             prepare(cases, folder)
             for name, tool, setting in (("impulse, Model-Based", "ours", OURS_MODEL[job]),
-                                        ("impulse, described", "ours", OURS_DESCRIBED[job]),
+                                        ("impulse, 78's (median)", "ours", OURS_MEDIAN[job]),
                                         ("ffmpeg adeclick", "adeclick", ADECLICK[job])):
                 snr, left, events, speed = evaluate(build_dir, tool, setting, cases, folder, env)
                 print(f"| {job} | {name} | `{setting}` | {snr:+.2f} dB | {100 * left:.0f} % | {events} | {speed:.0f}x |")
@@ -237,7 +231,7 @@ if __name__ == "__main__":
         with tempfile.TemporaryDirectory() as scratch:
             picked = [a for a in sys.argv[2:] if not a.startswith("--")]
             jobs = [a for a in picked if a in ("clicks", "crackle")] or ["clicks", "crackle"]
-            tools = [a for a in picked if a in ("model", "described", "adeclick")] or ["model", "described", "adeclick"]
+            tools = [a for a in picked if a in ("model", "median", "adeclick")] or ["model", "median", "adeclick"]
             tune(sys.argv[1], scratch, dict(os.environ, ZTLIVE_HOME=os.path.join(scratch, "home")), jobs, tools)
     else:
         run(sys.argv[1], quick="--quick" in sys.argv)

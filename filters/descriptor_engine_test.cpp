@@ -29,7 +29,7 @@ std::vector<SampleValue> TestSignal(int channels, size_t frames) {
   return values;
 }
 
-// Every built filter at its starting values, and the choices beside the described ones.
+// Every built filter at its starting values, and the choices added beside them.
 struct Setting {
   const FilterDescriptor* descriptor;
   PresetValues values;

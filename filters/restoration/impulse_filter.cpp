@@ -126,7 +126,7 @@ void ImpulseProcessor::Derive(double fs) {
   // The model-based detector reads the threshold in 0.003 of the error's robust level: the
   // starting 8000 is 24 levels, the best on the tuning material.
   for (ArClickDetector& model : m_models) model.SetSigmas(values.p[0] * 0.003);
-  // The described detectors treat the first samples as a click's start; the model-based one
+  // The other detectors treat the first samples as a click's start; the model-based one
   // starts quiet, so the stream's beginning passes unchanged.
   if (m_modelMode)
     for (Channel& channel : m_channels)

@@ -1,4 +1,4 @@
-// The described detectors (median, high-pass, two high-pass) must keep giving exactly the
+// The median, high-pass and two-high-pass detectors must keep giving exactly the
 // outputs they gave before the model-based detector was added beside them: each mode runs on
 // the same small degraded material and its output's fingerprint (a 64-bit FNV-1a hash of the
 // samples and their count) is compared with the one kept from the engine as it was.
@@ -49,7 +49,7 @@ constexpr Kept kKept[] = {
 #include "filters/restoration/impulse_fingerprints.inc"
 };
 
-TEST(ImpulseFilter, DescribedModesGiveTheirKeptOutputs) {
+TEST(ImpulseFilter, OlderDetectorsGiveTheirKeptOutputs) {
   for (const Kept& kept : kKept) {
     SCOPED_TRACE(testing::Message() << "type " << kept.type << ", quality " << kept.quality << ", channels "
                                     << kept.channels << ", threshold " << kept.threshold);
