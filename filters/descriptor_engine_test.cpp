@@ -7,7 +7,9 @@
 #include <random>
 
 #include "filters/filter_registry.h"
+#include "filters/framework/preset_values.h"
 #include "filters/restoration/continuous_noise_filter.h"
+#include "filters/restoration/impulse_filter.h"
 #include "testing/counting_allocator.h"
 #include "testing/engine_run.h"
 
@@ -27,10 +29,27 @@ std::vector<SampleValue> TestSignal(int channels, size_t frames) {
   return values;
 }
 
-// An engine ready to run: the starting values, and a noise print for the filter that needs one.
-std::unique_ptr<FilterProcessor> ReadyEngine(const FilterDescriptor& descriptor) {
+// Every built filter at its starting values, and the choices added beside them.
+struct Setting {
+  const FilterDescriptor* descriptor;
+  PresetValues values;
+};
+std::vector<Setting> Settings() {
+  std::vector<Setting> settings;
+  for (const FilterDescriptor* descriptor : BuiltFilters()) {
+    if (descriptor->traits.analysisOnly) continue;
+    settings.push_back({descriptor, descriptor->StartingValues()});
+  }
+  PresetValues model = ImpulseProcessor::Descriptor().StartingValues();
+  model.p[2] = ImpulseProcessor::kModelBased;
+  settings.push_back({&ImpulseProcessor::Descriptor(), model});
+  return settings;
+}
+
+// An engine ready to run: the values, and a noise print for the filter that needs one.
+std::unique_ptr<FilterProcessor> ReadyEngine(const FilterDescriptor& descriptor, const PresetValues& values) {
   std::unique_ptr<FilterProcessor> engine = descriptor.create();
-  engine->SetValues(descriptor.StartingValues());
+  engine->SetValues(values);
   if (auto* noise = dynamic_cast<NoiseReductionProcessor*>(engine.get()); noise != nullptr) {
     NoisePrint print;
     print.bins = 2048;
@@ -44,28 +63,27 @@ std::unique_ptr<FilterProcessor> ReadyEngine(const FilterDescriptor& descriptor)
 }
 
 TEST(FilterDescriptors, BypassPassesTheInputBitForBitAndSilenceStaysSilent) {
-  for (const FilterDescriptor* descriptor : BuiltFilters()) {
-    if (descriptor->traits.analysisOnly) continue;
+  for (const auto& [descriptor, values] : Settings()) {
     for (const int channels : {1, 2}) {
-      SCOPED_TRACE(std::to_string(descriptor->typeId) + (channels == 2 ? " stereo" : " mono"));
+      SCOPED_TRACE(std::to_string(descriptor->typeId) + (channels == 2 ? " stereo" : " mono") + ", " +
+                   FormatPresetValues(values, PresetTextForm::Plain));
       const std::vector<SampleValue> input = TestSignal(channels, 40000);
-      std::unique_ptr<FilterProcessor> bypassed = ReadyEngine(*descriptor);
+      std::unique_ptr<FilterProcessor> bypassed = ReadyEngine(*descriptor, values);
       bypassed->bypass = 1;
       EXPECT_EQ(test::RunEngine(*bypassed, channels, 44100, input), input);
 
       const std::vector<SampleValue> silence(input.size(), 0);
-      std::unique_ptr<FilterProcessor> engine = ReadyEngine(*descriptor);
+      std::unique_ptr<FilterProcessor> engine = ReadyEngine(*descriptor, values);
       EXPECT_EQ(test::RunEngine(*engine, channels, 44100, silence), silence);
     }
   }
 }
 
 TEST(FilterDescriptors, ProcessAllocatesNothingAlsoWhenValuesChangeDuringTheRun) {
-  for (const FilterDescriptor* descriptor : BuiltFilters()) {
-    if (descriptor->traits.analysisOnly) continue;
-    SCOPED_TRACE(descriptor->typeId);
-    std::unique_ptr<FilterProcessor> engine = ReadyEngine(*descriptor);
-    const PresetValues changed = descriptor->StartingValues();
+  for (const auto& [descriptor, values] : Settings()) {
+    SCOPED_TRACE(std::to_string(descriptor->typeId) + ", " + FormatPresetValues(values, PresetTextForm::Plain));
+    std::unique_ptr<FilterProcessor> engine = ReadyEngine(*descriptor, values);
+    const PresetValues changed = values;
     long atFirstBlock = 0;
     long atLastBlock = 0;
     test::RunEngine(*engine, 2, 44100, TestSignal(2, 60000), [&](int block) {

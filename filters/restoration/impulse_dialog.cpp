@@ -14,7 +14,8 @@ namespace ztlive {
 
 namespace {
 
-bool IsHighPass(int type) { return type != ImpulseDialog::k78s; }
+// The high-pass detectors use tracking; the 78's and the model-based ones a threshold.
+bool IsHighPass(int type) { return type == ImpulseDialog::kVinylLp || type == ImpulseDialog::kHqMode; }
 
 constexpr int kThreshold = 0;
 constexpr int kSize = 1;
@@ -52,7 +53,7 @@ ImpulseDialog::ImpulseDialog(FilterWindowHost& host, QWidget* parent)
   ShowValues(InitialValues());
 }
 
-QRadioButton& ImpulseDialog::TypeButton(int type) { return *Controls().Button(kRecordingType, std::clamp(type, 0, 2)); }
+QRadioButton& ImpulseDialog::TypeButton(int type) { return *Controls().Button(kRecordingType, std::clamp(type, 0, 3)); }
 
 QRadioButton& ImpulseDialog::QualityButton(int quality) {
   return *Controls().Button(kQuality, std::clamp(quality, 0, 1));
@@ -96,8 +97,8 @@ void ImpulseDialog::showEvent(QShowEvent* event) {
 }
 
 void ImpulseDialog::TypeChanged(int type) {
-  // Only a switch between the 78's detector and the high-pass ones swaps the controls; a
-  // switch between the two high-pass types keeps them, so that neither remembered value is
+  // Only a switch between a threshold detector (78's, model-based) and the high-pass ones
+  // swaps the controls; a switch within either pair keeps them, so that neither remembered value is
   // overwritten by the 1 the unused control holds.
   if (IsHighPass(type) != IsHighPass(m_type)) {
     SettingsStore& settings = m_host.Settings();

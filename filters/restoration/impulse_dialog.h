@@ -4,6 +4,7 @@
 //                                   | o 78's           |  | o Speed        |
 //                                   | o Vinyl LP       |  | o Accuracy     |
 //                                   | o HQ Mode        |  +----------------+
+//                                   | o Model-Based    |
 //                                   +------------------+
 //                                   [ ] Keep Residue
 //
@@ -13,7 +14,7 @@
 // writes is all residue or none. Presets are stored in the engine's order (threshold, size,
 // tracking, recording type, quality), so ShowValues takes that order.
 //
-// The 78's detector uses the threshold and the two high-pass detectors use the tracking;
+// The 78's and model-based detectors use the threshold, the two high-pass ones the tracking;
 // switching between the two kinds remembers the control the new kind leaves unused in the
 // settings section "Impulse2" and sets it to 1.
 #pragma once
@@ -31,7 +32,7 @@ class ImpulseDialog : public FilterSettingsDialog {
 
  public:
   static constexpr FilterTypeId kType = 15;
-  enum RecordingType { k78s = 0, kVinylLp = 1, kHqMode = 2 };
+  enum RecordingType { k78s = 0, kVinylLp = 1, kHqMode = 2, kModelBased = 3 };
   enum Quality { kSpeed = 0, kAccuracy = 1 };
 
   explicit ImpulseDialog(FilterWindowHost& host, QWidget* parent = nullptr);

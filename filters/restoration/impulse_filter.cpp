@@ -17,7 +17,8 @@ SampleValue Limit24(double value) { return static_cast<SampleValue>(std::clamp(v
 
 int32_t ToInt(double value) { return static_cast<int32_t>(std::clamp(value, -2147483648.0, 2147483647.0)); }
 
-constexpr std::array<std::string_view, 3> kRecordingTypes{"78's", "Vinyl LP", "HQ Mode"};
+// The fourth type, the model-based detector, is a value the stored presets never held.
+constexpr std::array<std::string_view, 4> kRecordingTypes{"78's", "Vinyl LP", "HQ Mode", "Model-Based"};
 constexpr std::array<std::string_view, 2> kQualities{"&Speed", "&Accuracy"};
 
 constexpr std::array<ParameterRecord, 6> kParameters{{
@@ -26,7 +27,7 @@ constexpr std::array<ParameterRecord, 6> kParameters{{
     {.index = 2,
      .label = "Recording Type",
      .minimum = 0,
-     .maximum = 2,
+     .maximum = 3,
      .start = 0,
      .kind = ControlKind::RadioChoice,
      .choices = kRecordingTypes,
@@ -47,6 +48,13 @@ constexpr std::array<ParameterRecord, 6> kParameters{{
 // stored and is off after a load.
 constexpr PresetRecordRule kStoredOrder{{0, 1, 4, 2, 5, -1, -1, -1, -1, -1, -1}, 5, 5, {3, -1}};
 
+// Ready presets for the model-based detector, in the stored order (threshold, size, tracking,
+// recording type, quality), tuned on generated music and speech (bench/restoration_quality_clicks.py).
+constexpr std::array<ReadyPreset, 2> kReadyPresets{{
+    {"78 rpm clicks", PresetValues{{8000, 7, 1, ImpulseProcessor::kModelBased, 1}}},
+    {"Vinyl crackle", PresetValues{{8000, 2, 1, ImpulseProcessor::kModelBased, 1}}},
+}};
+
 constexpr FilterDescriptor kDescriptor{
     .typeId = 15,
     .sectionBase = "Impulse",
@@ -60,6 +68,7 @@ constexpr FilterDescriptor kDescriptor{
     .presetRecord = kStoredOrder,
     .traits = {.countsClicks = true},
     .create = &ImpulseProcessor::Create,
+    .readyPresets = kReadyPresets,
 };
 
 }  // namespace
@@ -93,6 +102,7 @@ int ImpulseProcessor::Prepare(WaveStream&, WaveStream&) {
     m_rebuilt.assign(kMaxClick + 64, 0);
     ReserveGapPrediction(m_prediction, kMaxClick + 64);
     m_ring.assign(kRingValues, 0);
+    for (ArClickDetector& model : m_models) model.Allocate();
   } catch (const std::bad_alloc&) {
     return 0;
   }
@@ -109,6 +119,18 @@ void ImpulseProcessor::Derive(double fs) {
   m_window = std::clamp<int32_t>(values.p[1], 2, 32);
   m_quietTarget = values.p[1];
   m_medianMode = values.p[2] == 0;
+  m_modelMode = values.p[2] == kModelBased;
+  // A prediction left to run on its own for long strays; the model-based detector ends its
+  // clicks sooner, since the clicks it is meant for are at most some 60 samples wide.
+  m_maxClick = m_modelMode ? kModelMaxClick : kMaxClick;
+  // The model-based detector reads the threshold in 0.003 of the error's robust level: the
+  // starting 8000 is 24 levels, the best on the tuning material.
+  for (ArClickDetector& model : m_models) model.SetSigmas(values.p[0] * 0.003);
+  // The other detectors treat the first samples as a click's start; the model-based one
+  // starts quiet, so the stream's beginning passes unchanged.
+  if (m_modelMode)
+    for (Channel& channel : m_channels)
+      if (channel.offset == 0) channel.quiet = std::max(channel.quiet, m_quietTarget);
   m_hqGain = 1.0;
   double f2 = f1;
   if (values.p[2] == 2) {
@@ -142,18 +164,35 @@ int ImpulseProcessor::DetectionValue(Channel& state, const SampleValue* value, i
 
 bool ImpulseProcessor::Step(int channel, const SampleValue* value, int stride, const WaveStream& in, Sink& sink) {
   Channel& s = m_channels[static_cast<size_t>(channel)];
+  if (m_modelMode) {
+    ArClickDetector& model = m_models[static_cast<size_t>(channel)];
+    constexpr auto kAhead = static_cast<int>(ArClickDetector::kAhead);
+    const double ahead = in.LookAhead() >= kAhead * stride ? double(value[kAhead * stride]) : 0.0;
+    const ArClickDetector::Verdict verdict = model.Examine(double(*value), ahead);
+    const int64_t c = ToInt(verdict.error);
+    const int64_t threshold = static_cast<int64_t>(std::min(verdict.threshold, 2147483647.0));
+    const bool ok = Advance(channel, value, stride, in, sink, c, threshold);
+    model.Commit(double(*value), s.offset < 0);
+    return ok;
+  }
   const bool mono = stride == 1;
   const double y1 = RunSection<3>(m_detector1, s.detector1, *value + 0.01);
   s.envelope = std::abs(y1) + m_decay * s.envelope;
   const int64_t c = DetectionValue(s, value, stride, mono, y1);
+  const double scaled = s.envelope * m_thresholdScale;
+  const int64_t threshold = scaled > m_minimumThreshold ? static_cast<int64_t>(std::min(scaled, 8388607.0))
+                                                         : int64_t{m_minimumThreshold};
+  return Advance(channel, value, stride, in, sink, c, threshold);
+}
 
+bool ImpulseProcessor::Advance(int channel, const SampleValue* value, int stride, const WaveStream& in, Sink& sink,
+                               int64_t c, int64_t threshold) {
+  Channel& s = m_channels[static_cast<size_t>(channel)];
+  const bool mono = stride == 1;
   if (s.delay >= s.guard)
     s.guard = m_medianMode ? m_half + 1 : m_half;
   else
     s.guard = s.delay;
-  const double scaled = s.envelope * m_thresholdScale;
-  const int64_t threshold = scaled > m_minimumThreshold ? static_cast<int64_t>(std::min(scaled, 8388607.0))
-                                                         : int64_t{m_minimumThreshold};
   const int64_t magnitude = c < 0 ? -c : c;
 
   if (m_keepResidue && mono) return sink.Put(magnitude > threshold ? static_cast<SampleValue>(c) : 0);
@@ -170,7 +209,7 @@ bool ImpulseProcessor::Step(int channel, const SampleValue* value, int stride, c
   }
 
   const bool quiet = magnitude <= threshold;
-  if ((quiet && s.quiet >= m_quietTarget) || -s.offset >= kMaxClick) {
+  if ((quiet && s.quiet >= m_quietTarget) || -s.offset >= m_maxClick) {
     if (s.offset < 0) return EndClick(channel, value, stride, in, sink);
     if (s.delay < s.guard + 3) {
       ++s.delay;
@@ -197,6 +236,14 @@ bool ImpulseProcessor::EndClick(int channel, const SampleValue* value, int strid
   const int32_t a = s.offset - 1;
   const int32_t n = -s.guard - a;
   Rebuild(channel, value, stride, in, a, n, m_rebuilt.data());
+  if (m_modelMode) {
+    // The samples the detector held (the newest `held` before this one) become the repair.
+    ArClickDetector& model = m_models[static_cast<size_t>(channel)];
+    const auto held = static_cast<int32_t>(std::min<size_t>(model.Held(), ArClickDetector::kContext));
+    for (int32_t p = -held; p <= -1; ++p)
+      model.Replace(static_cast<size_t>(-p - 1), p < -s.guard && p > a ? double(m_rebuilt[static_cast<size_t>(p - a)])
+                                                                        : double(value[p * stride]));
+  }
   // Sample a has been written already and -G is good: every position is written once.
   for (int32_t i = 1; i < n; ++i)
     if (!sink.Put(m_rebuilt[static_cast<size_t>(i)])) return false;
@@ -214,7 +261,9 @@ void ImpulseProcessor::Rebuild(int channel, const SampleValue* value, int stride
   const bool accuracy = m_quality != 0;
   bool predict = false;
   bool smooth = false;
-  if (stride == 1) {
+  if (m_modelMode) {
+    predict = true;
+  } else if (stride == 1) {
     smooth = n <= 16;
     predict = !smooth && accuracy;
   } else if (channel == 0) {
@@ -238,6 +287,14 @@ void ImpulseProcessor::Rebuild(int channel, const SampleValue* value, int stride
     const SampleValue* newest = in.End() + in.LookAhead() - 1;
     const auto before = static_cast<size_t>((lastBefore - oldest) / stride + 1);
     const auto after = static_cast<size_t>((newest - firstAfter) / stride + 1);
+    if (m_modelMode) {
+      // The stretch written is a + 1 ... -G - 1, between the good samples a and -G.
+      rebuilt[0] = *lastBefore;
+      if (n > 1)
+        GapPrediction(lastBefore, before, firstAfter, after, static_cast<size_t>(n - 1), stride, rebuilt + 1, 1,
+                      m_prediction);
+      return;
+    }
     GapPrediction(lastBefore, before, firstAfter, after, static_cast<size_t>(n), stride, rebuilt, 1, m_prediction);
     return;
   }

@@ -10,6 +10,7 @@
 
 #include "filters/framework/filter_design.h"
 #include "filters/framework/filter_processor.h"
+#include "filters/restoration/ar_click_detector.h"
 #include "filters/restoration/gap_prediction.h"
 
 namespace ztlive {
@@ -19,6 +20,8 @@ class ImpulseProcessor : public FilterProcessor {
   static constexpr int kMaxClick = 256;       // a click held this long is ended by force
   static constexpr int kRingValues = 8192;    // the stereo output ring: 4096 frames
   static constexpr int kSmoothingHalf = 16;   // Savitzky-Golay window: 16 each side
+  static constexpr int kModelBased = 3;       // the recording type of the model-based detector
+  static constexpr int kModelMaxClick = 64;   // its clicks are ended by force sooner
 
   ImpulseProcessor();
   int Prepare(WaveStream& in, WaveStream& out) override;
@@ -48,6 +51,9 @@ class ImpulseProcessor : public FilterProcessor {
   int DetectionValue(Channel& state, const SampleValue* value, int stride, bool mono, double y1);
   // One sample of one channel; false when a write failed.
   bool Step(int channel, const SampleValue* value, int stride, const WaveStream& in, Sink& sink);
+  // The hold-and-repair rules for one sample judged by its detection value c.
+  bool Advance(int channel, const SampleValue* value, int stride, const WaveStream& in, Sink& sink, int64_t c,
+               int64_t threshold);
   bool EndClick(int channel, const SampleValue* value, int stride, const WaveStream& in, Sink& sink);
   void Rebuild(int channel, const SampleValue* value, int stride, const WaveStream& in, int32_t a, int32_t n,
                SampleValue* rebuilt);
@@ -65,10 +71,13 @@ class ImpulseProcessor : public FilterProcessor {
   int32_t m_half = 3;     // u
   int32_t m_quietTarget = 7;
   bool m_medianMode = false;
+  bool m_modelMode = false;     // the model-based detector judges, prediction repairs
+  int32_t m_maxClick = kMaxClick;
   bool m_keepResidue = false;  // this block outputs the clicks instead of the repair
   int32_t m_quality = 0;
 
   std::array<Channel, 2> m_channels;
+  std::array<ArClickDetector, 2> m_models;
   int64_t m_clicks = 0;
   std::vector<double> m_smoothing;           // weights for offsets -16 ... +16
   std::vector<SampleValue> m_medianWindow;   // t values

@@ -187,6 +187,14 @@ TEST_F(ImpulseWindow, SwitchingTheDetectorKindRemembersTheUnusedControl) {
 
   Click(dialog.TypeButton(ImpulseDialog::kVinylLp));
   EXPECT_EQ(dialog.TrackingPair().Value(), 70);
+
+  // The model-based detector uses the threshold, as the 78's one does.
+  Click(dialog.TypeButton(ImpulseDialog::kModelBased));
+  EXPECT_EQ(dialog.ThresholdPair().Value(), 3000);
+  EXPECT_EQ(dialog.TrackingPair().Value(), 1);
+  EXPECT_EQ(host.FileRun().activePresetValues, Values({3000, 7, 3, 0, 1, 0}));
+  Click(dialog.TypeButton(ImpulseDialog::k78s));
+  EXPECT_EQ(dialog.ThresholdPair().Value(), 3000);
 }
 
 TEST_F(ImpulseWindow, OpeningSetsTheControlTheLoadedTypeDoesNotUseToOne) {

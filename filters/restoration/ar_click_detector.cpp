@@ -1,0 +1,125 @@
+#include "filters/restoration/ar_click_detector.h"
+
+#include <algorithm>
+#include <cmath>
+#include <limits>
+
+namespace ztlive {
+
+namespace {
+constexpr size_t kMask = ArClickDetector::kContext - 1;
+static_assert((ArClickDetector::kContext & kMask) == 0, "the context ring is a power of two");
+constexpr double kMedianToSigma = 1.0 / 0.6745;
+constexpr double kLevelFloor = 2.0;  // in sample units: digital silence still has a threshold
+constexpr double kRelativeFloor = 1e-3;  // and a level never below -60 dB of the context's
+// Pulls the model's poles slightly inwards, so that a prediction left to run on its own
+// inside a long click decays instead of growing.
+constexpr double kBandwidthExpansion = 0.9999;
+// The prediction inside a click is trusted at most this many times less than one step ahead.
+constexpr double kMostWidening = 8.0;
+}  // namespace
+
+void ArClickDetector::Allocate() {
+  m_context.assign(kContext, 0.0);
+  m_raw.assign(kContext, 0.0);
+  m_errors.assign(2 * kAhead, 0.0);
+  m_scratch.assign(kContext, 0.0);
+  m_coefficients.assign(kOrder, 0.0);
+  m_burg.forwardErrors.reserve(kContext);
+  m_burg.backwardErrors.reserve(kContext);
+  m_burg.previous.reserve(kOrder);
+  Reset();
+}
+
+void ArClickDetector::Reset() {
+  std::fill(m_context.begin(), m_context.end(), 0.0);
+  std::fill(m_raw.begin(), m_raw.end(), 0.0);
+  std::fill(m_errors.begin(), m_errors.end(), 0.0);
+  std::fill(m_coefficients.begin(), m_coefficients.end(), 0.0);
+  m_widening.fill(1.0);
+  m_written = m_sinceFit = m_held = 0;
+  m_level = 0;
+  m_aheadMedians.fill(0.0);
+  m_levelUpdates = 0;
+  m_floor = kLevelFloor;
+  m_fitted = false;
+  m_prediction = 0;
+}
+
+double ArClickDetector::AheadMedian() {
+  // The median of the errors of this sample and the kAhead - 1 after it.
+  const size_t base = m_written & (2 * kAhead - 1);
+  for (size_t i = 0; i < kAhead; ++i) m_scratch[i] = m_errors[(base + i) & (2 * kAhead - 1)];
+  auto middle = m_scratch.begin() + static_cast<std::ptrdiff_t>(kAhead / 2);
+  std::nth_element(m_scratch.begin(), middle, m_scratch.begin() + static_cast<std::ptrdiff_t>(kAhead));
+  return *middle;
+}
+
+ArClickDetector::Verdict ArClickDetector::Examine(double x, double ahead) {
+  // The raw error of the sample ahead joins the level's ring, where it replaces the error of
+  // the sample kAhead back.
+  const size_t at = m_written + kAhead;
+  m_raw[at & kMask] = ahead;
+  double rawPrediction = 0;
+  for (size_t k = 0; k < kOrder; ++k) rawPrediction += m_coefficients[k] * m_raw[(at - 1 - k) & kMask];
+  m_errors[at & (2 * kAhead - 1)] = std::abs(ahead - rawPrediction);
+  if (m_written % kLevelEvery == 0) {
+    const size_t slot = m_levelUpdates++ % m_aheadMedians.size();
+    const double behind = m_aheadMedians[slot];  // stored kAhead samples ago
+    m_aheadMedians[slot] = AheadMedian();
+    if (m_fitted) m_level = std::max(std::max(behind, m_aheadMedians[slot]) * kMedianToSigma, m_floor);
+  }
+
+  double prediction = 0;
+  for (size_t k = 0; k < kOrder; ++k) prediction += m_coefficients[k] * m_context[(m_written - 1 - k) & kMask];
+  m_prediction = prediction;
+  if (m_level <= 0) return {0.0, std::numeric_limits<double>::infinity()};
+  const double widening = m_widening[std::min(m_held, kMaxHeld - 1)];
+  return {x - prediction, m_sigmas * m_level * widening};
+}
+
+void ArClickDetector::Commit(double x, bool inClick) {
+  if (inClick) {
+    m_context[m_written & kMask] = m_prediction;
+    ++m_held;
+  } else {
+    m_context[m_written & kMask] = x;
+    m_held = 0;
+  }
+  ++m_written;
+  if (++m_sinceFit >= kRefit && m_held == 0) Refit();
+}
+
+void ArClickDetector::Refit() {
+  m_sinceFit = 0;
+  // The model, fitted to the clean context oldest first.
+  const size_t count = std::min(m_written, kContext);
+  for (size_t i = 0; i < count; ++i) m_scratch[i] = m_context[(m_written - count + i) & kMask];
+  if (count < kContext) return;  // judging starts once the context is whole
+  double energy = 0;
+  for (size_t i = 0; i < count; ++i) energy += m_scratch[i] * m_scratch[i];
+  m_floor = std::max(kLevelFloor, kRelativeFloor * std::sqrt(energy / double(count)));
+  if (energy <= 0) {
+    std::fill(m_coefficients.begin(), m_coefficients.end(), 0.0);
+    m_fitted = true;
+    return;
+  }
+  BurgCoefficients(m_scratch.data(), count, kOrder, m_coefficients, m_burg);
+  double expansion = 1.0;
+  for (double& d : m_coefficients) d *= (expansion *= kBandwidthExpansion);
+  m_fitted = true;
+  // How far the prediction strays when it runs on its own: the running sum of the model's
+  // squared impulse response (the first term is the one-step error itself).
+  std::array<double, kOrder> recent{};
+  double sum = 0;
+  for (size_t j = 0; j < kMaxHeld; ++j) {
+    double h = j == 0 ? 1.0 : 0.0;
+    for (size_t k = 0; k < kOrder; ++k) h += m_coefficients[k] * recent[k];
+    for (size_t k = kOrder; k-- > 1;) recent[k] = recent[k - 1];
+    recent[0] = h;
+    sum += h * h;
+    m_widening[j] = std::sqrt(std::min(sum, kMostWidening * kMostWidening));
+  }
+}
+
+}  // namespace ztlive

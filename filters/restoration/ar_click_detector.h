@@ -1,0 +1,77 @@
+// A click detector for one channel built on an autoregressive model of the signal. The model
+// is refitted every few hundred samples to the channel's recent clean context (samples inside
+// a click are replaced there by the model's own prediction, later by the repair), and each new
+// sample is compared with what the model predicts from that context. The error's typical size
+// is its robust level: the larger of the medians of the raw prediction errors just before and
+// just after the sample (the detector reads kAhead samples ahead), so a click is found by
+// being unpredictable, whatever its width, level and spectrum, bright music that the model
+// follows is not, and a note or a syllable that starts out of silence raises the level in time.
+// Inside a click the prediction runs on from the clean past; the threshold widens with the
+// prediction's expected error at that distance, so a wide click is followed to its end.
+#pragma once
+
+#include <array>
+#include <cstddef>
+#include <vector>
+
+#include "filters/restoration/gap_prediction.h"
+
+namespace ztlive {
+
+class ArClickDetector {
+ public:
+  static constexpr size_t kOrder = 20;
+  static constexpr size_t kContext = 1024;   // samples the model and the level are fitted to
+  static constexpr size_t kRefit = 512;      // samples between fits
+  static constexpr size_t kMaxHeld = 256;    // the widening table's length
+  static constexpr size_t kAhead = 256;      // how far ahead the level looks, and back
+  static constexpr size_t kLevelEvery = 64;  // samples between level updates
+
+  // Sizes every buffer; throws std::bad_alloc. Then Reset.
+  void Allocate();
+  // Forgets the signal.
+  void Reset();
+  // The threshold in robust error levels.
+  void SetSigmas(double sigmas) { m_sigmas = sigmas; }
+
+  struct Verdict {
+    double error;      // the sample minus its prediction
+    double threshold;  // the error's allowed size here
+  };
+  // Judges the next sample x, given the sample kAhead after it (0 where none can be read);
+  // no allocation.
+  Verdict Examine(double x, double ahead);
+  // Takes the sample into the context once the caller has decided: a sample held in a click
+  // enters as its prediction and leaves the level alone.
+  void Commit(double x, bool inClick);
+  // Once a click is repaired: the committed sample `back` places before the newest takes
+  // the repaired value, so the model goes on from the repair rather than its own guess.
+  void Replace(size_t back, double x) { m_context[(m_written - 1 - back) & (kContext - 1)] = x; }
+  size_t Held() const { return m_held; }
+
+ private:
+  void Refit();
+  double AheadMedian();
+
+  double m_sigmas = 4.0;
+  std::vector<double> m_context;      // ring of kContext clean samples
+  std::vector<double> m_raw;          // ring of raw samples up to kAhead ahead
+  std::vector<double> m_errors;       // ring of |raw errors|, kAhead back to kAhead ahead
+  std::vector<double> m_scratch;      // the fit's unrolled context, the level's sort
+  std::vector<double> m_coefficients; // x[t] ~ sum d[k] x[t-1-k]
+  std::array<double, kMaxHeld> m_widening{};  // sqrt of the summed squared impulse response
+  BurgWork m_burg;
+  size_t m_written = 0;     // samples committed
+  size_t m_sinceFit = 0;
+  size_t m_held = 0;        // samples held so far in the current click
+  bool m_fitted = false;
+  double m_floor = 2.0;     // the least level, from the context's loudness
+  double m_level = 0;       // robust error level; 0 until the first fit
+  double m_prediction = 0;
+  // The medians of the errors ahead, as they were at the last level updates: the one
+  // kAhead / kLevelEvery updates back is the median of the errors just behind now.
+  std::array<double, kAhead / kLevelEvery> m_aheadMedians{};
+  size_t m_levelUpdates = 0;
+};
+
+}  // namespace ztlive
