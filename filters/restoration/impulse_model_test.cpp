@@ -121,8 +121,11 @@ TEST(ImpulseModel, StereoChannelsStayApartAndAligned) {
   ASSERT_EQ(out.size(), degraded.size());
   for (size_t i = 0; i < frames; ++i) ASSERT_EQ(out[2 * i + 1], clean[2 * i + 1]) << "right channel, frame " << i;
   // The left channel is changed only around its click, and stays in step everywhere else.
-  for (size_t i = 0; i < frames; ++i)
-    if (i < 29900 || i > 30100) ASSERT_EQ(out[2 * i], clean[2 * i]) << "left channel, frame " << i;
+  for (size_t i = 0; i < frames; ++i) {
+    if (i < 29900 || i > 30100) {
+      ASSERT_EQ(out[2 * i], clean[2 * i]) << "left channel, frame " << i;
+    }
+  }
 }
 
 }  // namespace
