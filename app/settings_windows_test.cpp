@@ -36,10 +36,12 @@ using Documented = void (*)(PresetValues& shown);
 void AsRecorded(PresetValues&) {}
 
 // Keep residue goes only with a "Run Filter" run; on opening, the loaded recording type's
-// unused control (tracking for 78's, the threshold for the others) is set to 1.
+// unused control (tracking for 78's and the model-based detector, which use the threshold;
+// the threshold for the two high-pass types) is set to 1.
 void ImpulseOnOpening(PresetValues& shown) {
   shown.p[3] = 0;
-  shown.p[shown.p[2] == 0 ? 4 : 0] = 1;
+  const bool usesThreshold = shown.p[2] == 0 || shown.p[2] == 3;
+  shown.p[usesThreshold ? 4 : 0] = 1;
 }
 
 struct WindowCase {
