@@ -38,6 +38,35 @@ int FileIo::CreateNewFile(const std::string& path) {
   return 0;
 }
 
+int FileIo::CreateUnpublishedFile(const std::string& path) {
+  Close();
+  const size_t slash = path.rfind('/');
+  const std::string folder = slash == std::string::npos ? "." : slash == 0 ? "/" : path.substr(0, slash);
+  const int fd = open(folder.c_str(), O_TMPFILE | O_RDWR | O_CLOEXEC, 0644);
+  if (fd < 0) {
+    // File systems without unnamed files: the name is taken at once.
+    if (errno == EOPNOTSUPP || errno == EISDIR || errno == EINVAL) return CreateNewFile(path);
+    return errno;
+  }
+  m_fd = fd;
+  m_writable = true;
+  m_unpublishedPath = path;
+  return 0;
+}
+
+int FileIo::Publish() {
+  if (m_unpublishedPath.empty() || m_fd < 0) return 0;
+  // link() never replaces: a name taken meanwhile is left to whoever took it.
+  const std::string self = "/proc/self/fd/" + std::to_string(m_fd);
+  int error = 0;
+  if (linkat(AT_FDCWD, self.c_str(), AT_FDCWD, m_unpublishedPath.c_str(), AT_SYMLINK_FOLLOW) != 0) {
+    error = errno;
+    if (error == ENOENT && linkat(m_fd, "", AT_FDCWD, m_unpublishedPath.c_str(), AT_EMPTY_PATH) == 0) error = 0;
+  }
+  if (error == 0) m_unpublishedPath.clear();
+  return error;
+}
+
 int FileIo::CreateFile(const std::string& path) {
   Close();
   const int fd = open(path.c_str(), O_RDWR | O_CREAT | O_TRUNC | O_CLOEXEC, 0644);
@@ -59,6 +88,7 @@ void FileIo::OpenMemory(size_t initialBytes, size_t growBytes) {
 void FileIo::Close() {
   if (m_fd >= 0) close(m_fd);
   m_fd = -1;
+  m_unpublishedPath.clear();
   m_isMemory = false;
   m_writable = false;
   m_memorySize = 0;

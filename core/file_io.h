@@ -27,6 +27,14 @@ class FileIo {
   int CreateFile(const std::string& path);
   // A file that must not exist yet (EEXIST otherwise, also for a link of that name).
   int CreateNewFile(const std::string& path);
+  // A file that will be given path by Publish, once its first bytes are written, so that a
+  // writer killed before then leaves nothing under the name. Until then it has no name (where
+  // the file system cannot do that, it is created under path at once, as by CreateNewFile).
+  int CreateUnpublishedFile(const std::string& path);
+  // Gives the file from CreateUnpublishedFile its name: 0, EEXIST when the name was taken
+  // meanwhile (whatever is there stays as it was), or another errno. Nothing to do otherwise.
+  int Publish();
+  bool IsUnpublished() const { return !m_unpublishedPath.empty(); }
   // A memory file with room for initialBytes, growing by growBytes at a time.
   void OpenMemory(size_t initialBytes, size_t growBytes);
   void Close();
@@ -50,6 +58,7 @@ class FileIo {
   std::vector<uint8_t> m_memory;
   size_t m_memorySize = 0;  // bytes in use; m_memory.size() is the room
   size_t m_growBytes = 0;
+  std::string m_unpublishedPath;  // the name Publish gives; empty once it has one
 };
 
 }  // namespace ztlive

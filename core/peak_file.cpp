@@ -122,7 +122,7 @@ int PeakFile::OpenForWriting(FileIo& file, bool& rebuildAll) {
     return Failed(StringId::kPeakFileNotOurs, "");
   } else if (opened != ENOENT) {
     return Failed(StringId::kPeakFileNotWritten, ErrorText(opened));
-  } else if (const int created = file.CreateNewFile(m_peakPath); created != 0) {
+  } else if (const int created = file.CreateUnpublishedFile(m_peakPath); created != 0) {
     // Exclusive, so that whatever appears under the name meanwhile is not taken over.
     return Failed(created == EEXIST ? StringId::kPeakFileNotOurs : StringId::kPeakFileNotWritten, ErrorText(created));
   } else {
@@ -131,13 +131,19 @@ int PeakFile::OpenForWriting(FileIo& file, bool& rebuildAll) {
   if (rebuildAll) {
     // A new file, or an older layout's: it starts again from the header at once, so that it
     // is never without the signature that makes it ours, nor keeps records of another layout.
+    // A new file gets its name only with the header in it: killed before, it leaves nothing.
     const std::vector<uint8_t> header = HeaderBytes();
     if (!file.Truncate(0) || !file.WriteAt(0, header.data(), header.size())) {
       const int failure = errno;
       // Left without its signature (a full disk), the file would no longer count as ours.
-      unlink(m_peakPath.c_str());
+      if (!file.IsUnpublished()) unlink(m_peakPath.c_str());
       file.Close();
       return Failed(StringId::kPeakFileNotWritten, ErrorText(failure));
+    }
+    if (const int published = file.Publish(); published != 0) {
+      file.Close();
+      return Failed(published == EEXIST ? StringId::kPeakFileNotOurs : StringId::kPeakFileNotWritten,
+                    ErrorText(published));
     }
   }
   return 0;
