@@ -9,6 +9,9 @@ namespace ztlive {
 namespace {
 constexpr size_t kMask = ArClickDetector::kContext - 1;
 static_assert((ArClickDetector::kContext & kMask) == 0, "the context ring is a power of two");
+constexpr size_t kErrorMask = ArClickDetector::kErrorsKept - 1;
+static_assert((ArClickDetector::kErrorsKept & kErrorMask) == 0, "the error ring is a power of two");
+static_assert(ArClickDetector::kPeriodReach + ArClickDetector::kAhead < ArClickDetector::kErrorsKept);
 constexpr double kMedianToSigma = 1.0 / 0.6745;
 constexpr double kLevelFloor = 2.0;  // in sample units: digital silence still has a threshold
 constexpr double kRelativeFloor = 1e-3;  // and a level never below -60 dB of the context's
@@ -17,12 +20,14 @@ constexpr double kRelativeFloor = 1e-3;  // and a level never below -60 dB of th
 constexpr double kBandwidthExpansion = 0.9999;
 // The prediction inside a click is trusted at most this many times less than one step ahead.
 constexpr double kMostWidening = 8.0;
+// A repeat counts from this share of the error's size: a voice's pulses grow and fade.
+constexpr double kPartnerShare = 0.35;
 }  // namespace
 
 void ArClickDetector::Allocate() {
   m_context.assign(kContext, 0.0);
   m_raw.assign(kContext, 0.0);
-  m_errors.assign(2 * kAhead, 0.0);
+  m_errors.assign(kErrorsKept, 0.0);
   m_scratch.assign(kContext, 0.0);
   m_coefficients.assign(kOrder, 0.0);
   m_burg.forwardErrors.reserve(kContext);
@@ -48,8 +53,7 @@ void ArClickDetector::Reset() {
 
 double ArClickDetector::AheadMedian() {
   // The median of the errors of this sample and the kAhead - 1 after it.
-  const size_t base = m_written & (2 * kAhead - 1);
-  for (size_t i = 0; i < kAhead; ++i) m_scratch[i] = m_errors[(base + i) & (2 * kAhead - 1)];
+  for (size_t i = 0; i < kAhead; ++i) m_scratch[i] = m_errors[(m_written + i) & kErrorMask];
   auto middle = m_scratch.begin() + static_cast<std::ptrdiff_t>(kAhead / 2);
   std::nth_element(m_scratch.begin(), middle, m_scratch.begin() + static_cast<std::ptrdiff_t>(kAhead));
   return *middle;
@@ -62,7 +66,7 @@ ArClickDetector::Verdict ArClickDetector::Examine(double x, double ahead) {
   m_raw[at & kMask] = ahead;
   double rawPrediction = 0;
   for (size_t k = 0; k < kOrder; ++k) rawPrediction += m_coefficients[k] * m_raw[(at - 1 - k) & kMask];
-  m_errors[at & (2 * kAhead - 1)] = std::abs(ahead - rawPrediction);
+  m_errors[at & kErrorMask] = std::abs(ahead - rawPrediction);
   if (m_written % kLevelEvery == 0) {
     const size_t slot = m_levelUpdates++ % m_aheadMedians.size();
     const double behind = m_aheadMedians[slot];  // stored kAhead samples ago
@@ -76,6 +80,56 @@ ArClickDetector::Verdict ArClickDetector::Examine(double x, double ahead) {
   if (m_level <= 0) return {0.0, std::numeric_limits<double>::infinity()};
   const double widening = m_widening[std::min(m_held, kMaxHeld - 1)];
   return {x - prediction, m_sigmas * m_level * widening};
+}
+
+size_t ArClickDetector::ClickEnd(size_t within, size_t readable) const {
+  if (m_level <= 0 || readable <= kOrder) return 0;
+  within = std::min({within, readable - kOrder, kAhead - kOrder});
+  const double threshold = m_sigmas * m_level;
+  for (size_t end = within; end-- > 1;) {
+    // The sample at m_written + end against its prediction from the kOrder samples after it.
+    const size_t at = m_written + end;
+    double prediction = 0;
+    for (size_t k = 0; k < kOrder; ++k) prediction += m_coefficients[k] * m_raw[(at + 1 + k) & kMask];
+    if (std::abs(m_raw[at & kMask] - prediction) > threshold) return end;
+  }
+  return 0;
+}
+
+bool ArClickDetector::RecursPeriodically() const {
+  constexpr size_t kNearest = 16;  // closer errors belong to the same event
+  constexpr size_t kMostPartners = 16;
+  const double least = kPartnerShare * m_errors[m_written & kErrorMask];
+  if (least <= 0) return false;
+  // The spacings of the error's local peaks of at least that size, before and after.
+  std::array<size_t, kMostPartners> before{};
+  std::array<size_t, kMostPartners> after{};
+  size_t countBefore = 0;
+  size_t countAfter = 0;
+  const auto error = [&](size_t index) { return m_errors[index & kErrorMask]; };
+  // Before the stream's start the ring holds zeros, which never count.
+  for (size_t d = kNearest; d < kPeriodReach && countBefore < kMostPartners; ++d) {
+    const size_t back = m_written - d;
+    if (error(back) >= least && error(back) >= error(back - 1) && error(back) >= error(back + 1))
+      before[countBefore++] = d;
+  }
+  for (size_t d = kNearest; d + 1 < kAhead && countAfter < kMostPartners; ++d) {
+    const size_t ahead = m_written + d;
+    if (error(ahead) >= least && error(ahead) >= error(ahead - 1) && error(ahead) >= error(ahead + 1))
+      after[countAfter++] = d;
+  }
+  // Voices and instruments waver: a repeat counts within 2 % of its spacing.
+  const auto near = [](size_t a, size_t b) { return (a > b ? a - b : b - a) <= std::max<size_t>(1, b / 50); };
+  for (size_t i = 0; i < countBefore; ++i) {
+    for (size_t j = 0; j < countAfter; ++j)
+      if (near(before[i], after[j])) return true;
+    for (size_t j = i + 1; j < countBefore; ++j)
+      if (near(before[j], 2 * before[i])) return true;
+  }
+  for (size_t i = 0; i < countAfter; ++i)
+    for (size_t j = i + 1; j < countAfter; ++j)
+      if (near(after[j], 2 * after[i])) return true;
+  return false;
 }
 
 void ArClickDetector::Commit(double x, bool inClick) {

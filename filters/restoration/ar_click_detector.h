@@ -26,6 +26,8 @@ class ArClickDetector {
   static constexpr size_t kMaxHeld = 256;    // the widening table's length
   static constexpr size_t kAhead = 256;      // how far ahead the level looks, and back
   static constexpr size_t kLevelEvery = 64;  // samples between level updates
+  static constexpr size_t kErrorsKept = 2048;  // the error ring: kAhead ahead, the rest behind
+  static constexpr size_t kPeriodReach = 1024; // the longest repeat looked for, behind, twice
 
   // Sizes every buffer; throws std::bad_alloc. Then Reset.
   void Allocate();
@@ -48,6 +50,18 @@ class ArClickDetector {
   // the repaired value, so the model goes on from the repair rather than its own guess.
   void Replace(size_t back, double x) { m_context[(m_written - 1 - back) & (kContext - 1)] = x; }
   size_t Held() const { return m_held; }
+  // Where the click that starts at the sample just examined ends: the offset of its last
+  // sample (0 for a one-sample click), at most within - 1. The scan comes from the far side
+  // with the model run backwards from the clean samples after the click, so a wide click is
+  // marked to its end even where its inside is smooth enough for the forward model to follow.
+  // readable: how many samples from this one on hold real values (the rest of the look-ahead
+  // is past the stream's end).
+  size_t ClickEnd(size_t within, size_t readable) const;
+  // True when the sample just examined belongs to a repeating pattern rather than a click:
+  // prediction errors of about a third of its size or more recur at equal spacing around it (one period
+  // before and after, or one and two periods before or after), as the edges of a square wave
+  // or the pulses of a voice do. Clicks come at random times and have no such partners.
+  bool RecursPeriodically() const;
 
  private:
   void Refit();
@@ -56,7 +70,7 @@ class ArClickDetector {
   double m_sigmas = 4.0;
   std::vector<double> m_context;      // ring of kContext clean samples
   std::vector<double> m_raw;          // ring of raw samples up to kAhead ahead
-  std::vector<double> m_errors;       // ring of |raw errors|, kAhead back to kAhead ahead
+  std::vector<double> m_errors;       // ring of |raw errors| up to kAhead ahead
   std::vector<double> m_scratch;      // the fit's unrolled context, the level's sort
   std::vector<double> m_coefficients; // x[t] ~ sum d[k] x[t-1-k]
   std::array<double, kMaxHeld> m_widening{};  // sqrt of the summed squared impulse response

@@ -4,6 +4,7 @@
 #include <array>
 #include <cmath>
 #include <functional>
+#include <limits>
 #include <new>
 
 #include "core/wave_stream.h"
@@ -123,6 +124,9 @@ void ImpulseProcessor::Derive(double fs) {
   // A prediction left to run on its own for long strays; the model-based detector ends its
   // clicks sooner, since the clicks it is meant for are at most some 60 samples wide.
   m_maxClick = m_modelMode ? kModelMaxClick : kMaxClick;
+  // How far from a click's start its end is looked for: wide for clicks, short for crackle,
+  // where the next crackle is often within a few dozen samples and must not be joined on.
+  m_extentWindow = std::min<int32_t>(8 * values.p[1], kModelMaxClick);
   // The model-based detector reads the threshold in 0.003 of the error's robust level: the
   // starting 8000 is 24 levels, the best on the tuning material.
   for (ArClickDetector& model : m_models) model.SetSigmas(values.p[0] * 0.003);
@@ -170,7 +174,17 @@ bool ImpulseProcessor::Step(int channel, const SampleValue* value, int stride, c
     const double ahead = in.LookAhead() >= kAhead * stride ? double(value[kAhead * stride]) : 0.0;
     const ArClickDetector::Verdict verdict = model.Examine(double(*value), ahead);
     const int64_t c = ToInt(verdict.error);
-    const int64_t threshold = static_cast<int64_t>(std::min(verdict.threshold, 2147483647.0));
+    int64_t threshold = static_cast<int64_t>(std::min(verdict.threshold, 2147483647.0));
+    if (s.offset < 0 && s.extent > 0) {
+      // Inside a click whose end was found at its start: held whatever the forward error says.
+      --s.extent;
+      threshold = -1;
+    } else if (s.offset >= 0 && (c < 0 ? -c : c) > threshold && model.RecursPeriodically()) {
+      threshold = std::numeric_limits<int64_t>::max();  // the signal's own repeating edge
+    } else if (s.offset >= 0 && (c < 0 ? -c : c) > threshold) {
+      const auto readable = static_cast<size_t>((in.End() + in.LookAhead() - value) / stride);
+      s.extent = static_cast<int32_t>(model.ClickEnd(static_cast<size_t>(m_extentWindow), readable));
+    }
     const bool ok = Advance(channel, value, stride, in, sink, c, threshold);
     model.Commit(double(*value), s.offset < 0);
     return ok;
@@ -202,7 +216,7 @@ bool ImpulseProcessor::Advance(int channel, const SampleValue* value, int stride
       // the first sample not yet written, so no sample is lost or doubled.
       s.delay = -s.offset;
       s.offset = 0;
-      s.positive = s.negative = 0;
+      s.positive = s.negative = s.extent = 0;
       s.quiet = m_quietTarget;
     }
     return sink.Put(value[-s.delay * stride]);
@@ -250,7 +264,7 @@ bool ImpulseProcessor::EndClick(int channel, const SampleValue* value, int strid
   if (!sink.Put(value[-s.guard * stride])) return false;
   s.delay = s.guard;
   s.offset = 0;
-  s.positive = s.negative = 0;
+  s.positive = s.negative = s.extent = 0;
   s.quiet = m_quietTarget;
   return true;
 }

@@ -43,6 +43,7 @@ class ImpulseProcessor : public FilterProcessor {
     int32_t quiet = 0;
     int32_t positive = 0;
     int32_t negative = 0;
+    int32_t extent = 0;    // samples the model-based detector still holds as the click's own
   };
   // Where a channel's output goes: straight to the stream (mono) or into its ring lane.
   struct Sink;
@@ -73,6 +74,7 @@ class ImpulseProcessor : public FilterProcessor {
   bool m_medianMode = false;
   bool m_modelMode = false;     // the model-based detector judges, prediction repairs
   int32_t m_maxClick = kMaxClick;
+  int32_t m_extentWindow = kModelMaxClick;  // the model-based detector's reach for a click's end
   bool m_keepResidue = false;  // this block outputs the clicks instead of the repair
   int32_t m_quality = 0;
 
