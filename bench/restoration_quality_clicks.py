@@ -191,7 +191,7 @@ def prepare(cases, folder):
 def tune(build_dir, folder, env, jobs=("clicks", "crackle"), tools=("model", "median", "adeclick")):
     """Grid search of every tool on the tuning seeds; prints the best setting per job."""
     grids = {
-        "model": [f"{t},{s},3,0,1,1" for t in (5000, 6500, 8000, 10000, 12000) for s in (2, 4, 7)],
+        "model": [f"{t},{s},3,0,1,1" for t in (2000, 2500, 3000, 4000, 5000, 6500, 8000, 10000) for s in (2, 4, 7)],
         "median": [f"{t},{s},0,0,1,1" for t in (1000, 2000, 4000) for s in (4, 7, 15)],
         "adeclick": [f"adeclick=t={t}:w={w}:o=75:a=2:b=2" for t in (2, 3, 5) for w in (20, 55)],
     }

@@ -120,16 +120,16 @@ bool ArClickDetector::RecursPeriodically() const {
   }
   // Voices and instruments waver: a repeat counts within 2 % of its spacing.
   const auto near = [](size_t a, size_t b) { return (a > b ? a - b : b - a) <= std::max<size_t>(1, b / 50); };
+  // Two repeats at least (a period both ways, or two and three periods back, and so on):
+  // crackle, dense and random, often has one partner by chance but seldom two.
+  int repeats = 0;
   for (size_t i = 0; i < countBefore; ++i) {
-    for (size_t j = 0; j < countAfter; ++j)
-      if (near(before[i], after[j])) return true;
-    for (size_t j = i + 1; j < countBefore; ++j)
-      if (near(before[j], 2 * before[i])) return true;
+    for (size_t j = 0; j < countAfter; ++j) repeats += near(before[i], after[j]);
+    for (size_t j = i + 1; j < countBefore; ++j) repeats += near(before[j], 2 * before[i]) + near(before[j], 3 * before[i]);
   }
   for (size_t i = 0; i < countAfter; ++i)
-    for (size_t j = i + 1; j < countAfter; ++j)
-      if (near(after[j], 2 * after[i])) return true;
-  return false;
+    for (size_t j = i + 1; j < countAfter; ++j) repeats += near(after[j], 2 * after[i]);
+  return repeats >= 2;
 }
 
 void ArClickDetector::Commit(double x, bool inClick) {

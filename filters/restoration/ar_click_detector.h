@@ -27,7 +27,7 @@ class ArClickDetector {
   static constexpr size_t kAhead = 256;      // how far ahead the level looks, and back
   static constexpr size_t kLevelEvery = 64;  // samples between level updates
   static constexpr size_t kErrorsKept = 2048;  // the error ring: kAhead ahead, the rest behind
-  static constexpr size_t kPeriodReach = 1024; // the longest repeat looked for, behind, twice
+  static constexpr size_t kPeriodReach = 1536; // how far back repeats are looked for (three periods)
 
   // Sizes every buffer; throws std::bad_alloc. Then Reset.
   void Allocate();
@@ -58,9 +58,10 @@ class ArClickDetector {
   // is past the stream's end).
   size_t ClickEnd(size_t within, size_t readable) const;
   // True when the sample just examined belongs to a repeating pattern rather than a click:
-  // prediction errors of about a third of its size or more recur at equal spacing around it (one period
-  // before and after, or one and two periods before or after), as the edges of a square wave
-  // or the pulses of a voice do. Clicks come at random times and have no such partners.
+  // prediction errors of about a third of its size or more recur at equal spacing around it
+  // (a period before and after, or one, two and three periods before), as the edges of a
+  // square wave or the pulses of a voice do. Clicks come at random times and have no such
+  // partners.
   bool RecursPeriodically() const;
 
  private:

@@ -127,6 +127,10 @@ void ImpulseProcessor::Derive(double fs) {
   // How far from a click's start its end is looked for: wide for clicks, short for crackle,
   // where the next crackle is often within a few dozen samples and must not be joined on.
   m_extentWindow = std::min<int32_t>(8 * values.p[1], kModelMaxClick);
+  // Errors that repeat at equal spacing are the signal's own (square-wave edges, voice
+  // pulses), except where the clicks themselves are dense: crackle, set with the smallest
+  // sizes, repeats by chance and would be let through.
+  m_repeatsAreSignal = values.p[1] >= kLeastSizeForRepeats;
   // The model-based detector reads the threshold in 0.003 of the error's robust level: the
   // starting 8000 is 24 levels, the best on the tuning material.
   for (ArClickDetector& model : m_models) model.SetSigmas(values.p[0] * 0.003);
@@ -179,7 +183,7 @@ bool ImpulseProcessor::Step(int channel, const SampleValue* value, int stride, c
       // Inside a click whose end was found at its start: held whatever the forward error says.
       --s.extent;
       threshold = -1;
-    } else if (s.offset >= 0 && (c < 0 ? -c : c) > threshold && model.RecursPeriodically()) {
+    } else if (s.offset >= 0 && (c < 0 ? -c : c) > threshold && m_repeatsAreSignal && model.RecursPeriodically()) {
       threshold = std::numeric_limits<int64_t>::max();  // the signal's own repeating edge
     } else if (s.offset >= 0 && (c < 0 ? -c : c) > threshold) {
       const auto readable = static_cast<size_t>((in.End() + in.LookAhead() - value) / stride);
