@@ -18,6 +18,25 @@ constexpr double kRelativeFloor = 1e-3;  // and a level never below -60 dB of th
 // Pulls the model's poles slightly inwards, so that a prediction left to run on its own
 // inside a long click decays instead of growing.
 constexpr double kBandwidthExpansion = 0.9999;
+// The rings hold every value twice, kContext apart, so that any kOrder values in a row can
+// be read without wrapping.
+void PutMirrored(std::vector<double>& ring, size_t index, double value) {
+  ring[index & kMask] = value;
+  ring[(index & kMask) + ArClickDetector::kContext] = value;
+}
+
+// The kOrder values from index on, oldest first.
+const double* Window(const std::vector<double>& ring, size_t index) { return ring.data() + (index & kMask); }
+
+// Four partial sums side by side, for the two dot products every sample takes.
+double Dot(const double* a, const double* b) {
+  static_assert(ArClickDetector::kOrder % 4 == 0);
+  double lanes[4] = {0, 0, 0, 0};
+  for (size_t k = 0; k < ArClickDetector::kOrder; k += 4)
+    for (size_t lane = 0; lane < 4; ++lane) lanes[lane] += a[k + lane] * b[k + lane];
+  return (lanes[0] + lanes[1]) + (lanes[2] + lanes[3]);
+}
+
 // The prediction inside a click is trusted at most this many times less than one step ahead.
 constexpr double kMostWidening = 8.0;
 // A repeat counts from this share of the error's size: a voice's pulses grow and fade.
@@ -25,11 +44,12 @@ constexpr double kPartnerShare = 0.35;
 }  // namespace
 
 void ArClickDetector::Allocate() {
-  m_context.assign(kContext, 0.0);
-  m_raw.assign(kContext, 0.0);
+  m_context.assign(2 * kContext, 0.0);
+  m_raw.assign(2 * kContext, 0.0);
   m_errors.assign(kErrorsKept, 0.0);
   m_scratch.assign(kContext, 0.0);
   m_coefficients.assign(kOrder, 0.0);
+  m_reversed.assign(kOrder, 0.0);
   m_burg.forwardErrors.reserve(kContext);
   m_burg.backwardErrors.reserve(kContext);
   m_burg.previous.reserve(kOrder);
@@ -41,6 +61,7 @@ void ArClickDetector::Reset() {
   std::fill(m_raw.begin(), m_raw.end(), 0.0);
   std::fill(m_errors.begin(), m_errors.end(), 0.0);
   std::fill(m_coefficients.begin(), m_coefficients.end(), 0.0);
+  std::fill(m_reversed.begin(), m_reversed.end(), 0.0);
   m_widening.fill(1.0);
   m_written = m_sinceFit = m_held = 0;
   m_level = 0;
@@ -63,9 +84,8 @@ ArClickDetector::Verdict ArClickDetector::Examine(double x, double ahead) {
   // The raw error of the sample ahead joins the level's ring, where it replaces the error of
   // the sample kAhead back.
   const size_t at = m_written + kAhead;
-  m_raw[at & kMask] = ahead;
-  double rawPrediction = 0;
-  for (size_t k = 0; k < kOrder; ++k) rawPrediction += m_coefficients[k] * m_raw[(at - 1 - k) & kMask];
+  PutMirrored(m_raw, at, ahead);
+  const double rawPrediction = Dot(m_reversed.data(), Window(m_raw, at - kOrder));
   m_errors[at & kErrorMask] = std::abs(ahead - rawPrediction);
   if (m_written % kLevelEvery == 0) {
     const size_t slot = m_levelUpdates++ % m_aheadMedians.size();
@@ -74,8 +94,7 @@ ArClickDetector::Verdict ArClickDetector::Examine(double x, double ahead) {
     if (m_fitted) m_level = std::max(std::max(behind, m_aheadMedians[slot]) * kMedianToSigma, m_floor);
   }
 
-  double prediction = 0;
-  for (size_t k = 0; k < kOrder; ++k) prediction += m_coefficients[k] * m_context[(m_written - 1 - k) & kMask];
+  const double prediction = Dot(m_reversed.data(), Window(m_context, m_written - kOrder));
   m_prediction = prediction;
   if (m_level <= 0) return {0.0, std::numeric_limits<double>::infinity()};
   const double widening = m_widening[std::min(m_held, kMaxHeld - 1)];
@@ -89,8 +108,7 @@ size_t ArClickDetector::ClickEnd(size_t within, size_t readable) const {
   for (size_t end = within; end-- > 1;) {
     // The sample at m_written + end against its prediction from the kOrder samples after it.
     const size_t at = m_written + end;
-    double prediction = 0;
-    for (size_t k = 0; k < kOrder; ++k) prediction += m_coefficients[k] * m_raw[(at + 1 + k) & kMask];
+    const double prediction = Dot(m_coefficients.data(), Window(m_raw, at + 1));
     if (std::abs(m_raw[at & kMask] - prediction) > threshold) return end;
   }
   return 0;
@@ -134,10 +152,10 @@ bool ArClickDetector::RecursPeriodically() const {
 
 void ArClickDetector::Commit(double x, bool inClick) {
   if (inClick) {
-    m_context[m_written & kMask] = m_prediction;
+    PutMirrored(m_context, m_written, m_prediction);
     ++m_held;
   } else {
-    m_context[m_written & kMask] = x;
+    PutMirrored(m_context, m_written, x);
     m_held = 0;
   }
   ++m_written;
@@ -147,20 +165,22 @@ void ArClickDetector::Commit(double x, bool inClick) {
 void ArClickDetector::Refit() {
   m_sinceFit = 0;
   // The model, fitted to the clean context oldest first.
-  const size_t count = std::min(m_written, kContext);
+  const size_t count = std::min(m_written, kFitLength);
   for (size_t i = 0; i < count; ++i) m_scratch[i] = m_context[(m_written - count + i) & kMask];
-  if (count < kContext) return;  // judging starts once the context is whole
+  if (count < kFitLength) return;  // judging starts once the fit has its samples
   double energy = 0;
   for (size_t i = 0; i < count; ++i) energy += m_scratch[i] * m_scratch[i];
   m_floor = std::max(kLevelFloor, kRelativeFloor * std::sqrt(energy / double(count)));
   if (energy <= 0) {
     std::fill(m_coefficients.begin(), m_coefficients.end(), 0.0);
+    std::fill(m_reversed.begin(), m_reversed.end(), 0.0);
     m_fitted = true;
     return;
   }
-  BurgCoefficients(m_scratch.data(), count, kOrder, m_coefficients, m_burg);
+  BurgCoefficients(m_scratch.data(), count, kOrder, m_coefficients, m_burg, BurgSums::Interleaved);
   double expansion = 1.0;
   for (double& d : m_coefficients) d *= (expansion *= kBandwidthExpansion);
+  std::reverse_copy(m_coefficients.begin(), m_coefficients.end(), m_reversed.begin());
   m_fitted = true;
   // How far the prediction strays when it runs on its own: the running sum of the model's
   // squared impulse response (the first term is the one-step error itself).

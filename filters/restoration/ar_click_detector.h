@@ -21,8 +21,9 @@ namespace ztlive {
 class ArClickDetector {
  public:
   static constexpr size_t kOrder = 20;
-  static constexpr size_t kContext = 1024;   // samples the model and the level are fitted to
-  static constexpr size_t kRefit = 512;      // samples between fits
+  static constexpr size_t kContext = 1024;   // the clean context kept, a ring
+  static constexpr size_t kRefit = 1024;     // samples between fits
+  static constexpr size_t kFitLength = 512;  // the newest clean samples a fit takes
   static constexpr size_t kMaxHeld = 256;    // the widening table's length
   static constexpr size_t kAhead = 256;      // how far ahead the level looks, and back
   static constexpr size_t kLevelEvery = 64;  // samples between level updates
@@ -48,7 +49,10 @@ class ArClickDetector {
   void Commit(double x, bool inClick);
   // Once a click is repaired: the committed sample `back` places before the newest takes
   // the repaired value, so the model goes on from the repair rather than its own guess.
-  void Replace(size_t back, double x) { m_context[(m_written - 1 - back) & (kContext - 1)] = x; }
+  void Replace(size_t back, double x) {
+    const size_t at = (m_written - 1 - back) & (kContext - 1);
+    m_context[at] = m_context[at + kContext] = x;
+  }
   size_t Held() const { return m_held; }
   // Where the click that starts at the sample just examined ends: the offset of its last
   // sample (0 for a one-sample click), at most within - 1. The scan comes from the far side
@@ -69,11 +73,12 @@ class ArClickDetector {
   double AheadMedian();
 
   double m_sigmas = 4.0;
-  std::vector<double> m_context;      // ring of kContext clean samples
-  std::vector<double> m_raw;          // ring of raw samples up to kAhead ahead
+  std::vector<double> m_context;      // ring of kContext clean samples, held twice over
+  std::vector<double> m_raw;          // ring of raw samples up to kAhead ahead, held twice over
   std::vector<double> m_errors;       // ring of |raw errors| up to kAhead ahead
   std::vector<double> m_scratch;      // the fit's unrolled context, the level's sort
   std::vector<double> m_coefficients; // x[t] ~ sum d[k] x[t-1-k]
+  std::vector<double> m_reversed;     // the same, last first, against a window oldest first
   std::array<double, kMaxHeld> m_widening{};  // sqrt of the summed squared impulse response
   BurgWork m_burg;
   size_t m_written = 0;     // samples committed

@@ -26,8 +26,40 @@ void FitAndPredict(GapPredictionScratch& scratch, size_t count, size_t gapLength
 
 }  // namespace
 
+namespace {
+
+// The sums of f[j] b[j] and of f[j]^2 + b[j]^2 over j < count.
+void BurgSumsInOrder(const double* f, const double* b, size_t count, double& numerator, double& denominator) {
+  numerator = 0;
+  denominator = 0;
+  for (size_t j = 0; j < count; ++j) {
+    numerator += f[j] * b[j];
+    denominator += f[j] * f[j] + b[j] * b[j];
+  }
+}
+
+void BurgSumsInterleaved(const double* f, const double* b, size_t count, double& numerator, double& denominator) {
+  double n[4] = {0, 0, 0, 0};
+  double d[4] = {0, 0, 0, 0};
+  size_t j = 0;
+  for (; j + 4 <= count; j += 4) {
+    for (size_t lane = 0; lane < 4; ++lane) {
+      n[lane] += f[j + lane] * b[j + lane];
+      d[lane] += f[j + lane] * f[j + lane] + b[j + lane] * b[j + lane];
+    }
+  }
+  for (; j < count; ++j) {
+    n[0] += f[j] * b[j];
+    d[0] += f[j] * f[j] + b[j] * b[j];
+  }
+  numerator = (n[0] + n[1]) + (n[2] + n[3]);
+  denominator = (d[0] + d[1]) + (d[2] + d[3]);
+}
+
+}  // namespace
+
 void BurgCoefficients(const double* data, size_t count, size_t order, std::vector<double>& coefficients,
-                      BurgWork& work) {
+                      BurgWork& work, BurgSums sums) {
   coefficients.assign(order, 0.0);
   work.forwardErrors.assign(data, data + count - 1);
   work.backwardErrors.assign(data + 1, data + count);
@@ -37,17 +69,20 @@ void BurgCoefficients(const double* data, size_t count, size_t order, std::vecto
   for (size_t k = 0; k < order; ++k) {
     double numerator = 0;
     double denominator = 0;
-    for (size_t j = 0; j + k + 1 < count; ++j) {
-      numerator += f[j] * b[j];
-      denominator += f[j] * f[j] + b[j] * b[j];
-    }
+    (sums == BurgSums::InOrder ? BurgSumsInOrder : BurgSumsInterleaved)(f.data(), b.data(), count - k - 1, numerator,
+                                                                         denominator);
     coefficients[k] = denominator > 0 ? 2.0 * numerator / denominator : 0.0;
     for (size_t i = 0; i < k; ++i) coefficients[i] = work.previous[i] - coefficients[k] * work.previous[k - 1 - i];
     if (k + 1 == order) return;
     std::copy(coefficients.begin(), coefficients.begin() + static_cast<ptrdiff_t>(k) + 1, work.previous.begin());
+    // The same arithmetic with the reflection held and the arrays known apart, so that the
+    // loop runs on vectors.
+    const double reflection = work.previous[k];
+    double* __restrict forward = f.data();
+    double* __restrict backward = b.data();
     for (size_t j = 0; j + k + 2 < count; ++j) {
-      f[j] -= work.previous[k] * b[j];
-      b[j] = b[j + 1] - work.previous[k] * f[j + 1];
+      forward[j] -= reflection * backward[j];
+      backward[j] = backward[j + 1] - reflection * forward[j + 1];
     }
   }
 }

@@ -17,10 +17,14 @@ struct BurgWork {
   std::vector<double> previous;
 };
 
+// How Burg's sums are taken: one after another (the repairs' own order, which their outputs
+// depend on), or in four interleaved partial sums, which the processor runs side by side.
+enum class BurgSums { InOrder, Interleaved };
+
 // The all-pole coefficients d[0 .. order-1] of data[0 .. count-1] such that
 // x[t] ~ sum over k of d[k] * x[t - 1 - k]; count must exceed order.
 void BurgCoefficients(const double* data, size_t count, size_t order, std::vector<double>& coefficients,
-                      BurgWork& work);
+                      BurgWork& work, BurgSums sums = BurgSums::InOrder);
 
 // Extends data (whose last `coefficients.size()` values seed the model) by `count` values.
 void PredictForward(const double* data, size_t length, const std::vector<double>& coefficients, size_t count,
