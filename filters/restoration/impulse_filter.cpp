@@ -96,6 +96,7 @@ ImpulseProcessor::ImpulseProcessor() : FilterProcessor(Descriptor()) {}
 
 int ImpulseProcessor::Prepare(WaveStream&, WaveStream&) {
   m_channels = {};
+  for (Channel& channel : m_channels) channel.settling = kSettling;
   m_clicks = 0;
   try {
     m_smoothing = SavitzkyGolayWeights(kSmoothingHalf, kSmoothingHalf, 4);
@@ -134,11 +135,10 @@ void ImpulseProcessor::Derive(double fs) {
   // The model-based detector reads the threshold in 0.003 of the error's robust level: the
   // starting 8000 is 24 levels, the best on the tuning material.
   for (ArClickDetector& model : m_models) model.SetSigmas(values.p[0] * 0.003);
-  // The other detectors treat the first samples as a click's start; the model-based one
-  // starts quiet, so the stream's beginning passes unchanged.
-  if (m_modelMode)
-    for (Channel& channel : m_channels)
-      if (channel.offset == 0) channel.quiet = std::max(channel.quiet, m_quietTarget);
+  // A run starts quiet, so its first samples pass unchanged. (With the quiet count at zero,
+  // its very first sample would start a click, rebuilt from the silence before the run.)
+  for (Channel& channel : m_channels)
+    if (channel.offset == 0) channel.quiet = std::max(channel.quiet, m_quietTarget);
   m_hqGain = 1.0;
   double f2 = f1;
   if (values.p[2] == 2) {
@@ -198,8 +198,12 @@ bool ImpulseProcessor::Step(int channel, const SampleValue* value, int stride, c
   s.envelope = std::abs(y1) + m_decay * s.envelope;
   const int64_t c = DetectionValue(s, value, stride, mono, y1);
   const double scaled = s.envelope * m_thresholdScale;
-  const int64_t threshold = scaled > m_minimumThreshold ? static_cast<int64_t>(std::min(scaled, 8388607.0))
-                                                         : int64_t{m_minimumThreshold};
+  int64_t threshold = scaled > m_minimumThreshold ? static_cast<int64_t>(std::min(scaled, 8388607.0))
+                                                   : int64_t{m_minimumThreshold};
+  if (s.settling > 0) {
+    --s.settling;
+    if (s.offset >= 0) threshold = std::numeric_limits<int64_t>::max();
+  }
   return Advance(channel, value, stride, in, sink, c, threshold);
 }
 
@@ -305,15 +309,13 @@ void ImpulseProcessor::Rebuild(int channel, const SampleValue* value, int stride
     const SampleValue* newest = in.End() + in.LookAhead() - 1;
     const auto before = static_cast<size_t>((lastBefore - oldest) / stride + 1);
     const auto after = static_cast<size_t>((newest - firstAfter) / stride + 1);
-    if (m_modelMode) {
-      // The stretch written is a + 1 ... -G - 1, between the good samples a and -G.
-      rebuilt[0] = *lastBefore;
-      if (n > 1)
-        GapPrediction(lastBefore, before, firstAfter, after, static_cast<size_t>(n - 1), stride, rebuilt + 1, 1,
-                      m_prediction);
-      return;
-    }
-    GapPrediction(lastBefore, before, firstAfter, after, static_cast<size_t>(n), stride, rebuilt, 1, m_prediction);
+    // The stretch written is a + 1 ... -G - 1, between the good samples a and -G, and each
+    // position gets the prediction for itself. (Predicting n values after a and writing the
+    // k-th at a + k - 1 put every value one sample early.)
+    rebuilt[0] = *lastBefore;
+    if (n > 1)
+      GapPrediction(lastBefore, before, firstAfter, after, static_cast<size_t>(n - 1), stride, rebuilt + 1, 1,
+                    m_prediction);
     return;
   }
   CubicCurve(value, stride, a, s.guard, n, rebuilt);

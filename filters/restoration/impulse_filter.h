@@ -23,6 +23,9 @@ class ImpulseProcessor : public FilterProcessor {
   static constexpr int kModelBased = 3;       // the recording type of the model-based detector
   static constexpr int kModelMaxClick = 64;   // its clicks are ended by force sooner
   static constexpr int kLeastSizeForRepeats = 4;  // from this size on, repeating errors are signal
+  // The other detectors start from rest (filters and envelope at zero): their first values
+  // answer the step into the signal, not a click, so a run's first samples start none.
+  static constexpr int kSettling = 128;
 
   ImpulseProcessor();
   int Prepare(WaveStream& in, WaveStream& out) override;
@@ -45,6 +48,7 @@ class ImpulseProcessor : public FilterProcessor {
     int32_t positive = 0;
     int32_t negative = 0;
     int32_t extent = 0;    // samples the model-based detector still holds as the click's own
+    int32_t settling = 0;  // samples left before the other detectors may start a click
   };
   // Where a channel's output goes: straight to the stream (mono) or into its ring lane.
   struct Sink;
