@@ -101,17 +101,17 @@ ArClickDetector::Verdict ArClickDetector::Examine(double x, double ahead) {
   return {x - prediction, m_sigmas * m_level * widening};
 }
 
-size_t ArClickDetector::ClickEnd(size_t within, size_t readable) const {
+std::optional<size_t> ArClickDetector::ClickEnd(size_t within, size_t readable) const {
   if (m_level <= 0 || readable <= kOrder) return 0;
   within = std::min({within, readable - kOrder, kAhead - kOrder});
   const double threshold = m_sigmas * m_level;
-  for (size_t end = within; end-- > 1;) {
+  for (size_t end = within; end-- > 0;) {
     // The sample at m_written + end against its prediction from the kOrder samples after it.
     const size_t at = m_written + end;
     const double prediction = Dot(m_coefficients.data(), Window(m_raw, at + 1));
     if (std::abs(m_raw[at & kMask] - prediction) > threshold) return end;
   }
-  return 0;
+  return std::nullopt;
 }
 
 bool ArClickDetector::RecursPeriodically() const {

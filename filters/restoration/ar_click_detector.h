@@ -12,6 +12,7 @@
 
 #include <array>
 #include <cstddef>
+#include <optional>
 #include <vector>
 
 #include "filters/restoration/gap_prediction.h"
@@ -58,9 +59,11 @@ class ArClickDetector {
   // sample (0 for a one-sample click), at most within - 1. The scan comes from the far side
   // with the model run backwards from the clean samples after the click, so a wide click is
   // marked to its end even where its inside is smooth enough for the forward model to follow.
+  // Nothing when no sample there is unpredictable backwards either: a click surprises from
+  // both sides, a note's onset or an edge into a new pattern only from the past.
   // readable: how many samples from this one on hold real values (the rest of the look-ahead
   // is past the stream's end).
-  size_t ClickEnd(size_t within, size_t readable) const;
+  std::optional<size_t> ClickEnd(size_t within, size_t readable) const;
   // True when the sample just examined belongs to a repeating pattern rather than a click:
   // prediction errors of about a third of its size or more recur at equal spacing around it
   // (a period before and after, or one, two and three periods before), as the edges of a

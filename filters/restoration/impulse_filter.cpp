@@ -52,7 +52,7 @@ constexpr PresetRecordRule kStoredOrder{{0, 1, 4, 2, 5, -1, -1, -1, -1, -1, -1},
 // Ready presets for the model-based detector, in the stored order (threshold, size, tracking,
 // recording type, quality), tuned on generated music and speech (bench/restoration_quality_clicks.py).
 constexpr std::array<ReadyPreset, 2> kReadyPresets{{
-    {"78 rpm clicks", PresetValues{{8000, 7, 1, ImpulseProcessor::kModelBased, 1}}},
+    {"78 rpm clicks", PresetValues{{2000, 4, 1, ImpulseProcessor::kModelBased, 1}}},
     {"Vinyl crackle", PresetValues{{8000, 2, 1, ImpulseProcessor::kModelBased, 1}}},
 }};
 
@@ -128,10 +128,11 @@ void ImpulseProcessor::Derive(double fs) {
   // How far from a click's start its end is looked for: wide for clicks, short for crackle,
   // where the next crackle is often within a few dozen samples and must not be joined on.
   m_extentWindow = std::min<int32_t>(8 * values.p[1], kModelMaxClick);
-  // Errors that repeat at equal spacing are the signal's own (square-wave edges, voice
-  // pulses), except where the clicks themselves are dense: crackle, set with the smallest
-  // sizes, repeats by chance and would be let through.
-  m_repeatsAreSignal = values.p[1] >= kLeastSizeForRepeats;
+  // A click must surprise from both sides, and errors that repeat at equal spacing are the
+  // signal's own (square-wave edges, voice pulses); but crackle, set with the smallest sizes,
+  // is dense: it repeats by chance and often hides under its neighbours' backward view, so
+  // there every sample the forward model cannot predict counts.
+  m_crackle = values.p[1] < kLeastClickSize;
   // The model-based detector reads the threshold in 0.003 of the error's robust level: the
   // starting 8000 is 24 levels, the best on the tuning material.
   for (ArClickDetector& model : m_models) model.SetSigmas(values.p[0] * 0.003);
@@ -183,11 +184,16 @@ bool ImpulseProcessor::Step(int channel, const SampleValue* value, int stride, c
       // Inside a click whose end was found at its start: held whatever the forward error says.
       --s.extent;
       threshold = -1;
-    } else if (s.offset >= 0 && (c < 0 ? -c : c) > threshold && m_repeatsAreSignal && model.RecursPeriodically()) {
+    } else if (s.offset >= 0 && (c < 0 ? -c : c) > threshold && !m_crackle && model.RecursPeriodically()) {
       threshold = std::numeric_limits<int64_t>::max();  // the signal's own repeating edge
     } else if (s.offset >= 0 && (c < 0 ? -c : c) > threshold) {
       const auto readable = static_cast<size_t>((in.End() + in.LookAhead() - value) / stride);
-      s.extent = static_cast<int32_t>(model.ClickEnd(static_cast<size_t>(m_extentWindow), readable));
+      const std::optional<size_t> end = model.ClickEnd(static_cast<size_t>(m_extentWindow), readable);
+      if (end || m_crackle) {
+        s.extent = static_cast<int32_t>(end.value_or(0));
+      } else {
+        threshold = std::numeric_limits<int64_t>::max();  // predictable from what follows
+      }
     }
     const bool ok = Advance(channel, value, stride, in, sink, c, threshold);
     model.Commit(double(*value), s.offset < 0);

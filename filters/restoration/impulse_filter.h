@@ -22,7 +22,7 @@ class ImpulseProcessor : public FilterProcessor {
   static constexpr int kSmoothingHalf = 16;   // Savitzky-Golay window: 16 each side
   static constexpr int kModelBased = 3;       // the recording type of the model-based detector
   static constexpr int kModelMaxClick = 64;   // its clicks are ended by force sooner
-  static constexpr int kLeastSizeForRepeats = 4;  // from this size on, repeating errors are signal
+  static constexpr int kLeastClickSize = 4;   // the model-based detector's smaller sizes are for crackle
   // The other detectors start from rest (filters and envelope at zero): their first values
   // answer the step into the signal, not a click, so a run's first samples start none.
   static constexpr int kSettling = 128;
@@ -80,7 +80,7 @@ class ImpulseProcessor : public FilterProcessor {
   bool m_modelMode = false;     // the model-based detector judges, prediction repairs
   int32_t m_maxClick = kMaxClick;
   int32_t m_extentWindow = kModelMaxClick;  // the model-based detector's reach for a click's end
-  bool m_repeatsAreSignal = true;           // it lets errors that repeat at equal spacing pass
+  bool m_crackle = false;                   // it takes every forward surprise for crackle
   bool m_keepResidue = false;  // this block outputs the clicks instead of the repair
   int32_t m_quality = 0;
 
