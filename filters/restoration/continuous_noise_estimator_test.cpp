@@ -3,6 +3,7 @@
 // of music and speech without letting isolated noise peaks through.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cmath>
 #include <cstdint>
 #include <cstdio>
@@ -221,6 +222,52 @@ TEST(ContinuousNoiseEstimators, PerBinBypassResidueAndAlignment) {
   // A loud tone passes in place in both channels.
   const std::vector<SampleValue> out = run(tone, 0, 0);
   EXPECT_LT(10 * std::log10(Energy(out, &tone, 10000, 50000) / Energy(tone, nullptr, 10000, 50000)), -40);
+}
+
+// A stereo frame goes through one complex transform, its channels as the real and the
+// imaginary part: with one print for both, each channel comes out as it does alone (to the
+// rounding of the last bit). Frames of 256 and 512 bins cover both orders the transform's
+// stages can leave the bins in.
+TEST(ContinuousNoiseEstimators, PerBinStereoGivesEachChannelAsAlone) {
+  const std::vector<SampleValue> music = test::MusicLike(1, 1.5, kRate);
+  const std::vector<SampleValue> speech = test::SpeechLike(1, 1.5, kRate);
+  const size_t frames = std::min(music.size(), speech.size());
+  const std::vector<SampleValue> hiss = Hiss(2 * frames, -40, 23);
+  std::vector<SampleValue> left(frames);
+  std::vector<SampleValue> right(frames);
+  std::vector<SampleValue> stereo(2 * frames);
+  for (size_t i = 0; i < frames; ++i) {
+    left[i] = stereo[2 * i] = music[i] + hiss[2 * i];
+    right[i] = stereo[2 * i + 1] = speech[i] + hiss[2 * i + 1];
+  }
+  const struct {
+    int32_t estimator, sizeIndex;
+  } cases[] = {{NoiseReductionProcessor::kPerBinWiener, 0},
+               {NoiseReductionProcessor::kPerBinWiener, 1},
+               {NoiseReductionProcessor::kPerBinLogAmplitude, 0},
+               {NoiseReductionProcessor::kPerBinLogAmplitude, 1}};
+  for (const auto& c : cases) {
+    SCOPED_TRACE(testing::Message() << "estimator " << c.estimator << ", size index " << c.sizeIndex);
+    const NoisePrint print = SamplePrint(Hiss(kRate / 2, -40, 5), 1, int32_t{1} << (c.sizeIndex + 8));
+    const auto run = [&](const std::vector<SampleValue>& input, int channels) {
+      NoiseReductionProcessor engine;
+      engine.SetNoisePrint(print);
+      engine.SetValues(PerBin(c.estimator, 300, 30, c.sizeIndex));
+      return RunEngine(engine, channels, kRate, input);
+    };
+    const std::vector<SampleValue> both = run(stereo, 2);
+    const std::vector<SampleValue> alone[2] = {run(left, 1), run(right, 1)};
+    ASSERT_EQ(both.size(), stereo.size());
+    SampleValue largest = 0;
+    double changed = 0;
+    for (size_t i = 0; i < frames; ++i)
+      for (size_t ch = 0; ch < 2; ++ch) {
+        largest = std::max<SampleValue>(largest, std::abs(both[2 * i + ch] - alone[ch][i]));
+        changed += std::abs(double(alone[ch][i]) - double(stereo[2 * i + ch]));
+      }
+    EXPECT_LE(largest, 1);
+    EXPECT_GT(changed / double(frames), 100.0) << "the hiss is taken out";
+  }
 }
 
 // The shipped preset gives the per-bin values and keeps the sampled print; a preset stored
