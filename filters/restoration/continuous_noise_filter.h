@@ -58,6 +58,8 @@ class NoiseReductionProcessor : public FilterProcessor {
     SpectralGainEstimator perBin{kMaxBins};
   };
 
+  // The transforms' tables for every frame size, each made once.
+  void BuildTransforms();
   void Derive(double fs);
   void ClearState();
   // Transforms every channel's frame, changes its gains and transforms it back.
@@ -76,9 +78,11 @@ class NoiseReductionProcessor : public FilterProcessor {
   int32_t m_bins = 0;         // N of the current derivation
   int m_channels = 1;
   bool m_prepared = false;
-  std::array<RealFft, 6> m_ffts;  // one per frame size, made with the engine
-  std::array<PackedFft, 6> m_pairFfts;  // the same for the channel pairs, 2N points
-  // For bin k (0 ... N) of the pair transform: where it puts frequency k and 2N - k.
+  std::array<RealFft, 6> m_ffts;  // one per frame size, made by the first Prepare
+  std::array<PackedFft, 6> m_pairFfts;  // the same for stereo channel pairs, 2N points
+  // The N + 1 pairs of the pair transform: bin k (0 ... N) at the positions of the
+  // frequencies k and 2N - k.
+  std::vector<int32_t> m_pairBins;
   std::vector<int32_t> m_lowPositions;
   std::vector<int32_t> m_highPositions;
   std::vector<double> m_window;
