@@ -116,6 +116,7 @@ NoiseReductionProcessor::NoiseReductionProcessor() : FilterProcessor(Descriptor(
   for (Channel& channel : m_state) {
     channel.raw.reserve(2 * kMaxBins);
     channel.frame.reserve(2 * kMaxBins);
+    channel.output.reserve(kMaxBins);
     for (auto* buffer : {&channel.overlap, &channel.smoother, &channel.hold, &channel.noise}) buffer->reserve(kMaxBins);
   }
 }
@@ -215,6 +216,7 @@ void NoiseReductionProcessor::ClearState() {
     channel.raw.assign(length, 0.0);
     channel.frame.assign(length, 0.0);
     channel.overlap.assign(static_cast<size_t>(m_bins), 0.0);
+    channel.output.assign(static_cast<size_t>(m_bins), 0.0);
     channel.smoother.assign(static_cast<size_t>(m_bins), 0.0);
     channel.hold.assign(static_cast<size_t>(m_bins), 0.0);
     channel.perBin.Reset();
@@ -254,9 +256,16 @@ void NoiseReductionProcessor::TransformChannelPair() {
   Channel& right = m_state[1];
   double* re = left.frame.data();
   double* im = right.frame.data();
-  for (size_t i = 0; i < length; ++i) {
-    re[i] = (left.raw[i] + 0.001) * m_window[i];
-    im[i] = (right.raw[i] + 0.001) * m_window[i];
+  {
+    const double* __restrict window = m_window.data();
+    const double* __restrict leftRaw = left.raw.data();
+    const double* __restrict rightRaw = right.raw.data();
+    double* __restrict leftFrame = re;
+    double* __restrict rightFrame = im;
+    for (size_t i = 0; i < length; ++i) {
+      leftFrame[i] = (leftRaw[i] + 0.001) * window[i];
+      rightFrame[i] = (rightRaw[i] + 0.001) * window[i];
+    }
   }
   fft.Forward(re, im);
   // Z = L + iR at frequencies k and 2N - k: L[k] = (Z[k] + conj Z[2N - k]) / 2 and
@@ -331,18 +340,35 @@ void NoiseReductionProcessor::GainByPairs(Channel& channel) {
 
 bool NoiseReductionProcessor::CompleteFrame(WaveStream& out, size_t count) {
   const auto n = static_cast<size_t>(m_bins);
-  if (m_firstFrame)
+  if (m_firstFrame) {
     m_firstFrame = false;  // its first half is the silence before the file
-  else
-    for (size_t k = 0; k < count; ++k) {
-      for (int c = 0; c < m_channels; ++c) {
-        const Channel& channel = m_state[static_cast<size_t>(c)];
-        const double y = (m_window[k] * channel.frame[k] + channel.overlap[k]) * m_norm[k];
-        // Bypass wins over keep residue; both use the input value the output stands for.
-        const double value = bypass ? channel.raw[k] : keepResidue ? channel.raw[k] - y : y;
-        if (out.WriteSample(TruncateToSample(value)) == 0) return false;
-      }
+  } else {
+    // Each channel's values first, in loops without branches, then written interleaved.
+    for (int c = 0; c < m_channels; ++c) {
+      Channel& channel = m_state[static_cast<size_t>(c)];
+      const double* __restrict frame = channel.frame.data();
+      const double* __restrict overlap = channel.overlap.data();
+      const double* __restrict raw = channel.raw.data();
+      double* __restrict completed = channel.output.data();
+      // Bypass wins over keep residue; both use the input value the output stands for.
+      if (bypass)
+        std::copy(raw, raw + count, completed);
+      else if (keepResidue)
+        for (size_t k = 0; k < count; ++k) completed[k] = raw[k] - (m_window[k] * frame[k] + overlap[k]) * m_norm[k];
+      else
+        for (size_t k = 0; k < count; ++k) completed[k] = (m_window[k] * frame[k] + overlap[k]) * m_norm[k];
     }
+    const double* left = m_state[0].output.data();
+    const double* right = m_state[1].output.data();
+    if (m_channels == 2) {
+      for (size_t k = 0; k < count; ++k)
+        if (out.WriteSample(TruncateToSample(left[k])) == 0 || out.WriteSample(TruncateToSample(right[k])) == 0)
+          return false;
+    } else {
+      for (size_t k = 0; k < count; ++k)
+        if (out.WriteSample(TruncateToSample(left[k])) == 0) return false;
+    }
+  }
   for (int c = 0; c < m_channels; ++c) {
     Channel& channel = m_state[static_cast<size_t>(c)];
     for (size_t k = 0; k < n; ++k) channel.overlap[k] = m_window[n + k] * channel.frame[n + k];
@@ -369,10 +395,25 @@ int NoiseReductionProcessor::Process(WaveStream& in, WaveStream& out) {
   }
   const size_t length = 2 * static_cast<size_t>(m_bins);
   const SampleValue* value = in.Begin();
-  const SampleValue* const end = in.End();
-  for (; value + m_channels <= end; value += m_channels) {
-    for (int c = 0; c < m_channels; ++c) m_state[static_cast<size_t>(c)].raw[m_filled] = value[c];
-    if (++m_filled < length) continue;
+  const auto channels = static_cast<size_t>(m_channels);
+  size_t frames = static_cast<size_t>(in.End() - value) / channels;
+  while (frames > 0) {
+    // As much of the block as the frame still takes, each channel into its own frame.
+    const size_t take = std::min(frames, length - m_filled);
+    double* __restrict left = m_state[0].raw.data() + m_filled;
+    if (channels == 2) {
+      double* __restrict right = m_state[1].raw.data() + m_filled;
+      for (size_t i = 0; i < take; ++i) {
+        left[i] = value[2 * i];
+        right[i] = value[2 * i + 1];
+      }
+    } else {
+      for (size_t i = 0; i < take; ++i) left[i] = value[i];
+    }
+    value += take * channels;
+    frames -= take;
+    m_filled += take;
+    if (m_filled < length) break;
     TransformFrames();
     if (!CompleteFrame(out, static_cast<size_t>(m_bins))) return 0;
     ShiftFrames();

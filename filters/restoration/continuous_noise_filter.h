@@ -52,6 +52,7 @@ class NoiseReductionProcessor : public FilterProcessor {
     std::vector<double> raw;      // the frame's input values, 2N (unwindowed)
     std::vector<double> frame;    // windowed, then transformed
     std::vector<double> overlap;  // N
+    std::vector<double> output;   // the N values a frame completes, before they are written
     std::vector<double> smoother; // s[j], N
     std::vector<double> hold;     // h[j], N
     std::vector<double> noise;    // the noise power curve, N
