@@ -381,9 +381,15 @@ void NoiseReductionProcessor::ShiftFrames() {
   for (int c = 0; c < m_channels; ++c) {
     std::vector<double>& raw = m_state[static_cast<size_t>(c)].raw;
     std::copy(raw.begin() + n, raw.end(), raw.begin());
-    std::fill(raw.begin() + n, raw.end(), 0.0);
   }
   m_filled = static_cast<size_t>(m_bins);
+}
+
+void NoiseReductionProcessor::SilenceUnfilled() {
+  for (int c = 0; c < m_channels; ++c) {
+    std::vector<double>& raw = m_state[static_cast<size_t>(c)].raw;
+    std::fill(raw.begin() + static_cast<ptrdiff_t>(m_filled), raw.end(), 0.0);
+  }
 }
 
 int NoiseReductionProcessor::Process(WaveStream& in, WaveStream& out) {
@@ -426,10 +432,12 @@ int NoiseReductionProcessor::Finish(WaveStream& in, WaveStream& out) {
   // Owed: the N values of the frame's first half, then the part of its second half that was
   // filled; each comes out of one more frame, completed with silence.
   const size_t tail = m_filled - static_cast<size_t>(m_bins);
+  SilenceUnfilled();
   TransformFrames();
   if (!CompleteFrame(out, static_cast<size_t>(m_bins))) return 0;
   ShiftFrames();
   if (tail == 0) return 1;
+  SilenceUnfilled();
   TransformFrames();
   return CompleteFrame(out, tail) ? 1 : 0;
 }

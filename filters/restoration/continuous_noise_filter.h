@@ -72,8 +72,10 @@ class NoiseReductionProcessor : public FilterProcessor {
   // Writes `count` of the N values the transformed frame completes (none for the first
   // frame), then keeps its second half for the next; false when a write failed.
   bool CompleteFrame(WaveStream& out, size_t count);
-  // The second half becomes the first; the rest is silence until it is filled.
+  // The second half becomes the first; the second is overwritten as the input fills it.
   void ShiftFrames();
+  // What the input has not filled becomes silence (for the frames Finish completes).
+  void SilenceUnfilled();
 
   NoisePrint m_print;
   int32_t m_bins = 0;         // N of the current derivation
