@@ -10,7 +10,7 @@ afftdn's noise floor (nf) is one of its tuned settings: the print it samples doe
 Score: SNR improvement over the signal part after alignment (best lag within +-2048 samples),
 how much quieter the lead-in comes out (dB, from 0.25 s to 1 s), and x-realtime of the whole
 process (reading, filtering, writing) with the tuned settings on one longer file (60 s, quick
-20 s), best of three runs.
+20 s), best of five runs, the tools taking turns.
 
 usage: restoration_quality_hiss.py BUILD_DIR [--quick]"""
 import itertools
@@ -25,6 +25,7 @@ import numpy as np
 from scipy import signal as sps
 
 RATE = 44100
+TIMING_ROUNDS = 5
 LEAD = RATE  # 1 s of hiss alone
 LEVELS = (-50, -40, -30)
 COLOURS = ("white", "pink")
@@ -247,12 +248,19 @@ def run(build_dir, quick=False):
         long_path = os.path.join(folder, "long.wav")
         write_wav24(long_path, long_clean + hiss(len(long_clean), "pink", -40, rng))
         long_clip = ("long", long_clean, long_path, None)
-        rows = []
-        for tool, grid in ((ztlive, ours_grid), (pairs, pairs_grid), (afftdn, afftdn_grid), (sox, sox_grid)):
+        tools = ((ztlive, ours_grid), (pairs, pairs_grid), (afftdn, afftdn_grid), (sox, sox_grid))
+        scored = []
+        for tool, grid in tools:
             settings = tune(tool, grid, tuning, folder)
-            gains, quiets, _ = evaluate(tool, settings, scoring, folder)
-            wall = min(tool.run(settings, long_clip, folder)[1] for _ in range(3))
-            rows.append((tool.name, settings, gains, quiets, len(long_clean) / RATE / wall))
+            scored.append((tool, settings) + evaluate(tool, settings, scoring, folder)[:2])
+        # The tools take turns on the long file, so that a change in the machine's load while
+        # the benchmark runs does not fall on one of them alone.
+        walls = [float("inf")] * len(scored)
+        for _ in range(TIMING_ROUNDS):
+            for k, (tool, settings, _, _) in enumerate(scored):
+                walls[k] = min(walls[k], tool.run(settings, long_clip, folder)[1])
+        rows = [(tool.name, settings, gains, quiets, len(long_clean) / RATE / wall)
+                for (tool, settings, gains, quiets), wall in zip(scored, walls)]
         print(f"hiss job: {len(scoring)} clips ({seconds:g} s of signal after a 1 s lead-in), "
               f"settings tuned on separate material")
         print("%-22s %-28s %9s %9s %9s %9s %8s" % ("tool", "tuned settings", "SNR +dB", "min", "white", "pink",

@@ -43,6 +43,7 @@ std::vector<Setting> Settings() {
   PresetValues model = ImpulseProcessor::Descriptor().StartingValues();
   model.p[2] = ImpulseProcessor::kModelBased;
   settings.push_back({&ImpulseProcessor::Descriptor(), model});
+  settings.push_back({&NoiseReductionProcessor::Descriptor(), NoiseReductionProcessor::PerBinStartingValues()});
   return settings;
 }
 

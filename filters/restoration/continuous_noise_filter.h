@@ -4,7 +4,9 @@
 // by an attack low pass and a release hold, never below the floor), and the frames are added
 // back together. p[4] picks the estimator: 0 those element pairs, 1 and 2 each bin on its
 // own with a decision-directed gain (log-spectral-amplitude or Wiener rule, see
-// spectral_gain_estimator.h), the floor still from the attenuation and the same print.
+// spectral_gain_estimator.h), the floor still from the attenuation and the same print. In
+// the per-bin modes a stereo frame goes through one complex transform, the left channel as
+// its real part and the right as its imaginary part.
 #pragma once
 
 #include <array>
@@ -12,6 +14,7 @@
 #include <vector>
 
 #include "filters/framework/filter_processor.h"
+#include "filters/eq/packed_fft.h"
 #include "filters/framework/real_fft.h"
 #include "filters/restoration/noise_print.h"
 #include "filters/restoration/spectral_gain_estimator.h"
@@ -49,27 +52,42 @@ class NoiseReductionProcessor : public FilterProcessor {
     std::vector<double> raw;      // the frame's input values, 2N (unwindowed)
     std::vector<double> frame;    // windowed, then transformed
     std::vector<double> overlap;  // N
+    std::vector<double> output;   // the N values a frame completes, before they are written
     std::vector<double> smoother; // s[j], N
     std::vector<double> hold;     // h[j], N
     std::vector<double> noise;    // the noise power curve, N
     SpectralGainEstimator perBin{kMaxBins};
   };
 
+  // The transforms' tables for every frame size, each made once.
+  void BuildTransforms();
   void Derive(double fs);
   void ClearState();
+  // Transforms every channel's frame, changes its gains and transforms it back.
+  void TransformFrames();
   void TransformFrame(Channel& channel);
+  // The per-bin estimator on both channels of a stereo frame in one complex transform.
+  void TransformChannelPair();
   void GainByPairs(Channel& channel);
   // Writes `count` of the N values the transformed frame completes (none for the first
   // frame), then keeps its second half for the next; false when a write failed.
   bool CompleteFrame(WaveStream& out, size_t count);
-  // The second half becomes the first; the rest is silence until it is filled.
+  // The second half becomes the first; the second is overwritten as the input fills it.
   void ShiftFrames();
+  // What the input has not filled becomes silence (for the frames Finish completes).
+  void SilenceUnfilled();
 
   NoisePrint m_print;
   int32_t m_bins = 0;         // N of the current derivation
   int m_channels = 1;
   bool m_prepared = false;
-  std::array<RealFft, 6> m_ffts;  // one per frame size, made with the engine
+  std::array<RealFft, 6> m_ffts;  // one per frame size, made by the first Prepare
+  std::array<PackedFft, 6> m_pairFfts;  // the same for stereo channel pairs, 2N points
+  // The N + 1 pairs of the pair transform: bin k (0 ... N) at the positions of the
+  // frequencies k and 2N - k.
+  std::vector<int32_t> m_pairBins;
+  std::vector<int32_t> m_lowPositions;
+  std::vector<int32_t> m_highPositions;
   std::vector<double> m_window;
   std::vector<double> m_norm;
   std::array<Channel, 2> m_state;
