@@ -27,7 +27,7 @@ FULL = 32767.0
 # Settings tuned with --tune on the tuning seeds (see the report's table).
 OURS_MODEL = {"clicks": "2000,4,3,0,1,1", "crackle": "8000,2,3,0,1,1"}
 OURS_MEDIAN = {"clicks": "4000,7,0,0,1,1", "crackle": "4000,7,0,0,1,1"}
-ADECLICK = {"clicks": "adeclick=t=3:w=20:o=75:a=2:b=2", "crackle": "adeclick=t=3:w=20:o=75:a=2:b=2"}
+ADECLICK = {"clicks": "adeclick=t=5:w=10:o=75:a=2:b=2", "crackle": "adeclick=t=3:w=10:o=75:a=4:b=2"}
 
 
 def music(seconds, rng):
@@ -193,7 +193,8 @@ def tune(build_dir, folder, env, jobs=("clicks", "crackle"), tools=("model", "me
     grids = {
         "model": [f"{t},{s},3,0,1,1" for t in (2000, 2500, 3000, 4000, 5000, 6500, 8000, 10000) for s in (2, 4, 7)],
         "median": [f"{t},{s},0,0,1,1" for t in (1000, 2000, 4000) for s in (4, 7, 15)],
-        "adeclick": [f"adeclick=t={t}:w={w}:o=75:a=2:b=2" for t in (2, 3, 5) for w in (20, 55)],
+        "adeclick": [f"adeclick=t={t}:w={w}:o=75:a={a}:b=2" for t in (2, 3, 5, 8, 12) for w in (10, 20, 55)
+                     for a in (2, 4)],
     }
     for job in jobs:
         cases = cases_for(job, 4, [101, 102])

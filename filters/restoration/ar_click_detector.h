@@ -23,7 +23,7 @@ class ArClickDetector {
  public:
   static constexpr size_t kOrder = 20;
   static constexpr size_t kContext = 1024;   // the clean context kept, a ring
-  static constexpr size_t kRefit = 1024;     // samples between fits
+  static constexpr size_t kRefit = 2048;     // samples between fits
   static constexpr size_t kFitLength = 768;  // the newest clean samples a fit takes
   static constexpr size_t kMaxHeld = 256;    // the widening table's length
   static constexpr size_t kAhead = 256;      // how far ahead the level looks, and back
