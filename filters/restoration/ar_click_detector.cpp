@@ -115,7 +115,7 @@ std::optional<size_t> ArClickDetector::ClickEnd(size_t within, size_t readable) 
 }
 
 bool ArClickDetector::RecursPeriodically() const {
-  constexpr size_t kNearest = 16;  // closer errors belong to the same event
+  constexpr size_t kNearest = 64;  // closer errors may belong to the same click (a ringing one)
   constexpr size_t kMostPartners = 16;
   const double least = kPartnerShare * m_errors[m_written & kErrorMask];
   if (least <= 0) return false;

@@ -125,14 +125,14 @@ void ImpulseProcessor::Derive(double fs) {
   // A prediction left to run on its own for long strays; the model-based detector ends its
   // clicks sooner, since the clicks it is meant for are at most some 60 samples wide.
   m_maxClick = m_modelMode ? kModelMaxClick : kMaxClick;
-  // How far from a click's start its end is looked for: wide for clicks, short for crackle,
-  // where the next crackle is often within a few dozen samples and must not be joined on.
-  m_extentWindow = std::min<int32_t>(8 * values.p[1], kModelMaxClick);
   // A click must surprise from both sides, and errors that repeat at equal spacing are the
   // signal's own (square-wave edges, voice pulses); but crackle, set with the smallest sizes,
   // is dense: it repeats by chance and often hides under its neighbours' backward view, so
   // there every sample the forward model cannot predict counts.
   m_crackle = values.p[1] < kLeastClickSize;
+  // How far from a click's start its end is looked for: as wide as a click may be, short for
+  // crackle, where the next crackle is often within a few dozen samples and must not be joined on.
+  m_extentWindow = m_crackle ? 8 * values.p[1] : kModelMaxClick;
   // The model-based detector reads the threshold in 0.003 of the error's robust level: the
   // starting 8000 is 24 levels, the best on the tuning material.
   for (ArClickDetector& model : m_models) model.SetSigmas(values.p[0] * 0.003);
