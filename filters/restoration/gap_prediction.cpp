@@ -75,14 +75,18 @@ void BurgCoefficients(const double* data, size_t count, size_t order, std::vecto
     for (size_t i = 0; i < k; ++i) coefficients[i] = work.previous[i] - coefficients[k] * work.previous[k - 1 - i];
     if (k + 1 == order) return;
     std::copy(coefficients.begin(), coefficients.begin() + static_cast<ptrdiff_t>(k) + 1, work.previous.begin());
-    // The same arithmetic with the reflection held and the arrays known apart, so that the
-    // loop runs on vectors.
+    // Every value is read before either is written, with the reflection held and the arrays
+    // known apart: the same arithmetic, in a form the compiler runs on vectors.
     const double reflection = work.previous[k];
     double* __restrict forward = f.data();
     double* __restrict backward = b.data();
     for (size_t j = 0; j + k + 2 < count; ++j) {
-      forward[j] -= reflection * backward[j];
-      backward[j] = backward[j + 1] - reflection * forward[j + 1];
+      const double f0 = forward[j];
+      const double b0 = backward[j];
+      const double f1 = forward[j + 1];
+      const double b1 = backward[j + 1];
+      forward[j] = f0 - reflection * b0;
+      backward[j] = b1 - reflection * f1;
     }
   }
 }
