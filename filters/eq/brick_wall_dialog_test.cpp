@@ -18,24 +18,19 @@
 #include "testing/engine_run.h"
 #include "testing/gui_test_support.h"
 #include "testing/run_test_host.h"
+#include "testing/settings_window_input.h"
 #include "testing/test_folder.h"
 
 namespace ztlive {
 namespace {
 
+using test::ChoosePreset;
+using test::Click;
 using test::RunTestHost;
+using test::SaveAs;
+using test::TypeValue;
 
 constexpr uint32_t kRate = 44100;
-
-void TypeValue(SliderEditPair& pair, int value) {
-  pair.Edit().selectAll();
-  QTest::keyClicks(&pair.Edit(), QString::number(value));
-  QTest::keyClick(&pair.Edit(), Qt::Key_Return);
-}
-
-void Click(QAbstractButton& button) {
-  QTest::mouseClick(&button, Qt::LeftButton, {}, QPoint(std::min(8, button.width() / 2), button.height() / 2));
-}
 
 // The picture's response at the point nearest to hz.
 double PictureDb(BrickWallPicture& picture, double hz) {

@@ -21,6 +21,7 @@
 #include "testing/engine_run.h"
 #include "testing/gui_test_support.h"
 #include "testing/run_test_host.h"
+#include "testing/settings_window_input.h"
 #include "testing/test_folder.h"
 #include "testing/test_signals.h"
 
@@ -29,39 +30,11 @@ namespace {
 
 constexpr uint32_t kRate = 44100;
 
+using test::ChoosePreset;
+using test::Click;
 using test::RunTestHost;
-
-void TypeValue(SliderEditPair& pair, const QString& text) {
-  pair.Edit().selectAll();
-  QTest::keyClicks(&pair.Edit(), text);
-  QTest::keyClick(&pair.Edit(), Qt::Key_Return);
-}
-
-void TypeValue(QSpinBox& spin, int value) {
-  spin.selectAll();
-  QTest::keyClicks(&spin, QString::number(value));
-  QTest::keyClick(&spin, Qt::Key_Return);
-}
-
-void Click(QAbstractButton& button) {
-  QTest::mouseClick(&button, Qt::LeftButton, {}, QPoint(std::min(8, button.width() / 2), button.height() / 2));
-}
-
-void ChoosePreset(QComboBox& box, const QString& name) {
-  const int index = box.findText(name);
-  ASSERT_GE(index, 0) << name.toStdString();
-  box.setCurrentIndex(index);
-  emit box.activated(index);
-}
-
-void SaveAs(FilterSettingsDialog& dialog, const QString& name) {
-  test::WhenModalOpens([name](QDialog& asked) {
-    auto& nameDialog = static_cast<PresetNameDialog&>(asked);
-    nameDialog.NameEdit().setText(name);
-    nameDialog.accept();
-  });
-  Click(dialog.SaveButton());
-}
+using test::SaveAs;
+using test::TypeValue;
 
 PresetValues Values(std::initializer_list<int32_t> first) {
   PresetValues values;

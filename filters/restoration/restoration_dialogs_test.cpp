@@ -25,6 +25,7 @@
 #include "testing/engine_run.h"
 #include "testing/gui_test_support.h"
 #include "testing/run_test_host.h"
+#include "testing/settings_window_input.h"
 #include "testing/test_folder.h"
 #include "testing/test_signals.h"
 
@@ -34,37 +35,11 @@ namespace {
 constexpr uint32_t kRate = 44100;
 constexpr int kBytesPerFrame = 3;  // 24-bit mono
 
+using test::ChoosePreset;
+using test::Click;
 using test::RunTestHost;
-
-void TypeValue(SliderEditPair& pair, int value) {
-  pair.Edit().selectAll();
-  QTest::keyClicks(&pair.Edit(), QString::number(value));
-  QTest::keyClick(&pair.Edit(), Qt::Key_Return);
-}
-
-// Clicks a button on its left part: a radio button or check box takes clicks only on its
-// indicator and text, which may be narrower than the widget.
-void Click(QAbstractButton& button) {
-  QTest::mouseClick(&button, Qt::LeftButton, {}, QPoint(std::min(8, button.width() / 2), button.height() / 2));
-}
-
-// Picks a preset in the box as the user does.
-void ChoosePreset(QComboBox& box, const QString& name) {
-  const int index = box.findText(name);
-  ASSERT_GE(index, 0) << name.toStdString();
-  box.setCurrentIndex(index);
-  emit box.activated(index);
-}
-
-// Saves the shown values from "Save" under a name typed into the "Preset Name" dialog.
-void SaveAs(FilterSettingsDialog& dialog, const QString& name) {
-  test::WhenModalOpens([name](QDialog& asked) {
-    auto& nameDialog = static_cast<PresetNameDialog&>(asked);
-    nameDialog.NameEdit().setText(name);
-    nameDialog.accept();
-  });
-  Click(dialog.SaveButton());
-}
+using test::SaveAs;
+using test::TypeValue;
 
 PresetValues Values(std::initializer_list<int32_t> first) {
   PresetValues values;
