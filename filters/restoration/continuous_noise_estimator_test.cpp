@@ -13,6 +13,7 @@
 #include "filters/restoration/continuous_noise_filter.h"
 #include "filters/restoration/noise_sampler.h"
 #include "platform/scripted_prompts.h"
+#include "filters/restoration/hiss_test_support.h"
 #include "testing/engine_run.h"
 #include "testing/test_folder.h"
 #include "testing/test_signals.h"
@@ -20,26 +21,11 @@
 namespace ztlive {
 namespace {
 
+using test::Hiss;
 using test::RunEngine;
+using test::SamplePrint;
 
 constexpr uint32_t kRate = 44100;
-
-std::vector<SampleValue> Hiss(size_t values, double dbfs, uint32_t seed) {
-  test::Random random(seed);
-  const double peak = std::pow(10.0, dbfs / 20.0) * std::sqrt(3.0) * 8388607.0;
-  std::vector<SampleValue> hiss(values);
-  for (SampleValue& v : hiss) v = static_cast<SampleValue>(std::lround((2 * random.Uniform() - 1) * peak));
-  return hiss;
-}
-
-NoisePrint SamplePrint(const std::vector<SampleValue>& noise, int channels, int32_t bins) {
-  NoiseSampler sampler;
-  PresetValues values;
-  values.p[0] = bins;
-  sampler.SetValues(values);
-  RunEngine(sampler, channels, kRate, noise);
-  return ReduceSpectrum(sampler.Average(0), channels == 2 ? &sampler.Average(1) : nullptr, kRate, bins);
-}
 
 // 64-bit FNV-1a over the output values, then their count.
 uint64_t Fingerprint(const std::vector<SampleValue>& values) {
@@ -89,7 +75,6 @@ TEST(ContinuousNoiseEstimators, ThePairModeKeepsItsOutputs) {
     EXPECT_EQ(fingerprint, c.fingerprint);
   }
 }
-
 
 double Energy(const std::vector<SampleValue>& a, const std::vector<SampleValue>* b, size_t from, size_t to) {
   double sum = 0;

@@ -12,6 +12,7 @@
 #include "filters/framework/preset_store.h"
 #include "filters/restoration/noise_sampler.h"
 #include "platform/scripted_prompts.h"
+#include "filters/restoration/hiss_test_support.h"
 #include "testing/engine_run.h"
 #include "testing/test_folder.h"
 #include "testing/test_signals.h"
@@ -19,28 +20,11 @@
 namespace ztlive {
 namespace {
 
+using test::Hiss;
 using test::RunEngine;
+using test::SamplePrint;
 
 constexpr uint32_t kRate = 44100;
-
-// White hiss at a level in dBFS (rms), the same in every run.
-std::vector<SampleValue> Hiss(size_t values, double dbfs, uint32_t seed) {
-  test::Random random(seed);
-  const double peak = std::pow(10.0, dbfs / 20.0) * std::sqrt(3.0) * 8388607.0;
-  std::vector<SampleValue> hiss(values);
-  for (SampleValue& v : hiss) v = static_cast<SampleValue>(std::lround((2 * random.Uniform() - 1) * peak));
-  return hiss;
-}
-
-// The noise print of a noise-only stretch, as the settings window makes it after sampling.
-NoisePrint SamplePrint(const std::vector<SampleValue>& noise, int channels, int32_t bins) {
-  NoiseSampler sampler;
-  PresetValues values;
-  values.p[0] = bins;
-  sampler.SetValues(values);
-  RunEngine(sampler, channels, kRate, noise);
-  return ReduceSpectrum(sampler.Average(0), channels == 2 ? &sampler.Average(1) : nullptr, kRate, bins);
-}
 
 double Energy(const std::vector<SampleValue>& values, size_t from, size_t to) {
   double sum = 0;
