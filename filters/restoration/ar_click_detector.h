@@ -1,5 +1,5 @@
 // A click detector for one channel built on an autoregressive model of the signal. The model
-// is refitted every few hundred samples to the channel's recent clean context (samples inside
+// is refitted every few thousand samples to the channel's recent clean context (samples inside
 // a click are replaced there by the model's own prediction, later by the repair), and each new
 // sample is compared with what the model predicts from that context. The error's typical size
 // is its robust level: the larger of the medians of the raw prediction errors just before and

@@ -6,6 +6,7 @@
 #include <functional>
 #include <limits>
 #include <new>
+#include <optional>
 
 #include "core/wave_stream.h"
 #include "filters/restoration/savitzky_golay.h"
@@ -13,6 +14,9 @@
 namespace ztlive {
 
 namespace {
+
+// A threshold no detection value reaches.
+constexpr int64_t kNeverLoud = std::numeric_limits<int64_t>::max();
 
 SampleValue Limit24(double value) { return static_cast<SampleValue>(std::clamp(value, -8388608.0, 8388607.0)); }
 
@@ -134,7 +138,7 @@ void ImpulseProcessor::Derive(double fs) {
   // crackle, where the next crackle is often within a few dozen samples and must not be joined on.
   m_extentWindow = m_crackle ? 8 * values.p[1] : kModelMaxClick;
   // The model-based detector reads the threshold in 0.003 of the error's robust level: the
-  // starting 8000 is 24 levels, the best on the tuning material.
+  // starting 8000 is 24 levels, the clicks preset's 2000 is 6.
   for (ArClickDetector& model : m_models) model.SetSigmas(values.p[0] * 0.003);
   // A run starts quiet, so its first samples pass unchanged. (With the quiet count at zero,
   // its very first sample would start a click, rebuilt from the silence before the run.)
@@ -171,6 +175,24 @@ int ImpulseProcessor::DetectionValue(Channel& state, const SampleValue* value, i
   return ToInt(double(ToInt(y2)) * m_hqGain);
 }
 
+int64_t ImpulseProcessor::ModelThreshold(Channel& s, const ArClickDetector& model, int64_t c, double threshold,
+                                         const WaveStream& in, const SampleValue* value, int stride) {
+  if (s.offset < 0 && s.extent > 0) {
+    // Inside a click whose end was found at its start: held whatever the forward error says.
+    --s.extent;
+    return -1;
+  }
+  const auto held = static_cast<int64_t>(std::min(threshold, 2147483647.0));
+  if (s.offset < 0 || (c < 0 ? -c : c) <= held) return held;
+  // A click would start here.
+  if (!m_crackle && model.RecursPeriodically()) return kNeverLoud;  // the signal's own repeating edge
+  const auto readable = static_cast<size_t>((in.End() + in.LookAhead() - value) / stride);
+  const std::optional<size_t> end = model.ClickEnd(static_cast<size_t>(m_extentWindow), readable);
+  if (!end && !m_crackle) return kNeverLoud;  // predictable from what follows
+  s.extent = static_cast<int32_t>(end.value_or(0));
+  return held;
+}
+
 bool ImpulseProcessor::Step(int channel, const SampleValue* value, int stride, const WaveStream& in, Sink& sink) {
   Channel& s = m_channels[static_cast<size_t>(channel)];
   if (m_modelMode) {
@@ -179,22 +201,7 @@ bool ImpulseProcessor::Step(int channel, const SampleValue* value, int stride, c
     const double ahead = in.LookAhead() >= kAhead * stride ? double(value[kAhead * stride]) : 0.0;
     const ArClickDetector::Verdict verdict = model.Examine(double(*value), ahead);
     const int64_t c = ToInt(verdict.error);
-    int64_t threshold = static_cast<int64_t>(std::min(verdict.threshold, 2147483647.0));
-    if (s.offset < 0 && s.extent > 0) {
-      // Inside a click whose end was found at its start: held whatever the forward error says.
-      --s.extent;
-      threshold = -1;
-    } else if (s.offset >= 0 && (c < 0 ? -c : c) > threshold && !m_crackle && model.RecursPeriodically()) {
-      threshold = std::numeric_limits<int64_t>::max();  // the signal's own repeating edge
-    } else if (s.offset >= 0 && (c < 0 ? -c : c) > threshold) {
-      const auto readable = static_cast<size_t>((in.End() + in.LookAhead() - value) / stride);
-      const std::optional<size_t> end = model.ClickEnd(static_cast<size_t>(m_extentWindow), readable);
-      if (end || m_crackle) {
-        s.extent = static_cast<int32_t>(end.value_or(0));
-      } else {
-        threshold = std::numeric_limits<int64_t>::max();  // predictable from what follows
-      }
-    }
+    const int64_t threshold = ModelThreshold(s, model, c, verdict.threshold, in, value, stride);
     const bool ok = Advance(channel, value, stride, in, sink, c, threshold);
     model.Commit(double(*value), s.offset < 0);
     return ok;
@@ -208,7 +215,7 @@ bool ImpulseProcessor::Step(int channel, const SampleValue* value, int stride, c
                                                    : int64_t{m_minimumThreshold};
   if (s.settling > 0) {
     --s.settling;
-    if (s.offset >= 0) threshold = std::numeric_limits<int64_t>::max();
+    if (s.offset >= 0) threshold = kNeverLoud;
   }
   return Advance(channel, value, stride, in, sink, c, threshold);
 }

@@ -57,6 +57,11 @@ class ImpulseProcessor : public FilterProcessor {
   int DetectionValue(Channel& state, const SampleValue* value, int stride, bool mono, double y1);
   // One sample of one channel; false when a write failed.
   bool Step(int channel, const SampleValue* value, int stride, const WaveStream& in, Sink& sink);
+  // The model-based detector's threshold for this sample: its own, or -1 while a click found
+  // whole at its start is held, or one never reached when a would-be click is the signal's
+  // own (a repeat, or predictable from what follows). Notes the click's extent at its start.
+  int64_t ModelThreshold(Channel& s, const ArClickDetector& model, int64_t c, double threshold, const WaveStream& in,
+                         const SampleValue* value, int stride);
   // The hold-and-repair rules for one sample judged by its detection value c.
   bool Advance(int channel, const SampleValue* value, int stride, const WaveStream& in, Sink& sink, int64_t c,
                int64_t threshold);
