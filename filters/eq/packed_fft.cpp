@@ -3,6 +3,8 @@
 #include <cmath>
 #include <span>
 
+#include "filters/framework/vector_clones.h"
+
 namespace ztlive {
 
 void PackedFft::Init(int n) {
@@ -35,26 +37,8 @@ void PackedFft::Init(int n) {
   }
 }
 
-// The stage loops are built twice on x86-64, once for AVX2 with FMA (taken where the processor
-// has them) and once for the baseline; they are most of the brick wall's time. Not in the
-// sanitizer builds: the loader picks the clone before the sanitizer's runtime has started, and
-// the instrumented picker crashes.
-#if defined(__has_feature)
-#if __has_feature(address_sanitizer) || __has_feature(thread_sanitizer)
-#define ZTLIVE_SANITIZED 1
-#endif
-#endif
-#if defined(__SANITIZE_ADDRESS__) || defined(__SANITIZE_THREAD__)
-#define ZTLIVE_SANITIZED 1
-#endif
-#if defined(__x86_64__) && defined(__linux__) && defined(__has_attribute) && !defined(ZTLIVE_SANITIZED)
-#if __has_attribute(target_clones)
-#define ZTLIVE_VECTOR_CLONES __attribute__((target_clones("arch=haswell", "default")))
-#endif
-#endif
-#ifndef ZTLIVE_VECTOR_CLONES
-#define ZTLIVE_VECTOR_CLONES
-#endif
+// The stage loops are built twice on x86-64, once for AVX2 with FMA and once for the baseline;
+// they are most of the brick wall's time.
 
 namespace {
 
@@ -112,7 +96,7 @@ inline __attribute__((always_inline)) void InverseButterflies(ZTLIVE_BUTTERFLY_A
 
 #undef ZTLIVE_BUTTERFLY_ARGUMENTS
 
-ZTLIVE_VECTOR_CLONES
+ZTLIVE_CLONES_HASWELL
 void ForwardStages(std::span<const PackedFft::Stage> stages, int length, const double* twRe, const double* twIm,
                    double* re, double* im) {
   for (const PackedFft::Stage& stage : stages) {
@@ -163,7 +147,7 @@ void ForwardStages(std::span<const PackedFft::Stage> stages, int length, const d
   }
 }
 
-ZTLIVE_VECTOR_CLONES
+ZTLIVE_CLONES_HASWELL
 void InverseStages(std::span<const PackedFft::Stage> stages, int length, const double* twRe, const double* twIm,
                    double* re, double* im) {
   for (auto stage = stages.rbegin(); stage != stages.rend(); ++stage) {

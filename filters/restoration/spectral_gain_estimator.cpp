@@ -3,26 +3,10 @@
 #include <algorithm>
 #include <cmath>
 
-// The Wiener loop is built twice on x86-64, once for AVX2 (taken on any processor that has
-// it) and once for the baseline; neither contracts to fused multiply-adds, so both give the
-// same gains. Not in the sanitizer builds: the loader picks the clone before the sanitizer's
-// runtime has started.
-#if defined(__has_feature)
-#if __has_feature(address_sanitizer) || __has_feature(thread_sanitizer)
-#define ZTLIVE_SANITIZED 1
-#endif
-#endif
-#if defined(__SANITIZE_ADDRESS__) || defined(__SANITIZE_THREAD__)
-#define ZTLIVE_SANITIZED 1
-#endif
-#if defined(__x86_64__) && defined(__linux__) && defined(__has_attribute) && !defined(ZTLIVE_SANITIZED)
-#if __has_attribute(target_clones)
-#define ZTLIVE_VECTOR_CLONES __attribute__((target_clones("avx2", "default")))
-#endif
-#endif
-#ifndef ZTLIVE_VECTOR_CLONES
-#define ZTLIVE_VECTOR_CLONES
-#endif
+#include "filters/framework/vector_clones.h"
+
+// The Wiener loop is built twice on x86-64, once for AVX2 and once for the baseline; neither
+// contracts to fused multiply-adds, so both give the same gains.
 
 namespace ztlive {
 
@@ -34,7 +18,7 @@ constexpr double kLeastPrioriRatio = 0.0031622776601683794;
 // The Wiener rule over bins 1 ... n - 1 (the same steps as for the edge bins), in one loop
 // without branches so that it runs on whole vectors (the file is built without trapping
 // math, so that the comparisons become vector maxima).
-ZTLIVE_VECTOR_CLONES
+ZTLIVE_CLONES_AVX2
 void WienerGains(const double* __restrict gamma, double* __restrict previous, double* __restrict gain, size_t n,
                  double memory, double floor) {
   for (size_t k = 1; k < n; ++k) {
