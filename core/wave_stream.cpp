@@ -25,11 +25,13 @@ WaveFormat MakePcmFormat(uint16_t channels, uint32_t sampleRate, uint16_t bitsPe
 WaveStream::WaveStream(int blockSize, int historyCapacity, RunState& run)
     : m_run(run), m_blockSize(blockSize), m_historyCapacity(std::min(historyCapacity, blockSize)) {
   const size_t room = (static_cast<size_t>(m_blockSize) + static_cast<size_t>(m_historyCapacity) + 4) * 16;
-  m_base = new (std::nothrow) SampleValue[room]();
-  m_byteBuffer.reset(new (std::nothrow) uint8_t[room]());
+  // Zeroed by calloc, which takes fresh pages from the system as they are and so touches
+  // only the part of these generous buffers a stream ever uses.
+  m_base = static_cast<SampleValue*>(std::calloc(room, sizeof(SampleValue)));
+  m_byteBuffer.reset(static_cast<uint8_t*>(std::calloc(room, 1)));
   m_ioBuffer.reset(new (std::nothrow) uint8_t[kIoBufferTarget]);
   if (m_base == nullptr || m_byteBuffer == nullptr || m_ioBuffer == nullptr) {
-    delete[] m_base;
+    std::free(m_base);
     m_base = nullptr;
     m_byteBuffer.reset();
     m_ioBuffer.reset();
@@ -46,7 +48,7 @@ WaveStream::WaveStream(int blockSize, int historyCapacity, RunState& run)
 
 WaveStream::~WaveStream() {
   Close();
-  delete[] m_base;
+  std::free(m_base);
 }
 
 void WaveStream::ResetClipLimits() {

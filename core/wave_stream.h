@@ -15,6 +15,7 @@
 #pragma once
 
 #include <cstdint>
+#include <cstdlib>
 #include <memory>
 #include <string>
 
@@ -213,7 +214,10 @@ class WaveStream {
   SampleValue* m_begin = nullptr;
   SampleValue* m_limit = nullptr;
   SampleValue* m_valuesEnd = nullptr;  // one past the value buffer's last value
-  std::unique_ptr<uint8_t[]> m_byteBuffer;
+  struct FreeBytes {
+    void operator()(uint8_t* bytes) const { std::free(bytes); }
+  };
+  std::unique_ptr<uint8_t[], FreeBytes> m_byteBuffer;
   size_t m_valueCount = 0;  // values in the value buffer
   size_t m_byteCount = 0;   // bytes in the byte buffer
   uint32_t m_lastBlock = 0;
