@@ -48,6 +48,7 @@ void ArClickDetector::Allocate() {
   m_raw.assign(2 * kContext, 0.0);
   m_errors.assign(kErrorsKept, 0.0);
   m_scratch.assign(kContext, 0.0);
+  m_median.Allocate(kAhead);
   m_coefficients.assign(kOrder, 0.0);
   m_reversed.assign(kOrder, 0.0);
   m_burg.forwardErrors.reserve(kContext);
@@ -67,6 +68,7 @@ void ArClickDetector::Reset() {
   m_level = 0;
   m_aheadMedians.fill(0.0);
   m_levelUpdates = 0;
+  m_median.Reset();
   m_floor = kLevelFloor;
   m_fitted = false;
   m_prediction = 0;
@@ -75,9 +77,7 @@ void ArClickDetector::Reset() {
 double ArClickDetector::AheadMedian() {
   // The median of the errors of this sample and the kAhead - 1 after it.
   for (size_t i = 0; i < kAhead; ++i) m_scratch[i] = m_errors[(m_written + i) & kErrorMask];
-  auto middle = m_scratch.begin() + static_cast<std::ptrdiff_t>(kAhead / 2);
-  std::nth_element(m_scratch.begin(), middle, m_scratch.begin() + static_cast<std::ptrdiff_t>(kAhead));
-  return *middle;
+  return m_median.Of(m_scratch.data(), kAhead);
 }
 
 ArClickDetector::Verdict ArClickDetector::Examine(double x, double ahead) {

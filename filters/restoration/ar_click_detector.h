@@ -16,6 +16,7 @@
 #include <vector>
 
 #include "filters/restoration/gap_prediction.h"
+#include "filters/restoration/tracked_median.h"
 
 namespace ztlive {
 
@@ -79,7 +80,8 @@ class ArClickDetector {
   std::vector<double> m_context;      // ring of kContext clean samples, held twice over
   std::vector<double> m_raw;          // ring of raw samples up to kAhead ahead, held twice over
   std::vector<double> m_errors;       // ring of |raw errors| up to kAhead ahead
-  std::vector<double> m_scratch;      // the fit's unrolled context, the level's sort
+  std::vector<double> m_scratch;      // the fit's unrolled context, the level's window
+  TrackedMedian m_median;
   std::vector<double> m_coefficients; // x[t] ~ sum d[k] x[t-1-k]
   std::vector<double> m_reversed;     // the same, last first, against a window oldest first
   std::array<double, kMaxHeld> m_widening{};  // sqrt of the summed squared impulse response
