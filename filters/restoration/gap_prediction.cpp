@@ -16,11 +16,12 @@ size_t ModelLength(size_t gapLength) {
 
 // Fits a model to history[0 .. count-1] and predicts `gapLength` values after it; with too
 // little data for a model the last value (or silence) is held.
-void FitAndPredict(GapPredictionScratch& scratch, size_t count, size_t gapLength, std::vector<double>& predicted) {
+void FitAndPredict(GapPredictionScratch& scratch, size_t count, size_t gapLength, std::vector<double>& predicted,
+                   BurgSums sums) {
   predicted.assign(gapLength, count > 0 ? scratch.history[count - 1] : 0.0);
   const size_t order = std::min({gapLength, kMaxOrder, count > 0 ? count - 1 : 0});
   if (order == 0) return;
-  BurgCoefficients(scratch.history.data(), count, order, scratch.coefficients, scratch.burg);
+  BurgCoefficients(scratch.history.data(), count, order, scratch.coefficients, scratch.burg, sums);
   PredictForward(scratch.history.data(), count, scratch.coefficients, gapLength, predicted.data());
 }
 
@@ -119,7 +120,7 @@ void ReserveGapPrediction(GapPredictionScratch& scratch, size_t gapLength) {
 
 void GapPrediction(const SampleValue* lastBefore, size_t before, const SampleValue* firstAfter, size_t after,
                    size_t gapLength, ptrdiff_t stride, SampleValue* gap, ptrdiff_t gapStride,
-                   GapPredictionScratch& scratch) {
+                   GapPredictionScratch& scratch, BurgSums sums) {
   if (gapLength == 0) return;
   const size_t length = ModelLength(gapLength);
 
@@ -128,14 +129,14 @@ void GapPrediction(const SampleValue* lastBefore, size_t before, const SampleVal
   scratch.history.resize(forwardCount);
   for (size_t i = 0; i < forwardCount; ++i)
     scratch.history[i] = lastBefore[-static_cast<ptrdiff_t>(forwardCount - 1 - i) * stride] + 0.01;
-  FitAndPredict(scratch, forwardCount, gapLength, scratch.forward);
+  FitAndPredict(scratch, forwardCount, gapLength, scratch.forward, sums);
 
   // Backward: the values beginning with firstAfter, taken in reverse order.
   const size_t backwardCount = std::min(length, after);
   scratch.history.resize(backwardCount);
   for (size_t i = 0; i < backwardCount; ++i)
     scratch.history[i] = firstAfter[static_cast<ptrdiff_t>(backwardCount - 1 - i) * stride] + 0.01;
-  FitAndPredict(scratch, backwardCount, gapLength, scratch.backward);
+  FitAndPredict(scratch, backwardCount, gapLength, scratch.backward, sums);
 
   // f[k] (k = 1 ... n) is scratch.forward[k - 1], b[k] is scratch.backward[k - 1]: the value
   // at gap position i fades from f[i + 1] to b[n - i].

@@ -44,10 +44,11 @@ struct GapPredictionScratch {
 // backward model to those beginning with firstAfter (after of them readable going forward).
 // The order is gapLength (at most 40) and each model is fitted to at most 20 x gapLength
 // values (1023 above 1020). Each value is the cross-fade of the forward and the backward
-// prediction, truncated and limited to the 24-bit sample range.
+// prediction, truncated and limited to the 24-bit sample range. The fits take Burg's sums in
+// the given order: repairs whose outputs are kept from before take them in order.
 void GapPrediction(const SampleValue* lastBefore, size_t before, const SampleValue* firstAfter, size_t after,
                    size_t gapLength, ptrdiff_t stride, SampleValue* gap, ptrdiff_t gapStride,
-                   GapPredictionScratch& scratch);
+                   GapPredictionScratch& scratch, BurgSums sums = BurgSums::InOrder);
 
 // Keeps the buffers for gaps up to gapLength from allocating later.
 void ReserveGapPrediction(GapPredictionScratch& scratch, size_t gapLength);

@@ -324,11 +324,12 @@ void ImpulseProcessor::Rebuild(int channel, const SampleValue* value, int stride
     const auto after = static_cast<size_t>((newest - firstAfter) / stride + 1);
     // The stretch written is a + 1 ... -G - 1, between the good samples a and -G, and each
     // position gets the prediction for itself. (Predicting n values after a and writing the
-    // k-th at a + k - 1 put every value one sample early.)
+    // k-th at a + k - 1 put every value one sample early.) The model-based detector's repairs
+    // have no outputs kept from before, so their fits take the faster interleaved sums.
     rebuilt[0] = *lastBefore;
     if (n > 1)
       GapPrediction(lastBefore, before, firstAfter, after, static_cast<size_t>(n - 1), stride, rebuilt + 1, 1,
-                    m_prediction);
+                    m_prediction, m_modelMode ? BurgSums::Interleaved : BurgSums::InOrder);
     return;
   }
   CubicCurve(value, stride, a, s.guard, n, rebuilt);
