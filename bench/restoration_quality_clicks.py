@@ -25,7 +25,7 @@ RATE = 44100
 FULL = 32767.0
 
 # Settings tuned with --tune on the tuning seeds (see the report's table).
-OURS_MODEL = {"clicks": "2000,4,3,0,1,1", "crackle": "8000,2,3,0,1,1"}
+OURS_MODEL = {"clicks": "2000,4,3,0,1,1", "crackle": "4000,2,3,0,1,1"}
 OURS_MEDIAN = {"clicks": "4000,7,0,0,1,1", "crackle": "4000,7,0,0,1,1"}
 ADECLICK = {"clicks": "adeclick=t=5:w=10:o=75:a=2:b=2", "crackle": "adeclick=t=3:w=10:o=75:a=4:b=2"}
 

@@ -57,7 +57,7 @@ constexpr PresetRecordRule kStoredOrder{{0, 1, 4, 2, 5, -1, -1, -1, -1, -1, -1},
 // recording type, quality), tuned on generated music and speech (bench/restoration_quality_clicks.py).
 constexpr std::array<ReadyPreset, 2> kReadyPresets{{
     {"78 rpm clicks", PresetValues{{2000, 4, 1, ImpulseProcessor::kModelBased, 1}}},
-    {"Vinyl crackle", PresetValues{{8000, 2, 1, ImpulseProcessor::kModelBased, 1}}},
+    {"Vinyl crackle", PresetValues{{4000, 2, 1, ImpulseProcessor::kModelBased, 1}}},
 }};
 
 constexpr FilterDescriptor kDescriptor{
@@ -131,12 +131,12 @@ void ImpulseProcessor::Derive(double fs) {
   m_maxClick = m_modelMode ? kModelMaxClick : kMaxClick;
   // A click must surprise from both sides, and errors that repeat at equal spacing are the
   // signal's own (square-wave edges, voice pulses); but crackle, set with the smallest sizes,
-  // is dense: it repeats by chance and often hides under its neighbours' backward view, so
-  // there every sample the forward model cannot predict counts.
+  // is dense and repeats by chance, so there only the two-sided test applies.
   m_crackle = values.p[1] < kLeastClickSize;
-  // How far from a click's start its end is looked for: as wide as a click may be, short for
-  // crackle, where the next crackle is often within a few dozen samples and must not be joined on.
-  m_extentWindow = m_crackle ? 8 * values.p[1] : kModelMaxClick;
+  // How far from a click's start its end is looked for: as wide as a click may be, and for
+  // crackle twice its size: the next crackle is often within a few dozen samples and must not
+  // be joined on, and a short reach keeps the backward view clear of it.
+  m_extentWindow = m_crackle ? 2 * values.p[1] : kModelMaxClick;
   // The model-based detector reads the threshold in 0.003 of the error's robust level: the
   // starting 8000 is 24 levels, the clicks preset's 2000 is 6.
   for (ArClickDetector& model : m_models) model.SetSigmas(values.p[0] * 0.003);
@@ -188,7 +188,7 @@ int64_t ImpulseProcessor::ModelThreshold(Channel& s, const ArClickDetector& mode
   if (!m_crackle && model.RecursPeriodically()) return kNeverLoud;  // the signal's own repeating edge
   const auto readable = static_cast<size_t>((in.End() + in.LookAhead() - value) / stride);
   const std::optional<size_t> end = model.ClickEnd(static_cast<size_t>(m_extentWindow), readable);
-  if (!end && !m_crackle) return kNeverLoud;  // predictable from what follows
+  if (!end) return kNeverLoud;  // predictable from what follows
   s.extent = static_cast<int32_t>(end.value_or(0));
   return held;
 }
