@@ -39,8 +39,6 @@ double Dot(const double* a, const double* b) {
 
 // The prediction inside a click is trusted at most this many times less than one step ahead.
 constexpr double kMostWidening = 8.0;
-// A repeat counts from this share of the error's size: a voice's pulses grow and fade.
-constexpr double kPartnerShare = 0.35;
 }  // namespace
 
 void ArClickDetector::Allocate() {
@@ -114,10 +112,10 @@ std::optional<size_t> ArClickDetector::ClickEnd(size_t within, size_t readable) 
   return std::nullopt;
 }
 
-bool ArClickDetector::RecursPeriodically() const {
+bool ArClickDetector::RecursPeriodically(RepeatRule rule) const {
   constexpr size_t kNearest = 64;  // closer errors may belong to the same click (a ringing one)
   constexpr size_t kMostPartners = 16;
-  const double least = kPartnerShare * m_errors[m_written & kErrorMask];
+  const double least = rule.share * m_errors[m_written & kErrorMask];
   if (least <= 0) return false;
   // The spacings of the error's local peaks of at least that size, before and after.
   std::array<size_t, kMostPartners> before{};
@@ -138,8 +136,7 @@ bool ArClickDetector::RecursPeriodically() const {
   }
   // Voices and instruments waver: a repeat counts within 2 % of its spacing.
   const auto near = [](size_t a, size_t b) { return (a > b ? a - b : b - a) <= std::max<size_t>(1, b / 50); };
-  // Two repeats at least (a period both ways, or two and three periods back, and so on):
-  // crackle, dense and random, often has one partner by chance but seldom two.
+  // Repeats are pairs of spacings: a period both ways, or two and three periods back.
   int repeats = 0;
   for (size_t i = 0; i < countBefore; ++i) {
     for (size_t j = 0; j < countAfter; ++j) repeats += near(before[i], after[j]);
@@ -147,7 +144,8 @@ bool ArClickDetector::RecursPeriodically() const {
   }
   for (size_t i = 0; i < countAfter; ++i)
     for (size_t j = i + 1; j < countAfter; ++j) repeats += near(after[j], 2 * after[i]);
-  return repeats >= 2;
+  const double partners = double(countBefore + countAfter);
+  return repeats >= rule.leastRepeats && double(repeats) >= rule.perPartner * partners;
 }
 
 void ArClickDetector::Commit(double x, bool inClick) {

@@ -65,12 +65,25 @@ class ArClickDetector {
   // readable: how many samples from this one on hold real values (the rest of the look-ahead
   // is past the stream's end).
   std::optional<size_t> ClickEnd(size_t within, size_t readable) const;
+  // Which errors are partners (from what share of the error's size), and how many pairs of
+  // equal spacings among them make the sample a repeat: at least leastRepeats, and at least
+  // perPartner for every partner found.
+  struct RepeatRule {
+    double share;
+    int leastRepeats;
+    double perPartner;
+  };
+  // Clicks come at random times and have no partners: two repeats of a third of the size or
+  // more (a voice's pulses grow and fade) mark the signal's own. Dense crackle has partners
+  // everywhere and repeats by chance, so there the partners must be nearly as large and half
+  // of them at equal spacings, as the pulses of a voice or the edges of a square wave are.
+  static constexpr RepeatRule kClickRepeats{0.35, 2, 0.0};
+  static constexpr RepeatRule kCrackleRepeats{0.7, 2, 0.5};
   // True when the sample just examined belongs to a repeating pattern rather than a click:
-  // prediction errors of about a third of its size or more recur at equal spacing around it
+  // prediction errors of the rule's share of its size or more recur at equal spacing around it
   // (a period before and after, or one, two and three periods before), as the edges of a
-  // square wave or the pulses of a voice do. Clicks come at random times and have no such
-  // partners.
-  bool RecursPeriodically() const;
+  // square wave or the pulses of a voice do.
+  bool RecursPeriodically(RepeatRule rule) const;
 
  private:
   void Refit();

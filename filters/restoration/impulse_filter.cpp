@@ -131,7 +131,7 @@ void ImpulseProcessor::Derive(double fs) {
   m_maxClick = m_modelMode ? kModelMaxClick : kMaxClick;
   // A click must surprise from both sides, and errors that repeat at equal spacing are the
   // signal's own (square-wave edges, voice pulses); but crackle, set with the smallest sizes,
-  // is dense and repeats by chance, so there only the two-sided test applies.
+  // is dense and repeats by chance, so there only many repeats count.
   m_crackle = values.p[1] < kLeastClickSize;
   // How far from a click's start its end is looked for: as wide as a click may be, and for
   // crackle twice its size: the next crackle is often within a few dozen samples and must not
@@ -185,7 +185,8 @@ int64_t ImpulseProcessor::ModelThreshold(Channel& s, const ArClickDetector& mode
   const auto held = static_cast<int64_t>(std::min(threshold, 2147483647.0));
   if (s.offset < 0 || (c < 0 ? -c : c) <= held) return held;
   // A click would start here.
-  if (!m_crackle && model.RecursPeriodically()) return kNeverLoud;  // the signal's own repeating edge
+  const auto repeats = m_crackle ? ArClickDetector::kCrackleRepeats : ArClickDetector::kClickRepeats;
+  if (model.RecursPeriodically(repeats)) return kNeverLoud;  // the signal's own repeating edge
   const auto readable = static_cast<size_t>((in.End() + in.LookAhead() - value) / stride);
   const std::optional<size_t> end = model.ClickEnd(static_cast<size_t>(m_extentWindow), readable);
   if (!end) return kNeverLoud;  // predictable from what follows

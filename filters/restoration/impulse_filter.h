@@ -85,7 +85,7 @@ class ImpulseProcessor : public FilterProcessor {
   bool m_modelMode = false;     // the model-based detector judges, prediction repairs
   int32_t m_maxClick = kMaxClick;
   int32_t m_extentWindow = kModelMaxClick;  // the model-based detector's reach for a click's end
-  bool m_crackle = false;                   // crackle: repeats are no reason to pass a sample
+  bool m_crackle = false;                   // crackle: only many repeats pass a sample
   bool m_keepResidue = false;  // this block outputs the clicks instead of the repair
   int32_t m_quality = 0;
 

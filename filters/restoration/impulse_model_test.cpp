@@ -3,7 +3,9 @@
 // stereo channels apart and aligned.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cmath>
+#include <cstdio>
 #include <functional>
 #include <random>
 
@@ -27,6 +29,15 @@ PresetValues ModelValues() {
   return values;
 }
 
+// A ready preset's values, loaded as the window loads them.
+PresetValues ReadyValues(std::string_view name) {
+  const FilterDescriptor& descriptor = ImpulseProcessor::Descriptor();
+  PresetValues values;
+  for (const ReadyPreset& preset : descriptor.readyPresets)
+    if (preset.name == name) descriptor.presetRecord.Load(preset.values, values);
+  return values;
+}
+
 std::vector<SampleValue> Make(size_t frames, const std::function<double(size_t)>& at) {
   std::vector<SampleValue> values(frames);
   for (size_t i = 0; i < frames; ++i) values[i] = static_cast<SampleValue>(std::lround(at(i) * kFull));
@@ -41,10 +52,11 @@ TEST(ImpulseModel, LeavesCleanMaterialAlone) {
   struct Case {
     const char* name;
     std::vector<SampleValue> values;
-    double mostChanged;  // share of samples the filter may rewrite
+    double mostChanged;         // share of samples the filter may rewrite
+    double mostChangedCrackle;  // the same with the crackle preset
   };
   const Case cases[] = {
-      {"tones up to 16 kHz", Make(3 * kRate, Tones), 0.0},
+      {"tones up to 16 kHz", Make(3 * kRate, Tones), 0.0, 0.0},
       {"bright noise (differentiated white noise)",
        Make(3 * kRate, [&generator, &gauss, last = 0.0](size_t) mutable {
          const double now = gauss(generator);
@@ -52,16 +64,16 @@ TEST(ImpulseModel, LeavesCleanMaterialAlone) {
          last = now;
          return out;
        }),
-       0.002},
-      {"music-like", test::MusicLike(1, 3.0, kRate), 0.009},
-      {"speech-like", test::SpeechLike(1, 3.0, kRate), 0.001},
+       0.002, 0.002},
+      {"music-like", test::MusicLike(1, 3.0, kRate), 0.009, 0.009},
+      {"speech-like", test::SpeechLike(1, 3.0, kRate), 0.001, 0.003},
       // Sharp edges and pulses are unpredictable each time, but they repeat.
       {"a softened 220 Hz square wave",
        Make(kRate, [](size_t i) {
          const auto square = [](size_t j) { return std::sin(2 * M_PI * 220.0 * double(j) / kRate) >= 0 ? 0.1 : -0.1; };
          return 0.5 * (square(i) + square(i + 1)) + 0.05 * std::sin(0.013 * double(i));
        }),
-       0.001},
+       0.001, 0.001},
       {"a 130 Hz voice: pulses through a resonance",
        Make(kRate, [y1 = 0.0, y2 = 0.0](size_t i) mutable {
          const double pulse = i % 339 == 0 ? 0.2 : 0.0;
@@ -70,17 +82,83 @@ TEST(ImpulseModel, LeavesCleanMaterialAlone) {
          y1 = y;
          return 0.02 * y;
        }),
-       0.002},  // its first pulse, out of silence, has no repeat yet and may be taken
+       // Its first pulses, out of silence, have too few repeats yet and may be taken.
+       0.002, 0.006},
+  };
+  // The starting values, and the crackle preset, which needs more repeats to pass a sample.
+  for (const PresetValues& values : {ModelValues(), ReadyValues("Vinyl crackle")}) {
+    const bool crackle = values.p[1] < ImpulseProcessor::kLeastClickSize;
+    for (const Case& c : cases) {
+      SCOPED_TRACE(testing::Message() << c.name << ", size " << values.p[1]);
+      ImpulseProcessor engine;
+      engine.SetValues(values);
+      const std::vector<SampleValue> out = test::RunEngine(engine, 1, kRate, c.values);
+      ASSERT_EQ(out.size(), c.values.size());
+      size_t changed = 0;
+      for (size_t i = 0; i < out.size(); ++i) changed += out[i] != c.values[i];
+      EXPECT_LE(double(changed) / double(out.size()), crackle ? c.mostChangedCrackle : c.mostChanged)
+          << engine.ClickCount() << " clicks";
+    }
+  }
+}
+
+// Scattered clicks (1 to 60 samples, -30 to -6 dBFS, 10 a second) or dense crackle (1 to 4
+// samples, -46 to -22 dBFS, 600 a second) of random values, added to x.
+void AddDisturbances(std::vector<SampleValue>& x, bool crackle, uint32_t seed) {
+  std::mt19937 generator(seed);
+  std::uniform_real_distribution<double> uniform(0.0, 1.0);
+  const double perSecond = crackle ? 600 : 10;
+  const int widest = crackle ? 4 : 60;
+  const double quietest = crackle ? -46 : -30;
+  const double loudest = crackle ? -22 : -6;
+  const size_t gap = static_cast<size_t>(kRate / perSecond);
+  for (size_t at = 200; at + 100 < x.size(); at += gap / 2 + static_cast<size_t>(uniform(generator) * double(gap))) {
+    const int width = 1 + static_cast<int>(uniform(generator) * widest);
+    const double peak = std::pow(10.0, (quietest + uniform(generator) * (loudest - quietest)) / 20) * kFull;
+    const double sign = uniform(generator) < 0.5 ? -1 : 1;
+    for (int k = 0; k < width; ++k) {
+      const double shape = k == 0 ? 1.0 : std::exp(-3.0 * k / width) * (2 * uniform(generator) - 1);
+      const double value = double(x[at + static_cast<size_t>(k)]) + sign * peak * shape;
+      x[at + static_cast<size_t>(k)] = static_cast<SampleValue>(std::lround(std::clamp(value, -kFull, kFull)));
+    }
+  }
+}
+
+double ErrorDb(const std::vector<SampleValue>& clean, const std::vector<SampleValue>& x) {
+  double signal = 0;
+  double error = 0;
+  for (size_t i = 0; i < clean.size(); ++i) {
+    signal += double(clean[i]) * clean[i];
+    error += std::pow(double(x[i]) - clean[i], 2);
+  }
+  return 10 * std::log10(error / signal);
+}
+
+TEST(ImpulseModel, ReadyPresetsRemoveClicksAndCrackle) {
+  struct Case {
+    const char* preset;
+    bool crackle;
+    bool speech;
+    double leastGainDb;  // how much lower the error is after the filter (measured, with some margin)
+  };
+  const Case cases[] = {
+      {"78 rpm clicks", false, false, 1.4},
+      {"78 rpm clicks", false, true, 10.5},
+      {"Vinyl crackle", true, false, 6.0},
+      {"Vinyl crackle", true, true, 7.0},
   };
   for (const Case& c : cases) {
-    SCOPED_TRACE(c.name);
+    SCOPED_TRACE(testing::Message() << c.preset << (c.speech ? ", speech" : ", music"));
+    const std::vector<SampleValue> clean = c.speech ? test::SpeechLike(1, 4.0, kRate) : test::MusicLike(1, 4.0, kRate);
+    std::vector<SampleValue> degraded = clean;
+    AddDisturbances(degraded, c.crackle, 5);
     ImpulseProcessor engine;
-    engine.SetValues(ModelValues());
-    const std::vector<SampleValue> out = test::RunEngine(engine, 1, kRate, c.values);
-    ASSERT_EQ(out.size(), c.values.size());
-    size_t changed = 0;
-    for (size_t i = 0; i < out.size(); ++i) changed += out[i] != c.values[i];
-    EXPECT_LE(double(changed) / double(out.size()), c.mostChanged) << engine.ClickCount() << " clicks";
+    engine.SetValues(ReadyValues(c.preset));
+    const std::vector<SampleValue> out = test::RunEngine(engine, 1, kRate, degraded);
+    ASSERT_EQ(out.size(), degraded.size());
+    const double gain = ErrorDb(clean, degraded) - ErrorDb(clean, out);
+    std::printf("%s on %s: error %.2f dB lower\n", c.preset, c.speech ? "speech" : "music", gain);
+    EXPECT_GE(gain, c.leastGainDb);
   }
 }
 
