@@ -370,34 +370,30 @@ int WriteJob(const BatchSetup& setup, const std::string& path, const std::option
 }
 
 int RunBatch(const std::vector<std::string>& args, CommandContext& context) {
+  // A batch job stores a filter's preset or values, never bands.
   const ParsedArguments parsed = ParseArguments(args,
-                                                {{"filter", true},
-                                                 {"preset", true},
-                                                 {"values", true},
-                                                 {"chain", true},
-                                                 {"chain-preset", true},
-                                                 {"first", true},
-                                                 {"last", true},
-                                                 {"from", true},
-                                                 {"to", true},
-                                                 {"noise-from", true},
-                                                 {"noise-to", true},
-                                                 {"out-dir", true},
-                                                 {"jobs", true},
-                                                 {"shard", true},
-                                                 {"resume", false},
-                                                 {"stop-on-error", false},
-                                                 {"dry-run", false},
-                                                 {"write-job", true}},
+                                                WithRunChoice({{"first", true},
+                                                               {"last", true},
+                                                               {"from", true},
+                                                               {"to", true},
+                                                               {"noise-from", true},
+                                                               {"noise-to", true},
+                                                               {"out-dir", true},
+                                                               {"jobs", true},
+                                                               {"shard", true},
+                                                               {"resume", false},
+                                                               {"stop-on-error", false},
+                                                               {"dry-run", false},
+                                                               {"write-job", true}},
+                                                              false),
                                                 "batch");
   if (!parsed.error.empty()) return Refuse(context, {parsed.error, kExitUsage});
-  const int runs = int{parsed.Has("filter")} + int{parsed.Has("chain")} + int{parsed.Has("chain-preset")};
-  const bool filterOptions = parsed.Has("preset") || parsed.Has("values");
+  const int runs = RunChoiceCount(parsed);
   const bool regionOptions = parsed.Has("first") || parsed.Has("last") || parsed.Has("from") || parsed.Has("to") ||
                              parsed.Has("noise-from") || parsed.Has("noise-to");
   const bool jobFile = runs == 0;
   if (runs > 1 || parsed.positional.empty() || (jobFile && (parsed.positional.size() != 1 || regionOptions)) ||
-      (filterOptions && !parsed.Has("filter")) || (parsed.Has("preset") && parsed.Has("values")))
+      FilterOptionsMisused(parsed))
     return Usage(context);
 
   const int cores = AvailableCores();

@@ -4,6 +4,21 @@
 
 namespace ztlive::cli {
 
+std::vector<OptionSpec> WithRunChoice(std::vector<OptionSpec> own, bool bands) {
+  own.insert(own.end(), {{"filter", true}, {"preset", true}, {"values", true}, {"chain", true}, {"chain-preset", true}});
+  if (bands) own.push_back({"bands", true});
+  return own;
+}
+
+int RunChoiceCount(const ParsedArguments& parsed) {
+  return int{parsed.Has("filter")} + int{parsed.Has("chain")} + int{parsed.Has("chain-preset")};
+}
+
+bool FilterOptionsMisused(const ParsedArguments& parsed) {
+  const bool filterOptions = parsed.Has("preset") || parsed.Has("values") || parsed.Has("bands");
+  return (filterOptions && !parsed.Has("filter")) || (parsed.Has("preset") && parsed.Has("values"));
+}
+
 ParsedArguments ParseArguments(const std::vector<std::string>& args,
                                const std::vector<OptionSpec>& options, std::string_view command) {
   ParsedArguments parsed;

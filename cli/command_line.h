@@ -27,6 +27,18 @@ struct ParsedArguments {
   bool Has(const std::string& name) const { return flags.count(name) != 0 || values.count(name) != 0; }
 };
 
+// The options that choose what a run does, shared by process, live, batch and the batch
+// worker: one filter (with a stored preset, its values, or bands for the paragraphic
+// equalizer) or one chain (its filters, or a stored chain preset). Returns them after `own`;
+// without bands where the command cannot carry them.
+std::vector<OptionSpec> WithRunChoice(std::vector<OptionSpec> own, bool bands = true);
+
+// How many of --filter, --chain and --chain-preset were given.
+int RunChoiceCount(const ParsedArguments& parsed);
+
+// True when a filter's own options came without --filter, or --preset came with --values.
+bool FilterOptionsMisused(const ParsedArguments& parsed);
+
 // Parses args (without the program name) against the options the command knows; an unknown
 // option or a missing value sets error to the message to print.
 ParsedArguments ParseArguments(const std::vector<std::string>& args,

@@ -165,29 +165,13 @@ int Live(const ParsedArguments& parsed, const InputOptions& options, CommandCont
 }
 
 int RunLive(const std::vector<std::string>& args, CommandContext& context) {
-  const ParsedArguments parsed = ParseArguments(args,
-                                                {{"filter", true},
-                                                 {"preset", true},
-                                                 {"values", true},
-                                                 {"bands", true},
-                                                 {"chain", true},
-                                                 {"chain-preset", true},
-                                                 {"log", true},
-                                                 {"seconds", true},
-                                                 {"rate", true},
-                                                 {"bits", true},
-                                                 {"mono", false}},
-                                                "live");
+  const ParsedArguments parsed = ParseArguments(
+      args, WithRunChoice({{"log", true}, {"seconds", true}, {"rate", true}, {"bits", true}, {"mono", false}}), "live");
   if (!parsed.error.empty()) {
     PrintError(context, parsed.error);
     return kExitUsage;
   }
-  const bool filter = parsed.Has("filter");
-  const int runs = int{filter} + int{parsed.Has("chain")} + int{parsed.Has("chain-preset")};
-  const bool filterOptions = parsed.Has("preset") || parsed.Has("values") || parsed.Has("bands");
-  if (runs != 1 || !parsed.positional.empty() || (parsed.Has("preset") && parsed.Has("values")) ||
-      (filterOptions && !filter))
-    return Usage(context);
+  if (RunChoiceCount(parsed) != 1 || !parsed.positional.empty() || FilterOptionsMisused(parsed)) return Usage(context);
   const SettingsStore settings;
   InputOptions options;
   if (!ReadInputOptions(parsed, settings, options, context)) return kExitUsage;

@@ -228,18 +228,12 @@ int ProcessWithChain(const ParsedArguments& parsed, const ProcessOptions& option
 
 int RunProcess(const std::vector<std::string>& args, CommandContext& context) {
   const ParsedArguments parsed = ParseArguments(args,
-                                                {{"filter", true},
-                                                 {"preset", true},
-                                                 {"values", true},
-                                                 {"bands", true},
-                                                 {"chain", true},
-                                                 {"chain-preset", true},
-                                                 {"from", true},
-                                                 {"to", true},
-                                                 {"preview", false},
-                                                 {"loop", false},
-                                                 {"noise-from", true},
-                                                 {"noise-to", true}},
+                                                WithRunChoice({{"from", true},
+                                                               {"to", true},
+                                                               {"preview", false},
+                                                               {"loop", false},
+                                                               {"noise-from", true},
+                                                               {"noise-to", true}}),
                                                 "process");
   if (!parsed.error.empty()) {
     PrintError(context, parsed.error);
@@ -248,10 +242,7 @@ int RunProcess(const std::vector<std::string>& args, CommandContext& context) {
   const bool preview = parsed.Has("preview");
   const size_t files = parsed.positional.size();
   const bool filter = parsed.Has("filter");
-  const int runs = int{filter} + int{parsed.Has("chain")} + int{parsed.Has("chain-preset")};
-  const bool filterOptions = parsed.Has("preset") || parsed.Has("values") || parsed.Has("bands");
-  if (runs != 1 || files < 1 || files > 2 || (parsed.Has("preset") && parsed.Has("values")) ||
-      (filterOptions && !filter))
+  if (RunChoiceCount(parsed) != 1 || files < 1 || files > 2 || FilterOptionsMisused(parsed))
     return Usage(context, "process", kProcessArguments);
   if (!preview && files != 2) {
     PrintError(context, StringText(StringId::kCliNeedsDestination));
@@ -272,28 +263,19 @@ bool ParseByteOffset(const std::string& text, uint32_t& offset) {
 // One file of a batch, run by the batch command as a child process: the run of process over
 // the region START ... END (data bytes) into OUT, which is replaced whole when it exists.
 int RunBatchFile(const std::vector<std::string>& args, CommandContext& context) {
-  const ParsedArguments parsed = ParseArguments(args,
-                                                {{"filter", true},
-                                                 {"preset", true},
-                                                 {"values", true},
-                                                 {"bands", true},
-                                                 {"chain", true},
-                                                 {"chain-preset", true},
-                                                 {"start-byte", true},
-                                                 {"end-byte", true},
-                                                 {"noise-from", true},
-                                                 {"noise-to", true}},
-                                                kBatchFileCommandName);
+  const ParsedArguments parsed = ParseArguments(
+      args, WithRunChoice({{"start-byte", true}, {"end-byte", true}, {"noise-from", true}, {"noise-to", true}}),
+      kBatchFileCommandName);
   if (!parsed.error.empty()) {
     PrintError(context, parsed.error);
     return kExitUsage;
   }
   const bool filter = parsed.Has("filter");
-  const int runs = int{filter} + int{parsed.Has("chain")} + int{parsed.Has("chain-preset")};
   ProcessOptions options;
   options.replaceDestination = true;
   Region region;
-  if (runs != 1 || parsed.positional.size() != 2 || !parsed.Has("start-byte") || !parsed.Has("end-byte") ||
+  if (RunChoiceCount(parsed) != 1 || FilterOptionsMisused(parsed) || parsed.positional.size() != 2 ||
+      !parsed.Has("start-byte") || !parsed.Has("end-byte") ||
       !ParseByteOffset(parsed.values.at("start-byte"), region.from) ||
       !ParseByteOffset(parsed.values.at("end-byte"), region.to) || region.to <= region.from)
     return Usage(context, kBatchFileCommandName, kBatchFileArguments);
