@@ -34,7 +34,11 @@ TimeBase BaseOf(const WavePane& pane) {
 
 DisplayWindows::DisplayWindows(QMainWindow& frame, DeviceEngine& engine, SettingsStore& settings,
                                ActiveChild activeChild)
-    : QObject(&frame), m_frame(frame), m_settings(settings), m_activeChild(std::move(activeChild)) {
+    : QObject(&frame),
+      m_frame(frame),
+      m_settings(settings),
+      m_activeChild(std::move(activeChild)),
+      m_rulerShown(settings.Read(setting::kTimeRuler) != 0) {
   m_feed = new DisplayFeed(this);
   engine.AddOutputObserver(m_feed->MakeObserver());
   m_meter = new LevelMeterBar;
@@ -94,6 +98,7 @@ void DisplayWindows::WatchChild(CChildFrame* child) {
 
 void DisplayWindows::SetRulerShown(bool shown) {
   m_rulerShown = shown;
+  m_settings.Write(setting::kTimeRuler, shown ? 1 : 0);
   for (CChildFrame* child : m_frame.findChildren<CChildFrame*>())
     for (const PaneId id : {PaneId::Source, PaneId::Destination}) child->View().PaneWidget(id).SetRulerShown(shown);
 }

@@ -214,8 +214,10 @@ TEST_F(DisplaysTest, TimesInTheStatusBarAndTheTimeDisplayAndTypedTimes) {
   EXPECT_TRUE(widget.RulerShown());
   frame->Command("timeRuler")->trigger();
   EXPECT_FALSE(widget.RulerShown());
+  EXPECT_EQ(core->Settings().Read(setting::kTimeRuler), 0);
   frame->Command("timeRuler")->trigger();
   EXPECT_TRUE(widget.RulerShown());
+  EXPECT_EQ(core->Settings().Read(setting::kTimeRuler), 1);
 
   // The time display: opening remembers it; typing moves the caret and sets the selection.
   frame->Command("timeDisplay")->trigger();
@@ -254,6 +256,15 @@ TEST_F(DisplaysTest, TimesInTheStatusBarAndTheTimeDisplayAndTypedTimes) {
   test::SaveScreenshot(display, "display_time_typed");
   display.close();
   EXPECT_EQ(core->Settings().Read(setting::kDispWindowLastState), 0);
+
+  // The ruler's choice holds for the next main window.
+  frame->Command("timeRuler")->trigger();
+  frame.reset();
+  frame = std::make_unique<CMainFrame>(*core);
+  frame->show();
+  EXPECT_FALSE(frame->Command("timeRuler")->isChecked());
+  ASSERT_TRUE(frame->OpenDocument(QString::fromStdString(wave)));
+  EXPECT_FALSE(frame->ActiveChild()->View().PaneWidget(PaneId::Source).RulerShown());
 }
 
 TEST_F(DisplaysTest, SpectrumSettingsAreReadAndWrittenByClose) {
