@@ -121,7 +121,7 @@ void DisplayWindows::UpdateTimes() {
   else
     m_selection->setText(Qs(std::string(StringText(StringId::kStatusNoSelection))));
   if (m_timeDisplay != nullptr) {
-    m_timeDisplay->SetTimeBase(base);
+    m_timeDisplay->SetTimeBase(base, static_cast<TimeMode>(pane->TimeFormat()));
     m_timeDisplay->SetCursor(pane->Cursor());
     m_timeDisplay->SetSelection(start, end);
   }
@@ -170,6 +170,12 @@ void DisplayWindows::OpenTimeDisplay() {
     m_timeDisplay->setAttribute(Qt::WA_DeleteOnClose);
     connect(m_timeDisplay, &TimeDisplayWindow::caretTyped, this, &DisplayWindows::OnCaretTyped);
     connect(m_timeDisplay, &TimeDisplayWindow::selectionTyped, this, &DisplayWindows::OnSelectionTyped);
+    connect(m_timeDisplay, &TimeDisplayWindow::timeModeChosen, this, [this](int mode) {
+      CChildFrame* child = m_activeChild();
+      if (child == nullptr) return;
+      child->View().State().Active().SetTimeFormat(mode);
+      UpdateTimes();
+    });
     connect(m_timeDisplay, &TimeDisplayWindow::closed, this, [this] { m_settings.Write(setting::kDispWindowLastState, 0); });
     // Right edge three scroll-bar widths left of the main window's, top two caption heights
     // and 5 pixels below its top.

@@ -12,6 +12,7 @@
 #include <QImage>
 #include <QLabel>
 #include <QLineEdit>
+#include <QMenu>
 #include <QPushButton>
 #include <QtTest/QTest>
 #include <cstdlib>
@@ -254,6 +255,20 @@ TEST_F(DisplaysTest, TimesInTheStatusBarAndTheTimeDisplayAndTypedTimes) {
   EXPECT_EQ(display.StartText(), "00:01:00.0000");
   EXPECT_EQ(displays.SelectionLabel().text(), "Selection 0:01:00.000 - 0:01:05.000 (0:00:05.000)");
   test::SaveScreenshot(display, "display_time_typed");
+
+  // The context menu sets the active pane's time format; the other pane keeps its own.
+  QMenu& modes = display.TimeModeMenu();
+  ASSERT_EQ(modes.actions().size(), 3);
+  EXPECT_TRUE(modes.actions()[1]->isChecked()) << "h:m:s is the default";
+  modes.actions()[2]->trigger();
+  EXPECT_EQ(pane.TimeFormat(), 2);
+  EXPECT_EQ(display.StartText(), " 60.0000");
+  EXPECT_EQ(display.SpanText(), "  5.0000");
+  modes.actions()[0]->trigger();
+  EXPECT_EQ(display.StartText(), "2646000");
+  EXPECT_TRUE(display.TimeModeMenu().actions()[0]->isChecked());
+  const PaneId other = child.View().ActivePane() == PaneId::Source ? PaneId::Destination : PaneId::Source;
+  EXPECT_EQ(child.View().State().Pane(other).TimeFormat(), 1);
   display.close();
   EXPECT_EQ(core->Settings().Read(setting::kDispWindowLastState), 0);
 

@@ -56,6 +56,10 @@ class WavePane {
   void SetSelection(uint64_t start, uint64_t end);
   void SetCursor(int64_t offset) { m_cursor = offset; }
   void SetSelectedMarker(int index) { m_selectedMarker = index; }
+  // How the cursor time display shows this pane's times: 0 frames, 1 h:m:s (the default),
+  // 2 seconds.
+  int TimeFormat() const { return m_timeFormat; }
+  void SetTimeFormat(int format) { m_timeFormat = format >= 0 && format <= 2 ? format : 1; }
   // The visible range, held inside the data; re-reads the column peaks.
   void ShowRange(uint64_t start, uint64_t end);
   void SetColumns(int columns);
@@ -104,6 +108,7 @@ class WavePane {
   uint64_t m_selectionEnd = 0;
   int64_t m_cursor = -1;
   int m_selectedMarker = -1;
+  int m_timeFormat = 1;
   std::array<PaneView, kHistoryDepth> m_history{};
   int m_depth = 0;
   int m_columns = 512;

@@ -1,6 +1,9 @@
 #include "analysis/gui/time_display_window.h"
 
+#include <QActionGroup>
+#include <QContextMenuEvent>
 #include <QLineEdit>
+#include <QMenu>
 #include <QMouseEvent>
 #include <QPainter>
 
@@ -26,9 +29,27 @@ TimeDisplayWindow::TimeDisplayWindow(QWidget* parent) : QWidget(parent, Qt::Tool
   connect(m_edit, &QLineEdit::editingFinished, this, [this] {
     if (!m_edit->hasFocus() && !m_refused) m_edit->hide();
   });
+  m_modeMenu = new QMenu(this);
+  auto* modes = new QActionGroup(m_modeMenu);
+  int mode = 0;
+  for (const char* caption : {"&Frames", "&Hours:Minutes:Seconds", "&Seconds"}) {
+    QAction* action = m_modeMenu->addAction(QString::fromUtf8(caption));
+    action->setCheckable(true);
+    modes->addAction(action);
+    connect(action, &QAction::triggered, this, [this, mode] { emit timeModeChosen(mode); });
+    ++mode;
+  }
   Clear();
   resize(480, 150);  // room for hh:mm:ss.ffff in the large digits
 }
+
+QMenu& TimeDisplayWindow::TimeModeMenu() {
+  const auto shown = static_cast<qsizetype>(m_mode);
+  for (qsizetype i = 0; i < m_modeMenu->actions().size(); ++i) m_modeMenu->actions()[i]->setChecked(i == shown);
+  return *m_modeMenu;
+}
+
+void TimeDisplayWindow::contextMenuEvent(QContextMenuEvent* event) { TimeModeMenu().popup(event->globalPos()); }
 
 void TimeDisplayWindow::Clear() {
   m_base = TimeBase{0, 0, 0};

@@ -1,6 +1,7 @@
 // The "Cursor position" window: the active pane's cursor in large green digits and the
 // selection's start, stop and span below it. A double click on a line opens a field to type a
 // time into: the cursor line moves the caret, the start and stop lines set the selection.
+// Its context menu chooses how the shown pane's times read: frames, h:m:s or seconds.
 #pragma once
 
 #include <QWidget>
@@ -9,6 +10,7 @@
 #include "analysis/time_format.h"
 
 class QLineEdit;
+class QMenu;
 
 namespace ztlive {
 
@@ -33,9 +35,12 @@ class TimeDisplayWindow : public QWidget {
   QLineEdit& Edit(int which);
   // Applies a typed text; false (and the field stays open, marked) when it is not a time.
   bool ApplyTyped(int which, const QString& text);
+  // The context menu's choices, in mode order, checked at the shown mode.
+  QMenu& TimeModeMenu();
 
  signals:
   void caretTyped(qint64 offset);
+  void timeModeChosen(int mode);
   void selectionTyped(qint64 start, qint64 end);
   void closed();
 
@@ -44,6 +49,7 @@ class TimeDisplayWindow : public QWidget {
   void resizeEvent(QResizeEvent* event) override;
   void mouseDoubleClickEvent(QMouseEvent* event) override;
   void closeEvent(QCloseEvent* event) override;
+  void contextMenuEvent(QContextMenuEvent* event) override;
 
  private:
   QRect LineRect(int which) const;
@@ -60,6 +66,7 @@ class TimeDisplayWindow : public QWidget {
   QFont m_large;
   QFont m_small;
   QLineEdit* m_edit = nullptr;
+  QMenu* m_modeMenu = nullptr;
   int m_editing = -1;
   bool m_refused = false;  // the typed text is not a time
 };
