@@ -25,6 +25,13 @@ inline void SetFullScale(int32_t x) {
   full_scale_detail::low.store(-x, std::memory_order_relaxed);
 }
 
+// The largest magnitude of a file resolution in the sample-value scale, for SetFullScale: one
+// above the largest sample, so 16 bits give the starting limits and 24 bits the whole scale.
+inline int32_t LargestMagnitude(int bitsPerSample) {
+  const int shift = 24 - bitsPerSample;
+  return ((int32_t{1} << (bitsPerSample - 1)) - 1) * (int32_t{1} << shift) + 1;
+}
+
 // Back to the limits the program starts with.
 inline void ResetFullScale() {
   full_scale_detail::high.store(kInitialFullScaleHigh, std::memory_order_relaxed);

@@ -6,6 +6,7 @@
 #include <cstdio>
 #include <memory>
 
+#include "core/full_scale.h"
 #include "core/temp_files.h"
 #include "core/wave_stream.h"
 #include "document/file_checks.h"
@@ -92,6 +93,7 @@ RecordingSession::RecordingSession(RunEnvironment& environment, RunState& run, S
   m_choices.rateChoice = rate >= 0 && rate <= 4 ? rate : 1;
   m_choices.customRate = std::clamp(settings.Read(setting::kCustomRate), kMinCustomRate, kMaxCustomRate);
   m_choices.bitsPerSample = ResolutionBits(ResolutionIndex(settings.Read(setting::kRecordBits)));
+  SetFullScale(LargestMagnitude(m_choices.bitsPerSample));
   m_environment.Runner().SetLiveInputStopper([this] { Stop(); });
 }
 
@@ -259,6 +261,8 @@ bool RecordingSession::ChangeFormat(const RecordChoices& next) {
     m_elapsed = "00:00";
   }
   m_choices = next;
+  // Level edits clip to and measure against the resolution being recorded.
+  SetFullScale(LargestMagnitude(m_choices.bitsPerSample));
   return true;
 }
 

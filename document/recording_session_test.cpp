@@ -7,6 +7,7 @@
 #include <cstring>
 #include <filesystem>
 
+#include "core/full_scale.h"
 #include "core/temp_files.h"
 #include "platform/file_ops.h"
 #include "platform/scripted_prompts.h"
@@ -80,6 +81,7 @@ class RecordingSessionTest : public ::testing::Test {
     settings.Write(setting::kTempPath, temp);
     environment.Queue().SetPumpHook([this](int) { card->Advance(256); });
   }
+  ~RecordingSessionTest() override { ResetFullScale(); }
 
   // Lets the card record frames and delivers its buffers.
   void Record(uint32_t frames) {
@@ -202,6 +204,23 @@ TEST_F(RecordingSessionTest, FormatChangeAfterRecordingAsksAndYesStartsANewFile)
   RecordChoices same = session.Choices();
   EXPECT_TRUE(session.ChangeFormat(same));
   EXPECT_TRUE(prompts.Entries().empty());
+}
+
+TEST_F(RecordingSessionTest, TheResolutionSetsTheFullScaleLimits) {
+  settings.Write(setting::kRecordBits, 24);
+  RecordingSession session(environment, run, settings, prompts);
+  EXPECT_EQ(FullScaleHigh(), 8388607);
+  EXPECT_EQ(FullScaleLow(), -8388608);
+  const struct {
+    int bits, high;
+  } cases[] = {{8, 127 * 65536}, {16, 32767 * 256}, {20, 524287 * 16}, {24, 8388607}};
+  for (const auto& c : cases) {
+    RecordChoices choices = session.Choices();
+    choices.bitsPerSample = c.bits;
+    ASSERT_TRUE(session.ChangeFormat(choices));
+    EXPECT_EQ(FullScaleHigh(), c.high) << c.bits;
+    EXPECT_EQ(FullScaleLow(), -c.high - 1) << c.bits;
+  }
 }
 
 TEST_F(RecordingSessionTest, CustomRateOutsideItsRangeIsRefused) {
