@@ -96,7 +96,7 @@ inline __attribute__((always_inline)) void InverseButterflies(ZTLIVE_BUTTERFLY_A
 
 #undef ZTLIVE_BUTTERFLY_ARGUMENTS
 
-ZTLIVE_CLONES_HASWELL
+ZTLIVE_CLONES_AVX2_FMA
 void ForwardStages(std::span<const PackedFft::Stage> stages, int length, const double* twRe, const double* twIm,
                    double* re, double* im) {
   for (const PackedFft::Stage& stage : stages) {
@@ -147,7 +147,7 @@ void ForwardStages(std::span<const PackedFft::Stage> stages, int length, const d
   }
 }
 
-ZTLIVE_CLONES_HASWELL
+ZTLIVE_CLONES_AVX2_FMA
 void InverseStages(std::span<const PackedFft::Stage> stages, int length, const double* twRe, const double* twIm,
                    double* re, double* im) {
   for (auto stage = stages.rbegin(); stage != stages.rend(); ++stage) {

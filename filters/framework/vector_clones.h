@@ -14,13 +14,13 @@
 
 #if defined(__x86_64__) && defined(__linux__) && defined(__has_attribute) && !defined(ZTLIVE_SANITIZED)
 #if __has_attribute(target_clones)
-// AVX2 with FMA, as Haswell and later Intel processors have them.
-#define ZTLIVE_CLONES_HASWELL __attribute__((target_clones("arch=haswell", "default")))
+// AVX2 with FMA (the x86-64-v3 level), on any processor that has them.
+#define ZTLIVE_CLONES_AVX2_FMA __attribute__((target_clones("arch=x86-64-v3", "default")))
 // AVX2 alone, on any processor that has it.
 #define ZTLIVE_CLONES_AVX2 __attribute__((target_clones("avx2", "default")))
 #endif
 #endif
-#ifndef ZTLIVE_CLONES_HASWELL
-#define ZTLIVE_CLONES_HASWELL
+#ifndef ZTLIVE_CLONES_AVX2_FMA
+#define ZTLIVE_CLONES_AVX2_FMA
 #define ZTLIVE_CLONES_AVX2
 #endif
