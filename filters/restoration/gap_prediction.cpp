@@ -25,10 +25,6 @@ void FitAndPredict(GapPredictionScratch& scratch, size_t count, size_t gapLength
   PredictForward(scratch.history.data(), count, scratch.coefficients, gapLength, predicted.data());
 }
 
-}  // namespace
-
-namespace {
-
 // The sums of f[j] b[j] and of f[j]^2 + b[j]^2 over j < count.
 void BurgSumsInOrder(const double* f, const double* b, size_t count, double& numerator, double& denominator) {
   numerator = 0;
