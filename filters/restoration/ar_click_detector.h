@@ -56,6 +56,8 @@ class ArClickDetector {
     m_context[at] = m_context[at + kContext] = x;
   }
   size_t Held() const { return m_held; }
+  // The prediction error's robust level (its standard deviation) here; 0 before the first fit.
+  double Level() const { return m_level; }
   // Where the click that starts at the sample just examined ends: the offset of its last
   // sample (0 for a one-sample click), at most within - 1. The scan comes from the far side
   // with the model run backwards from the clean samples after the click, so a wide click is

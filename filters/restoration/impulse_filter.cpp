@@ -106,6 +106,7 @@ int ImpulseProcessor::Prepare(WaveStream&, WaveStream&) {
     m_smoothing = SavitzkyGolayWeights(kSmoothingHalf, kSmoothingHalf, 4);
     m_medianWindow.assign(32, 0);
     m_rebuilt.assign(kMaxClick + 64, 0);
+    m_smoothClick.Allocate(kMaxClick + 64);
     ReserveGapPrediction(m_prediction, kMaxClick + 64);
     m_ring.assign(kRingValues, 0);
     for (ArClickDetector& model : m_models) model.Allocate();
@@ -331,6 +332,9 @@ void ImpulseProcessor::Rebuild(int channel, const SampleValue* value, int stride
     if (n > 1)
       GapPrediction(lastBefore, before, firstAfter, after, static_cast<size_t>(n - 1), stride, rebuilt + 1, 1,
                     m_prediction, m_modelMode ? BurgSums::Interleaved : BurgSums::InOrder);
+    if (m_modelMode && n > 1)
+      m_smoothClick.Apply(value + (a + 1) * stride, stride, rebuilt + 1, static_cast<size_t>(n - 1),
+                          m_models[static_cast<size_t>(channel)].Level());
     return;
   }
   CubicCurve(value, stride, a, s.guard, n, rebuilt);

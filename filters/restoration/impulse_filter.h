@@ -12,6 +12,7 @@
 #include "filters/framework/filter_processor.h"
 #include "filters/restoration/ar_click_detector.h"
 #include "filters/restoration/gap_prediction.h"
+#include "filters/restoration/smooth_click_repair.h"
 
 namespace ztlive {
 
@@ -95,6 +96,7 @@ class ImpulseProcessor : public FilterProcessor {
   std::vector<double> m_smoothing;           // weights for offsets -16 ... +16
   std::vector<SampleValue> m_medianWindow;   // t values
   std::vector<SampleValue> m_rebuilt;        // a stretch being rebuilt
+  SmoothClickRepair m_smoothClick;
   GapPredictionScratch m_prediction;
   std::vector<SampleValue> m_ring;
   std::array<size_t, 2> m_ringWrite{};       // values written per lane
