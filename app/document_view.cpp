@@ -156,7 +156,7 @@ void DocumentView::StopPlayback() {
 }
 
 void DocumentView::OnCursorTimer() {
-  if (!PlaybackActive() || !m_devices.OutputOpen()) {
+  if (!PlaybackActive() || !m_devices.CheckOutput() || !m_devices.OutputOpen()) {
     StopCursorTimer();
     return;
   }

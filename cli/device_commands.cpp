@@ -63,7 +63,6 @@ int RunPlay(const std::vector<std::string>& args, CommandContext& context) {
   const std::unique_ptr<CommandPlayer> player = CommandPlayer::Open(context.prompts);
   if (player == nullptr) return kExitFailure;
   DeviceEngine& engine = player->Engine();
-  MessageQueue& queue = player->Queue();
 
   const InterruptGuard interrupts;
   const bool progress = isatty(fileno(context.err)) != 0;
@@ -73,7 +72,7 @@ int RunPlay(const std::vector<std::string>& args, CommandContext& context) {
     if (engine.PlayFileRegion(path, region.from, region.to) != 0) return kExitFailure;
     auto lastLine = std::chrono::steady_clock::time_point{};
     while (engine.OutputOpen() && !InterruptGuard::Interrupted()) {
-      queue.DispatchOne(50);
+      engine.AwaitOutput(50);
       const auto now = std::chrono::steady_clock::now();
       if (progress && now - lastLine > std::chrono::milliseconds(100)) {
         lastLine = now;
@@ -81,6 +80,10 @@ int RunPlay(const std::vector<std::string>& args, CommandContext& context) {
         std::fprintf(context.err, "\r%s / %s ", ClockText(played).c_str(), ClockText(total).c_str());
         std::fflush(context.err);
       }
+    }
+    if (engine.OutputLost()) {  // the engine has said so
+      if (progress) std::fprintf(context.err, "\n");
+      return kExitFailure;
     }
   } while (parsed.Has("loop") && !InterruptGuard::Interrupted());
   if (InterruptGuard::Interrupted()) {

@@ -115,8 +115,9 @@ int RunPlayList(const std::string& path, CommandContext& context) {
     PrintError(context, StringText(StringId::kCliPlaylistStopped));
     return kExitOk;
   }
-  // Every entry started, or one could not be played (its message was shown).
-  return played == list.Count() ? kExitOk : kExitFailure;
+  // Every entry started, or one could not be played or the sound card stopped (its message
+  // was shown).
+  return played == list.Count() && !devices->Engine().OutputLost() ? kExitOk : kExitFailure;
 }
 
 int RunPlaylist(const std::vector<std::string>& args, CommandContext& context) {

@@ -50,6 +50,7 @@ int DeviceEngine::OpenOutputDevice(const WaveDeviceFormat& format) {
     return result;
   }
   m_output = std::move(output);
+  m_outputLost = false;
   m_outputFormat = format;
   m_bytesPerSample = std::max(1, (format.bitsPerSample + 7) / 8);
   m_playbackDrained = false;
@@ -210,7 +211,7 @@ int DeviceEngine::SubmitBlock(WaveStream& stream, bool final) {
       }
     }
     if (reserved >= 0) break;
-    m_queue.DispatchOne(100);
+    AwaitOutput(100);
     if (m_run.stopRequested.load(std::memory_order_relaxed) || m_output == nullptr) return 0;
   }
   m_outputBuffers[static_cast<size_t>(reserved)].free = false;
@@ -314,6 +315,20 @@ void DeviceEngine::CloseOutput() {
   m_run.engineState = kEngineStopped;
 }
 
+bool DeviceEngine::CheckOutput() {
+  if (m_output == nullptr || !m_output->Lost()) return true;
+  m_outputLost = true;
+  m_run.stopRequested.store(1);
+  CloseOutput();
+  m_prompts.Show(std::string(StringText(StringId::kOutputDeviceLost)), "", PromptIcon::Error);
+  return false;
+}
+
+void DeviceEngine::AwaitOutput(int timeoutMs) {
+  m_queue.DispatchOne(timeoutMs);
+  CheckOutput();
+}
+
 int DeviceEngine::PauseOutput() { return m_output != nullptr ? m_output->Pause() : kWaveInvalidHandle; }
 
 int DeviceEngine::RestartOutput() { return m_output != nullptr ? m_output->Restart() : kWaveInvalidHandle; }
@@ -398,7 +413,10 @@ void DeviceEngine::OnInputData(uintptr_t handle, WaveHeader* header) {
 
 bool DeviceEngine::FillLiveBlock(void* context, WaveStream& stream) {
   auto* engine = static_cast<DeviceEngine*>(context);
-  if (engine->m_liveBuffers.empty()) return false;
+  if (engine->m_liveBuffers.empty()) {
+    engine->CheckOutput();  // a live run whose output went stops rather than waits
+    return false;
+  }
   WaveHeader* header = engine->m_liveBuffers.front();
   engine->m_liveBuffers.pop_front();
   stream.UnpackBytes(header->data, static_cast<int>(header->bytesRecorded));

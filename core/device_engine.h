@@ -85,6 +85,15 @@ class DeviceEngine : public MessageHandler {
   // Bytes of the played file's data now heard.
   uint32_t PlayPosition();
   bool OutputOpen() const { return m_output != nullptr; }
+  // Checks that the output device still plays. One that stopped by itself would never hand
+  // its buffers back, and everything waiting for them would wait for ever: the engine says
+  // so, closes the output and requests a stop. False when the device was lost.
+  bool CheckOutput();
+  // Handles one message (waiting up to timeoutMs for it), then checks the output: the wait
+  // of everything that waits for playback.
+  void AwaitOutput(int timeoutMs);
+  // The last output opened was lost while it played (until the next open).
+  bool OutputLost() const { return m_outputLost; }
   bool PlaybackDrained() const { return m_playbackDrained; }
   int PeakLeft() const { return m_peakLeft; }
   int PeakRight() const { return m_peakRight; }
@@ -145,6 +154,7 @@ class DeviceEngine : public MessageHandler {
   bool m_streaming = false;  // streamed output rather than file playback
   bool m_filterRun = false;
   bool m_playbackDrained = false;
+  bool m_outputLost = false;
   int m_peakLeft = 0;
   int m_inputPeakLeft = 0;
   int m_inputPeakRight = 0;

@@ -321,7 +321,7 @@ int FilterRun::CloseOutput(bool sizesDirty, bool analysis) {
   }
   m_endTick = std::chrono::steady_clock::now();
   // A preview returns when its playback has drained.
-  while (m_s.devices.OutputOpen() && !m_s.run.stopRequested) m_s.queue.DispatchOne(50);
+  while (m_s.devices.OutputOpen() && !m_s.run.stopRequested) m_s.devices.AwaitOutput(50);
   return kRunDone;
 }
 
@@ -423,6 +423,7 @@ bool FilterRun::OpenDevice(const FilterTraits& traits) {
   WaveStream& out = m_s.output;
   const bool toDevice =
       run.liveInput != 0 || (!out.IsFileOpen() && !traits.analysisOnly && run.engineState != kEnginePlaying);
+  m_playsToDevice = toDevice;
   if (!toDevice) return true;
   m_s.devices.SetFilterRunActive(true);
   // On failure the device engine has shown its message.
@@ -486,6 +487,7 @@ int FilterRun::ExecuteFilterRun(const std::string& source, const std::string& de
 
   m_sourceName = source;
   m_outputDeclined = false;
+  m_playsToDevice = false;
   if (const int code = CheckFileNames(source, destination, traits); code != kRunDone) return finish(code);
   if (const int code = OpenSource(source); code != kRunDone) return finish(code);
   if (!ConfirmOverwrite(destination, preview, traits)) {
@@ -515,7 +517,9 @@ int FilterRun::ExecuteFilterRun(const std::string& source, const std::string& de
   }
   if (code != kRunDone) return finish(code);
   TickProgress(true);
-  return finish(CloseOutput(sizesDirty, traits.analysisOnly));
+  const int closed = CloseOutput(sizesDirty, traits.analysisOnly);
+  // A run whose sound card stopped playing under it has failed; the engine has said why.
+  return finish(closed == kRunDone && m_playsToDevice && m_s.devices.OutputLost() ? kRunDeviceFailed : closed);
 }
 
 }  // namespace ztlive

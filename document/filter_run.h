@@ -38,7 +38,7 @@ enum RunCode : int {
   kRunWriteFailed = 8,
   kRunSourceUnreadable = 9,
   kRunDestinationFailed = 10,
-  kRunDeviceFailed = 11,    // the output device of a preview or live run could not be opened
+  kRunDeviceFailed = 11,    // the output device of a preview or live run could not be opened, or stopped
 };
 
 // What the run needs of the view that started it.
@@ -152,6 +152,7 @@ class FilterRun {
   FilterTypeId m_type = 0;
   std::string m_sourceName;
   bool m_outputDeclined = false;  // of the run in progress, for its messages
+  bool m_playsToDevice = false;   // the run in progress plays on the sound card
   std::unique_ptr<FilterProcessor> m_processor;
   std::unique_ptr<ProgressModel> m_progress;
   std::optional<StagedOutput> m_staged;  // the destination file of the run in progress

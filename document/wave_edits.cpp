@@ -258,8 +258,7 @@ int CrossfadeFiles(const std::string& fileA, const std::string& fileB, uint64_t 
     if (!preview) return;
     if (drain && !run.stopRequested.load() && control.devices->OutputOpen())
       control.devices->SubmitBlock(*play, true);
-    while (drain && control.devices->OutputOpen() && !run.stopRequested.load() && control.queue != nullptr)
-      control.queue->DispatchOne(50);
+    while (drain && control.devices->OutputOpen() && !run.stopRequested.load()) control.devices->AwaitOutput(50);
     control.devices->CloseOutput();
   };
 

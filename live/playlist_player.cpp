@@ -46,7 +46,13 @@ void PlaylistPlayer::StartList(int first) {
 }
 
 void PlaylistPlayer::Poll() {
-  if (!m_awaitingEnd || m_engine.OutputOpen()) return;
+  if (!m_awaitingEnd) return;
+  if (!m_engine.CheckOutput()) {  // the sound card stopped: the list ends, and the engine said why
+    m_awaitingEnd = false;
+    EndList();
+    return;
+  }
+  if (m_engine.OutputOpen()) return;
   m_awaitingEnd = false;
   if (ListPlaying()) PlayNext();
 }

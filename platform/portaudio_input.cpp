@@ -15,7 +15,7 @@ constexpr size_t kConvertedFrames = 1024;  // file frames made per converter cal
 }  // namespace
 
 PortAudioInput::~PortAudioInput() {
-  if (m_stream != nullptr) {
+  if (m_stream != nullptr && !Lost()) {
     Pa_AbortStream(m_stream);
     Pa_CloseStream(m_stream);
   }
@@ -28,6 +28,7 @@ int PortAudioInput::Open(unsigned deviceId, const WaveDeviceFormat& format, Mess
   if (opened != kWaveOk) return opened;
   m_format = format;
   m_running = false;
+  m_lost = false;
   m_position.store(0);
   m_converter.Release();
   if (m_plan.converted) {
@@ -68,6 +69,7 @@ int PortAudioInput::Start() {
 
 int PortAudioInput::Stop() {
   if (m_stream == nullptr) return kWaveInvalidHandle;
+  if (m_running && Lost()) m_running = false;
   if (m_running) {
     // Stopping lets the callback deliver what the device already recorded.
     if (const PaError error = Pa_StopStream(m_stream); error != paNoError) return Fail(error);
@@ -80,6 +82,7 @@ int PortAudioInput::Stop() {
 
 int PortAudioInput::Reset() {
   if (m_stream == nullptr) return kWaveInvalidHandle;
+  if (m_running && Lost()) m_running = false;
   if (m_running) {
     if (const PaError error = Pa_AbortStream(m_stream); error != paNoError) return Fail(error);
     m_running = false;
@@ -88,9 +91,24 @@ int PortAudioInput::Reset() {
   return kWaveOk;
 }
 
+bool PortAudioInput::Lost() {
+  // Only a running stream can be lost: a stopped one is inactive by design.
+  if (m_stream != nullptr && m_running && !m_lost && Pa_IsStreamActive(m_stream) != 1) {
+    m_lost = true;
+    m_system.AbandonStream();
+  }
+  return m_lost;
+}
+
 int PortAudioInput::Close() {
   if (m_stream == nullptr) return kWaveInvalidHandle;
   if (!m_buffers.Empty()) return kWaveStillPlaying;
+  if (Lost()) {
+    m_running = false;
+    m_stream = nullptr;
+    m_handle = 0;
+    return kWaveOk;
+  }
   if (m_running) Pa_AbortStream(m_stream);
   m_running = false;
   const PaError error = Pa_CloseStream(m_stream);

@@ -34,6 +34,8 @@ class PortAudioInput : public WaveIn {
   int Position(uint64_t& bytes) override;
   std::string ErrorText(int result) const override { return m_failure.TextFor(result); }
   uintptr_t Handle() const override { return m_handle; }
+  // A running stream that is no longer active has been stopped by its host.
+  bool Lost() override;
 
   const StreamPlan& Plan() const { return m_plan; }
   double InputLatencySeconds() const;
@@ -49,6 +51,7 @@ class PortAudioInput : public WaveIn {
   PortAudioWaveSystem& m_system;
   PaStream* m_stream = nullptr;
   bool m_running = false;
+  bool m_lost = false;  // the host stopped the running stream: it is left alone from then on
   uintptr_t m_handle = 0;
   WaveDeviceFormat m_format;
   StreamPlan m_plan;

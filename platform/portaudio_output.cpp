@@ -16,7 +16,7 @@ constexpr size_t kChunkFrames = 256;  // file frames converted at a time
 }  // namespace
 
 PortAudioOutput::~PortAudioOutput() {
-  if (m_stream != nullptr) {
+  if (m_stream != nullptr && !Lost()) {
     Pa_AbortStream(m_stream);
     Pa_CloseStream(m_stream);
   }
@@ -31,6 +31,7 @@ int PortAudioOutput::Open(unsigned deviceId, const WaveDeviceFormat& format, Mes
   m_handle = m_system.NextHandle();
   m_buffers.Bind(&queue, target, kWaveOutDone, m_handle);
   m_silence = PcmSilenceByte(format.bitsPerSample);
+  m_lost = false;
   m_paused.store(false);
   m_buffers.ClearBytesMoved();
   m_played = false;
@@ -83,20 +84,37 @@ int PortAudioOutput::Restart() {
 
 int PortAudioOutput::Reset() {
   if (m_stream == nullptr) return kWaveInvalidHandle;
-  // With the callback stopped this thread is the queue's only consumer.
-  if (const PaError error = Pa_AbortStream(m_stream); error != paNoError) return Fail(error);
+  // With the callback stopped this thread is the queue's only consumer. A lost stream has no
+  // callback to stop, and its buffers still come back, so that the owner can free them.
+  const bool lost = Lost();
+  if (!lost)
+    if (const PaError error = Pa_AbortStream(m_stream); error != paNoError) return Fail(error);
   m_buffers.ReturnAll();
   m_buffers.ClearBytesMoved();
   m_played = false;
   m_starvedFrames = 0;
   ClearConversion();
+  if (lost) return kWaveOk;
   if (const PaError error = Pa_StartStream(m_stream); error != paNoError) return Fail(error);
   return kWaveOk;
+}
+
+bool PortAudioOutput::Lost() {
+  if (m_stream != nullptr && !m_lost && Pa_IsStreamActive(m_stream) != 1) {
+    m_lost = true;
+    m_system.AbandonStream();
+  }
+  return m_lost;
 }
 
 int PortAudioOutput::Close() {
   if (m_stream == nullptr) return kWaveInvalidHandle;
   if (!m_buffers.Empty()) return kWaveStillPlaying;
+  if (Lost()) {
+    m_stream = nullptr;
+    m_handle = 0;
+    return kWaveOk;
+  }
   // Stopping (rather than aborting) lets the device play out what it already holds.
   Pa_StopStream(m_stream);
   const PaError error = Pa_CloseStream(m_stream);

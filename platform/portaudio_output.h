@@ -35,6 +35,9 @@ class PortAudioOutput : public WaveOut {
   int Position(uint64_t& bytes) override;
   std::string ErrorText(int result) const override { return m_failure.TextFor(result); }
   uintptr_t Handle() const override { return m_handle; }
+  // The stream runs from the open to the close (silence while nothing is queued), so a stream
+  // that is no longer active has been stopped by its host: the server went away.
+  bool Lost() override;
 
   // The stream's rate and whether it runs through the converter (for tests and benchmarks).
   const StreamPlan& Plan() const { return m_plan; }
@@ -59,6 +62,7 @@ class PortAudioOutput : public WaveOut {
   PortAudioFailure m_failure;
   DeviceBufferQueue m_buffers;
   std::atomic<bool> m_paused{false};
+  bool m_lost = false;  // the host stopped the stream: it is left alone from then on
 
   // The callback's own state (the main thread touches it only while the stream is stopped).
   uint8_t m_silence = 0;

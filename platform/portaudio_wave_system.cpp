@@ -58,7 +58,7 @@ PortAudioWaveSystem::PortAudioWaveSystem() {
 }
 
 PortAudioWaveSystem::~PortAudioWaveSystem() {
-  if (m_initialized) Pa_Terminate();
+  if (m_initialized && !m_streamAbandoned) Pa_Terminate();
 }
 
 void PortAudioWaveSystem::ListDevices() {

@@ -37,6 +37,10 @@ class PortAudioWaveSystem : public WaveSystem {
   uint64_t OverrunFrames() const { return m_overrunFrames.load(std::memory_order_relaxed); }
 
   uintptr_t NextHandle() { return ++m_lastHandle; }
+  // A stream whose host stopped it (a JACK server that went away) cannot be stopped, closed
+  // or terminated: each of those calls waits for the server for ever. Such a stream is left
+  // as it is, and the library is then not terminated at the end (the process ends instead).
+  void AbandonStream() { m_streamAbandoned = true; }
   void CountUnderrun(uint64_t frames) { m_underrunFrames.fetch_add(frames, std::memory_order_relaxed); }
   void CountOverrun(uint64_t frames) { m_overrunFrames.fetch_add(frames, std::memory_order_relaxed); }
 
@@ -44,6 +48,7 @@ class PortAudioWaveSystem : public WaveSystem {
   void ListDevices();
 
   bool m_initialized = false;
+  bool m_streamAbandoned = false;
   std::string m_initError;
   std::vector<int> m_outputDevices;  // PortAudio indexes in list order
   std::vector<int> m_inputDevices;

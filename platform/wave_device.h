@@ -69,6 +69,9 @@ class WaveOut {
   virtual std::string ErrorText(int result) const = 0;
   // The value that the device's messages carry; 0 while closed.
   virtual uintptr_t Handle() const = 0;
+  // True once the open device has stopped by itself (unplugged, its sound server gone):
+  // buffers queued to it will never come back. Main thread.
+  virtual bool Lost() { return false; }
 };
 
 class WaveIn {
@@ -87,6 +90,8 @@ class WaveIn {
   virtual int Position(uint64_t& bytes) = 0;
   virtual std::string ErrorText(int result) const = 0;
   virtual uintptr_t Handle() const = 0;
+  // True once the running device has stopped by itself (unplugged, its sound server gone).
+  virtual bool Lost() { return false; }
 };
 
 // A set of devices: their names (the position in a list is the device id) and the objects

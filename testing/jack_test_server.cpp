@@ -129,6 +129,14 @@ JackTestServer::~JackTestServer() {
   if (m_lockFd >= 0) close(m_lockFd);  // releases the lock
 }
 
+void JackTestServer::Kill() {
+  if (m_pid <= 0) return;
+  kill(m_pid, SIGKILL);
+  int status = 0;
+  waitpid(m_pid, &status, 0);
+  m_pid = -1;
+}
+
 void JackTestServer::Stop() {
   m_environment.reset();
   if (m_pid <= 0) return;

@@ -28,6 +28,8 @@ class JackTestServer {
   const std::string& Name() const { return m_name; }
   int SampleRate() const { return m_sampleRate; }
   int PeriodFrames() const { return m_periodFrames; }
+  // Ends the server at once, as a crash would, while its clients still run.
+  void Kill();
 
  private:
   void Stop();
