@@ -48,6 +48,7 @@ function(ztlive_test name)
   add_executable(${name} ${ARG_SOURCES})
   target_link_libraries(${name} PRIVATE ${ARG_LINKS} GTest::gtest GTest::gmock GTest::gtest_main)
   ztlive_test_environment(${name}
+    "TSAN_OPTIONS=suppressions=${PROJECT_SOURCE_DIR}/cmake/tsan_jack.supp"
     "ZTLIVE_HOME=${CMAKE_BINARY_DIR}/test-home"
     "XDG_CONFIG_HOME=${CMAKE_BINARY_DIR}/test-home/config"
     "XDG_CACHE_HOME=${CMAKE_BINARY_DIR}/test-home/cache")

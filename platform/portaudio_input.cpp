@@ -96,6 +96,8 @@ bool PortAudioInput::Lost() {
   if (m_stream != nullptr && m_running && !m_lost && Pa_IsStreamActive(m_stream) != 1) {
     m_lost = true;
     m_system.AbandonStream();
+    // The callback has run for the last time; what it wrote is this thread's from here on.
+    (void)m_callbacksEnded.load(std::memory_order_acquire);
   }
   return m_lost;
 }
@@ -130,7 +132,9 @@ double PortAudioInput::InputLatencySeconds() const {
 
 int PortAudioInput::Callback(const void* input, void*, unsigned long frames, const PaStreamCallbackTimeInfo*,
                              PaStreamCallbackFlags, void* user) {
-  static_cast<PortAudioInput*>(user)->Capture(input, frames);
+  auto* self = static_cast<PortAudioInput*>(user);
+  self->Capture(input, frames);
+  self->m_callbacksEnded.fetch_add(1, std::memory_order_release);
   return paContinue;
 }
 

@@ -52,6 +52,7 @@ class PortAudioInput : public WaveIn {
   PaStream* m_stream = nullptr;
   bool m_running = false;
   bool m_lost = false;  // the host stopped the running stream: it is left alone from then on
+  std::atomic<uint64_t> m_callbacksEnded{0};  // each callback's end, for a lost stream's owner
   uintptr_t m_handle = 0;
   WaveDeviceFormat m_format;
   StreamPlan m_plan;

@@ -103,6 +103,8 @@ bool PortAudioOutput::Lost() {
   if (m_stream != nullptr && !m_lost && Pa_IsStreamActive(m_stream) != 1) {
     m_lost = true;
     m_system.AbandonStream();
+    // The callback has run for the last time; what it wrote is this thread's from here on.
+    (void)m_callbacksEnded.load(std::memory_order_acquire);
   }
   return m_lost;
 }
@@ -142,7 +144,9 @@ void PortAudioOutput::ClearConversion() {
 
 int PortAudioOutput::Callback(const void*, void* output, unsigned long frames, const PaStreamCallbackTimeInfo*,
                               PaStreamCallbackFlags, void* user) {
-  static_cast<PortAudioOutput*>(user)->Render(output, frames);
+  auto* self = static_cast<PortAudioOutput*>(user);
+  self->Render(output, frames);
+  self->m_callbacksEnded.fetch_add(1, std::memory_order_release);
   return paContinue;
 }
 

@@ -63,6 +63,7 @@ class PortAudioOutput : public WaveOut {
   DeviceBufferQueue m_buffers;
   std::atomic<bool> m_paused{false};
   bool m_lost = false;  // the host stopped the stream: it is left alone from then on
+  std::atomic<uint64_t> m_callbacksEnded{0};  // each callback's end, for a lost stream's owner
 
   // The callback's own state (the main thread touches it only while the stream is stopped).
   uint8_t m_silence = 0;
