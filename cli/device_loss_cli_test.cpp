@@ -1,4 +1,4 @@
-// A sound card that goes away while it plays (here a private JACK server killed mid-run)
+// A sound card that goes away while it plays (here a private JACK server ended mid-run)
 // ends a preview, a playback and a playlist at once, with the message and a failure, rather
 // than a wait for ever or a success.
 #include <gtest/gtest.h>
@@ -39,15 +39,15 @@ TEST(CliDeviceLoss, PlayingEndsWithAFailureWhenTheSoundCardGoes) {
     CliProcess process(command, home.Path());
     std::this_thread::sleep_for(std::chrono::milliseconds(1500));
     ASSERT_TRUE(process.Running()) << command[0] << " plays 20 s";
-    const auto killed = std::chrono::steady_clock::now();
-    server.Kill();
+    const auto serverEnded = std::chrono::steady_clock::now();
+    server.EndNow();
     // The file would play for another 18 s; the run must notice the loss well before.
-    while (process.Running() && std::chrono::steady_clock::now() - killed < std::chrono::seconds(10))
+    while (process.Running() && std::chrono::steady_clock::now() - serverEnded < std::chrono::seconds(10))
       std::this_thread::sleep_for(std::chrono::milliseconds(50));
-    const bool ended = !process.Running();
-    if (!ended) process.Send(SIGKILL);
+    const bool finished = !process.Running();
+    if (!finished) process.Send(SIGKILL);
     const CliResult result = process.Finish();
-    EXPECT_TRUE(ended) << command[0] << " still ran 10 s after the server was killed";
+    EXPECT_TRUE(finished) << command[0] << " still ran 10 s after the server ended";
     EXPECT_EQ(result.exitCode, 1) << command[0] << ": " << result.err;
     EXPECT_NE(result.err.find("The sound card stopped playing"), std::string::npos) << command[0] << ": " << result.err;
   }

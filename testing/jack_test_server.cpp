@@ -9,6 +9,7 @@
 #include <unistd.h>
 
 #include <chrono>
+#include <filesystem>
 #include <cstdlib>
 #include <thread>
 #include <vector>
@@ -129,12 +130,24 @@ JackTestServer::~JackTestServer() {
   if (m_lockFd >= 0) close(m_lockFd);  // releases the lock
 }
 
-void JackTestServer::Kill() {
+void JackTestServer::EndNow() {
   if (m_pid <= 0) return;
-  kill(m_pid, SIGKILL);
+  kill(m_pid, SIGTERM);
   int status = 0;
   waitpid(m_pid, &status, 0);
   m_pid = -1;
+  RemoveClientSemaphores();
+}
+
+void JackTestServer::RemoveClientSemaphores() const {
+  // A client still connected when its server ended leaves its semaphores in /dev/shm.
+  const std::string part = "_" + m_name + "_";
+  std::error_code error;
+  for (const auto& entry : std::filesystem::directory_iterator("/dev/shm", error)) {
+    const std::string file = entry.path().filename().string();
+    if (file.rfind("jack_sem.", 0) == 0 && file.find(part) != std::string::npos)
+      std::filesystem::remove(entry.path(), error);
+  }
 }
 
 void JackTestServer::Stop() {

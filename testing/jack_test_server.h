@@ -28,11 +28,13 @@ class JackTestServer {
   const std::string& Name() const { return m_name; }
   int SampleRate() const { return m_sampleRate; }
   int PeriodFrames() const { return m_periodFrames; }
-  // Ends the server at once, as a crash would, while its clients still run.
-  void Kill();
+  // Ends the server now, while its clients still run. By SIGTERM: a server killed outright
+  // stays in JACK's registry of servers, which holds eight, and later servers cannot start.
+  void EndNow();
 
  private:
   void Stop();
+  void RemoveClientSemaphores() const;
 
   std::string m_name;
   int m_sampleRate;
