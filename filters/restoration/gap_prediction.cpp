@@ -140,7 +140,7 @@ void GapPrediction(const SampleValue* lastBefore, size_t before, const SampleVal
   for (size_t i = 0; i < gapLength; ++i) {
     const double fade = double(i) / n;
     const double value = (1.0 - fade) * scratch.forward[i] + fade * scratch.backward[gapLength - 1 - i];
-    gap[static_cast<ptrdiff_t>(i) * gapStride] = static_cast<SampleValue>(std::clamp(value, -8388608.0, 8388607.0));
+    gap[static_cast<ptrdiff_t>(i) * gapStride] = LimitToSampleRange(value);
   }
 }
 

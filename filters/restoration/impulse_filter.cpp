@@ -18,8 +18,6 @@ namespace {
 // A threshold no detection value reaches.
 constexpr int64_t kNeverLoud = std::numeric_limits<int64_t>::max();
 
-SampleValue Limit24(double value) { return static_cast<SampleValue>(std::clamp(value, -8388608.0, 8388607.0)); }
-
 int32_t ToInt(double value) { return static_cast<int32_t>(std::clamp(value, -2147483648.0, 2147483647.0)); }
 
 // The fourth type, the model-based detector, is a value the stored presets never held.
@@ -313,7 +311,7 @@ void ImpulseProcessor::Rebuild(int channel, const SampleValue* value, int stride
       double sum = 0;
       for (int k = -kSmoothingHalf; k <= kSmoothingHalf; ++k)
         sum += m_smoothing[static_cast<size_t>(k + kSmoothingHalf)] * value[(a + i + k) * stride];
-      rebuilt[i] = Limit24(sum);
+      rebuilt[i] = LimitToSampleRange(sum);
     }
     return;
   }
@@ -353,7 +351,7 @@ void ImpulseProcessor::CubicCurve(const SampleValue* value, int stride, int32_t 
   const double y3 = value[0];
   const double span = double(-guard - a);
   if (span <= 0.5) {
-    rebuilt[0] = Limit24(y2);
+    rebuilt[0] = LimitToSampleRange(y2);
     return;
   }
   for (int32_t k = 2 * (-guard - a) - 1; k >= 0; --k) {
@@ -361,7 +359,7 @@ void ImpulseProcessor::CubicCurve(const SampleValue* value, int stride, int32_t 
     const double x = x2 * (1 - t) + x1 * t + 1.5 * (1 - t) * t * t * (x1 - x0) + 1.5 * (1 - t) * (1 - t) * t * (x2 - x3);
     const double y = y2 * (1 - t) + y1 * t + 1.5 * (1 - t) * t * t * (y1 - y0) + 1.5 * (1 - t) * (1 - t) * t * (y2 - y3);
     const auto at = static_cast<int32_t>(x);
-    if (at >= a && at < -guard) rebuilt[at - a] = Limit24(y);
+    if (at >= a && at < -guard) rebuilt[at - a] = LimitToSampleRange(y);
   }
 }
 

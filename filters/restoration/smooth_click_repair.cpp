@@ -1,19 +1,8 @@
 #include "filters/restoration/smooth_click_repair.h"
 
-
 #include "filters/restoration/savitzky_golay.h"
 
 namespace ztlive {
-
-namespace {
-
-SampleValue Limit24(double v) {
-  if (v >= 8388607.0) return 8388607;
-  if (v <= -8388608.0) return -8388608;
-  return static_cast<SampleValue>(v);
-}
-
-}  // namespace
 
 SmoothClickRepair::SmoothClickRepair() {
   for (int k = 0; k < kWindow; ++k) {
@@ -47,7 +36,7 @@ bool SmoothClickRepair::Apply(const SampleValue* samples, ptrdiff_t stride, Samp
   // The smoothed values are taken before any prediction changes: r holds them all.
   for (size_t i = 0; i < count; ++i) {
     const double smoothPart = smooth(i);
-    predicted[i] = Limit24(double(samples[static_cast<ptrdiff_t>(i) * stride]) - smoothPart);
+    predicted[i] = LimitToSampleRange(double(samples[static_cast<ptrdiff_t>(i) * stride]) - smoothPart);
   }
   return true;
 }
